@@ -1,0 +1,44 @@
+#include "foundation/log_writers.hpp"
+
+#include <cstdlib>
+
+namespace {
+
+void destroy_log_writers() {
+    for (sea::writer*& w : log_writers()) {
+        delete w;
+        w = nullptr;
+    }
+}
+
+} // namespace
+
+std::array<sea::writer*, 4>& log_writers() {
+    static std::array<sea::writer*, 4> writers = [] {
+        std::atexit(destroy_log_writers);
+        return std::array<sea::writer*, 4>{};
+    }();
+    return writers;
+}
+
+void rebuild_log_writers(int level, const std::array<FILE*, 4>& streams) {
+    auto& slots = log_writers();
+    for (int i = 0; i < 4; ++i) {
+        delete slots[i];
+        FILE* s = (level >= 0 && level <= 3 && i >= level) ? streams[i] : nullptr;
+        slots[i] = s ? static_cast<sea::writer*>(new sea::file_writer(s)) : new sea::empty_writer();
+    }
+}
+
+sea::writer& log_writer(int level) {
+    static sea::empty_writer discard;
+    sea::writer* w = log_writers()[level];
+    return w ? *w : discard;
+}
+
+void fatal_exit(int status, bool cleanup) {
+    log_error_w().flush();
+    if (cleanup) std::exit(status);
+    std::fflush(nullptr);
+    std::_Exit(status);
+}

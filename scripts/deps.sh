@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs the build and test dependencies from Debian's packages.
+set -euo pipefail
+pkgs="g++ cmake make flex byacc libjsoncpp-dev libgtest-dev libbenchmark-dev"
+missing=""
+for p in $pkgs; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing
+fi

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds korvex and runs the whole test suite.
+#   scripts/test.sh             Release build in build/
+#   scripts/test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+dir=build; flags=(-DCMAKE_BUILD_TYPE=Release)
+if [ "${1:-}" = "--sanitize" ]; then
+  dir=build-asan; flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_SANITIZE=ON)
+fi
+cmake -S . -B "$dir" "${flags[@]}" >/dev/null
+cmake --build "$dir" -j"$(nproc)"
+cd "$dir" && ctest --output-on-failure -j"$(nproc)"
