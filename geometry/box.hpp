@@ -1,0 +1,9 @@
+// Axis-aligned box; in memory the six doubles run x0, y0, z0, x1, y1, z1.
+#pragma once
+
+#include "geometry/vec3.hpp"
+
+struct box {
+    vec3 lo;  // minimum corner
+    vec3 hi;  // maximum corner
+};

@@ -1,0 +1,1 @@
+#include "geometry/layer_stack.hpp"

@@ -1,0 +1,73 @@
+// Geometric primitives shared by layout preparation, space managers and
+// walkers. Pure, allocation-free, safe from any thread. Lengths in micrometres.
+#pragma once
+
+#include "geometry/box.hpp"
+#include "geometry/vec3.hpp"
+
+struct solid;
+struct surface_element;
+
+// Absolute tolerance of every geometric comparison.
+constexpr double geom_eps = 1e-9;
+// Stands for an unlimited distance or height.
+constexpr double geom_infinity = 1e9;
+
+// Tolerant maximum: on a near-tie the second operand wins.
+inline double tmax(double a, double b) { return a - geom_eps > b ? a : b; }
+// Tolerant minimum: on a near-tie the first operand wins.
+inline double tmin(double a, double b) { return b < a - geom_eps ? b : a; }
+// Tolerant absolute value: a value in (0, 1e-9] comes back negated.
+inline double tabs(double x) { return x > geom_eps ? x : -x; }
+
+inline double lerp(double a, double b, double t) { return (b - a) * t + a; }
+
+// Signed L-infinity distance from p to b in x and y only: positive outside,
+// minus the depth inside.
+inline double box_distance_xy(const vec3& p, const box& b) {
+    double dx = tmax(p.x - b.hi.x, b.lo.x - p.x);
+    double dy = tmax(p.y - b.hi.y, b.lo.y - p.y);
+    return tmax(dy, dx);
+}
+
+// p lies in b grown by 1e-9 on every side.
+inline bool box_contains_point(const box& b, const vec3& p) {
+    return p.x + geom_eps > b.lo.x && p.y + geom_eps > b.lo.y && p.z + geom_eps > b.lo.z &&
+           b.hi.x + geom_eps > p.x && b.hi.y + geom_eps > p.y && b.hi.z + geom_eps > p.z;
+}
+
+// L-infinity distance from p to the solid; negative inside.
+double block_distance(const vec3& p, const solid& s);
+
+// Unit outward normal; zero for cylinder sides and unknown shapes.
+vec3 surface_normal(const surface_element& e);
+
+// Maps uniforms u, v in [0, 1) to a point on e.
+vec3 sample_surface_point(const surface_element& e, double u, double v);
+
+// A per-component blend and its parameter.
+struct combine_param {
+    double (*f)(double a, double b, double t);
+    double t;
+};
+
+// (f(a.x, b.x, t), f(a.y, b.y, t), lerp(a.z, b.z, t)).
+inline vec3 vec3_combine(const vec3& a, const vec3& b, const combine_param& p) {
+    vec3 r;
+    r.z = lerp(a.z, b.z, p.t);
+    r.y = p.f(a.y, b.y, p.t);
+    r.x = p.f(a.x, b.x, p.t);
+    return r;
+}
+
+inline vec3_u64 vec3_min_u(const vec3_u64& a, const vec3_u64& b) {
+    return {b.x < a.x ? b.x : a.x, b.y < a.y ? b.y : a.y, b.z < a.z ? b.z : a.z};
+}
+
+inline vec3_i64 vec3_max_i(const vec3_i64& a, const vec3_i64& b) {
+    return {b.x < a.x ? a.x : b.x, b.y < a.y ? a.y : b.y, b.z < a.z ? a.z : b.z};
+}
+
+inline vec3 vec3_min_eps(const vec3& a, const vec3& b) {
+    return {tmin(a.x, b.x), tmin(a.y, b.y), tmin(a.z, b.z)};
+}
