@@ -1,1 +1,110 @@
 #include "geometry/primitives.hpp"
+
+#include <cmath>
+
+#include "geometry/layout.hpp"
+#include "geometry/surface_element.hpp"
+
+namespace {
+
+constexpr double two_pi = 6.2831853072;
+
+// Unit axis vector of a surface face 0..5 = +x, +y, +z, -x, -y, -z.
+vec3 face_normal(uint64_t face) {
+    if (face > face_neg_z) return {0.0, 0.0, 0.0};
+    const double sign = face < 3 ? 1.0 : -1.0;
+    vec3 n{0.0, 0.0, 0.0};
+    axis_of(n, int(face % 3)) = sign;
+    return n;
+}
+
+// x-y part of the distance to a z-axis cylinder: on the diagonal band it is
+// the half side of the largest square centred at p that reaches the circle.
+double cylinder_distance_xy(const vec3& p, const cylinder_t& c) {
+    const double a = tabs(p.x - c.centre.x);
+    const double b = tabs(p.y - c.centre.y);
+    const double w = tabs(a - b);
+    const double r = c.radius;
+    if (r - geom_eps > w) return (a + b - std::sqrt(2.0 * r * r - (a - b) * (a - b))) * 0.5;
+    return tmax(b, a) - r;
+}
+
+// x-y part of the distance to a prism: the outer box, then every slanted
+// edge's line (axis-parallel edges are covered by the outer box).
+double prism_distance_xy(const vec3& p, const nprism_t& prism, const box& outer) {
+    double xy = box_distance_xy(p, outer);
+    for (uint64_t i = 0; i < prism.n; ++i) {
+        const vec2& a = prism.vertex[i];
+        const vec2& b = prism.vertex[i + 1 == prism.n ? 0 : i + 1];
+        const double dx = b.x - a.x;
+        const double dy = b.y - a.y;
+        if (std::fabs(dx) < geom_eps || std::fabs(dy) < geom_eps) continue;
+        const double e = (dy * (p.x - a.x) - dx * (p.y - a.y)) / (tabs(dy) + tabs(dx));
+        xy = tmax(e, xy);
+    }
+    return xy;
+}
+
+}  // namespace
+
+double block_distance(const vec3& p, const solid& s) {
+    double xy;
+    switch (s.kind) {
+    case solid_box: xy = box_distance_xy(p, s.shape.box); break;
+    case solid_cylinder: xy = cylinder_distance_xy(p, s.shape.cylinder); break;
+    case solid_prism: xy = prism_distance_xy(p, s.shape.prism, s.outer_box); break;
+    default: xy = geom_infinity; break;
+    }
+    const double gz = tmax(p.z - s.outer_box.hi.z, s.outer_box.lo.z - p.z);
+    return tmax(gz, xy);
+}
+
+vec3 surface_normal(const surface_element& e) {
+    switch (e.shape) {
+    case surface_rect: return face_normal(e.data[5].u);
+    case surface_disc: return face_normal(e.data[4].u);
+    case surface_triangle: return face_normal(e.data[7].u);
+    case surface_slanted_rect: {
+        const double dx = e.data[3].f;
+        const double dy = e.data[4].f;
+        const double len = std::sqrt(dx * dx + dy * dy);
+        return {dy / len, -dx / len, 0.0};
+    }
+    default: return {0.0, 0.0, 0.0};
+    }
+}
+
+vec3 sample_surface_point(const surface_element& e, double u, double v) {
+    const surface_word* d = e.data;
+    switch (e.shape) {
+    case surface_rect: {
+        const uint64_t f = d[5].u;
+        const int a = int(f < 3 ? f : f - 3);
+        vec3 p{d[0].f, d[1].f, d[2].f};
+        axis_of(p, (a + 1) % 3) += u * d[3].f;
+        axis_of(p, (a + 2) % 3) += v * d[4].f;
+        return p;
+    }
+    case surface_disc: {
+        const double rho = std::sqrt(u);
+        const double theta = v * two_pi;
+        const double r = d[3].f;
+        return {d[0].f + std::cos(theta) * rho * r, d[1].f + std::sin(theta) * rho * r, d[2].f};
+    }
+    case surface_cylinder_side: {
+        // No surface holds cylinder sides; the axis is taken through x = y = 0.
+        const double theta = v * two_pi;
+        const double r = d[3].f;
+        return {r * std::cos(theta), r * std::sin(theta), d[2].f + (2.0 * u - 1.0) * d[4].f};
+    }
+    case surface_triangle: {
+        const double qx = lerp(d[3].f, d[5].f, u);
+        const double qy = lerp(d[4].f, d[6].f, u);
+        const double s = std::sqrt(v);
+        return {lerp(d[1].f, qx, s), lerp(d[2].f, qy, s), d[0].f};
+    }
+    case surface_slanted_rect:
+        return {d[0].f + u * d[3].f, d[1].f + u * d[4].f, d[2].f + v * d[5].f};
+    default: return {0.0, 0.0, 0.0};
+    }
+}
