@@ -1,0 +1,218 @@
+// Cleaning and convex decomposition of the polygons of polygon blocks.
+#include "geometry/polygon.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "foundation/log_writers.hpp"
+#include "geometry/primitives.hpp"
+
+namespace {
+
+constexpr int fatal_status = -1;
+
+[[noreturn]] void fail(const char* message) {
+    log_error_w().printf("%s\n", message).flush();
+    fatal_exit(fatal_status);
+}
+
+double cross(const vec2& a, const vec2& b) { return a.x * b.y - a.y * b.x; }
+vec2 sub(const vec2& a, const vec2& b) { return {a.x - b.x, a.y - b.y}; }
+double norm(const vec2& a) { return std::sqrt(a.x * a.x + a.y * a.y); }
+vec2 unit(const vec2& a) {
+    const double l = norm(a);
+    return {a.x / l, a.y / l};
+}
+double dot(const vec2& a, const vec2& b) { return a.x * b.x + a.y * b.y; }
+
+bool same_point(const vec2& a, const vec2& b) {
+    return std::fabs(a.x - b.x) < geom_eps && std::fabs(a.y - b.y) < geom_eps;
+}
+
+// Zero when a, b, c are collinear.
+double collinearity(const vec2& a, const vec2& b, const vec2& c) {
+    return (b.x - c.x) * (b.y - a.y) - (b.x - a.x) * (b.y - c.y);
+}
+
+// c lies beyond both a and b along one axis (a straight continuation).
+bool beyond_both(const vec2& a, const vec2& b, const vec2& c) {
+    return (c.x - geom_eps > a.x && c.x - geom_eps > b.x) ||
+           (c.x + geom_eps < a.x && c.x + geom_eps < b.x) ||
+           (c.y - geom_eps > a.y && c.y - geom_eps > b.y) ||
+           (c.y + geom_eps < a.y && c.y + geom_eps < b.y);
+}
+
+std::size_t vertex_count(const poly_record& poly) {
+    return std::min<std::size_t>(poly.n, poly.vertex.size());
+}
+
+// -1, 0 or 1: the side of line a-b on which p lies.
+int side_of(const vec2& a, const vec2& b, const vec2& p) {
+    const double c = cross(sub(b, a), sub(p, a));
+    if (std::fabs(c) < geom_eps) return 0;
+    return c > 0 ? 1 : -1;
+}
+
+bool in_widened_bounds(const vec2& a, const vec2& b, const vec2& p) {
+    return p.x > std::min(a.x, b.x) - geom_eps && p.x < std::max(a.x, b.x) + geom_eps &&
+           p.y > std::min(a.y, b.y) - geom_eps && p.y < std::max(a.y, b.y) + geom_eps;
+}
+
+bool segments_cross(const vec2& p1, const vec2& p2, const vec2& q1, const vec2& q2) {
+    const int sq1 = side_of(p1, p2, q1), sq2 = side_of(p1, p2, q2);
+    const int sp1 = side_of(q1, q2, p1), sp2 = side_of(q1, q2, p2);
+    if (sq1 != sq2 && sp1 != sp2) return true;
+    return (sq1 == 0 && in_widened_bounds(p1, p2, q1)) ||
+           (sq2 == 0 && in_widened_bounds(p1, p2, q2)) ||
+           (sp1 == 0 && in_widened_bounds(q1, q2, p1)) ||
+           (sp2 == 0 && in_widened_bounds(q1, q2, p2));
+}
+
+// Whether the segment v[i]-v[j] is a usable cut of the outline.
+bool valid_diagonal(const std::vector<vec2>& v, std::size_t i, std::size_t j,
+                    const vec2& bisector) {
+    const std::size_t n = v.size();
+    const vec2& a = v[i];
+    const vec2& b = v[j];
+    if (j == i || !(dot(bisector, unit(sub(b, a))) >= -geom_eps)) return false;
+    for (std::size_t k = 0; k < n; ++k) {
+        const vec2& p = v[k];
+        if (same_point(p, a) || same_point(p, b)) continue;
+        if (std::fabs(cross(sub(b, a), sub(p, a))) < geom_eps && in_widened_bounds(a, b, p))
+            return false;
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+        const vec2& q1 = v[k];
+        const vec2& q2 = v[(k + 1) % n];
+        if (same_point(q1, a) || same_point(q1, b) || same_point(q2, a) || same_point(q2, b))
+            continue;
+        if (segments_cross(a, b, q1, q2)) return false;
+    }
+    return true;
+}
+
+poly_record make_piece(const poly_record& like, std::vector<vec2> vertex) {
+    poly_record piece;
+    piece.n = vertex.size();
+    piece.vertex = std::move(vertex);
+    piece.z0 = like.z0;
+    piece.z1 = like.z1;
+    return piece;
+}
+
+void orient(poly_record& piece) {
+    if (poly_split_check(piece.vertex.data(), piece.n) == 0)
+        std::reverse(piece.vertex.begin(), piece.vertex.end());
+}
+
+}  // namespace
+
+void delete_duplicate_point(poly_record& poly) {
+    const std::size_t n = vertex_count(poly);
+    std::vector<vec2> out(poly.vertex.begin(), poly.vertex.begin() + std::min<std::size_t>(n, 2));
+    for (std::size_t k = 2; k < n; ++k) {
+        const vec2& c = poly.vertex[k];
+        const vec2& a = out[out.size() - 2];
+        const vec2& b = out.back();
+        if (std::fabs(collinearity(a, b, c)) >= geom_eps) {
+            out.push_back(c);
+        } else if (same_point(b, c)) {
+            out.back() = c;
+        } else if (std::fabs((c.y - a.y) * (c.x - b.x) - (c.x - a.x) * (c.y - b.y)) < geom_eps) {
+            if (!beyond_both(a, b, c))
+                fail("error (delete_duplicate_point): invalid poly, point position invalid.");
+            out.back() = c;  // b was a straight-through vertex
+        } else {
+            out.push_back(c);
+        }
+    }
+    if (out.size() >= 3) {
+        if (std::fabs(collinearity(out[out.size() - 2], out.back(), out.front())) < geom_eps)
+            out.pop_back();
+        if (out.size() >= 3 &&
+            std::fabs(collinearity(out.back(), out.front(), out[1])) < geom_eps)
+            out.erase(out.begin());
+    }
+    if (out.size() < 3) fail("error (delete_duplicate_point): invalid poly, point less than 3.");
+    poly.vertex = std::move(out);
+    poly.n = poly.vertex.size();
+}
+
+int poly_split_check(const vec2* vertex, uint64_t n) {
+    for (uint64_t i = 0; i < n; ++i) {
+        const vec2& p = vertex[i];
+        const vec2& q = vertex[(i + 1) % n];
+        const vec2& r = vertex[(i + 2) % n];
+        const double turn = (r.y - q.y) * (q.x - p.x) - (r.x - q.x) * (q.y - p.y);
+        if (!(turn < -geom_eps)) continue;
+        const vec2 qp = unit(sub(q, p));
+        const vec2 qr = unit(sub(q, r));
+        const vec2 bisector = unit({qp.x + qr.x, qp.y + qr.y});
+        bool sees_ahead = false;
+        for (uint64_t k = 0; k < n && !sees_ahead; ++k) {
+            if (k == i || k == (i + 1) % n || k == (i + 2) % n) continue;
+            sees_ahead = dot(unit(sub(vertex[k], q)), bisector) - geom_eps > 0;
+        }
+        if (!sees_ahead) return 0;
+    }
+    return 1;
+}
+
+void decompose_poly(const poly_record& poly, std::vector<poly_record>& pieces) {
+    const std::size_t n = vertex_count(poly);
+    std::vector<vec2> v(poly.vertex.begin(), poly.vertex.begin() + n);
+    if (poly_split_check(v.data(), n) == 0) std::reverse(v.begin(), v.end());
+
+    std::size_t i = 0;
+    for (; i < n; ++i) {
+        const vec2& prev = v[(i + n - 1) % n];
+        const vec2& next = v[(i + 1) % n];
+        if (cross(sub(v[i], prev), sub(next, v[i])) < -geom_eps) break;
+    }
+
+    if (i == n) {  // convex
+        if (n < 5) {
+            pieces.push_back(make_piece(poly, std::move(v)));
+            return;
+        }
+        poly_record quad = make_piece(poly, {v[0], v[1], v[2], v[3]});
+        orient(quad);
+        pieces.push_back(std::move(quad));
+        for (std::size_t k = 4; k < n; ++k) {
+            poly_record tri = make_piece(poly, {v[0], v[k - 1], v[k]});
+            orient(tri);
+            pieces.push_back(std::move(tri));
+        }
+        return;
+    }
+
+    // The bisector of a reflex vertex points into the polygon.
+    const vec2 a = unit(sub(v[i], v[(i + n - 1) % n]));
+    const vec2 b = unit(sub(v[i], v[(i + 1) % n]));
+    const vec2 bisector = unit({a.x + b.x, a.y + b.y});
+    std::size_t j = 0;
+    while (j < n && !valid_diagonal(v, i, j, bisector)) ++j;
+    if (j == n) j = 0;
+
+    // A cut to a neighbour (also across the wrap) would give a piece no
+    // smaller than the polygon and recurse for ever.
+    const bool neighbour = j + 1 == i || j == i || j == i + 1 || (i == n - 1 && j == 0) ||
+                           (i == 0 && j == n - 1);
+    if (neighbour) fail("error: input poly not valid(may have same vertexs).");
+
+    std::vector<vec2> first, second;
+    for (std::size_t k = j;; k = (k + 1) % n) {
+        first.push_back(v[k]);
+        if (k == i) break;
+    }
+    for (std::size_t k = i;; k = (k + 1) % n) {
+        second.push_back(v[k]);
+        if (k == j) break;
+    }
+    for (std::vector<vec2>* part : {&first, &second}) {
+        poly_record piece = make_piece(poly, std::move(*part));
+        delete_duplicate_point(piece);
+        orient(piece);
+        decompose_poly(piece, pieces);
+    }
+}
