@@ -297,3 +297,35 @@ TEST(Grammar, ThousandsOfSectionsNeedNoDeepParserStack) {
     const auto p = parse(root(body));
     EXPECT_EQ(p->lay.task_names.size(), 20000u);
 }
+
+TEST(Grammar, BundledExamplesParse) {
+    struct example {
+        const char* file;
+        std::vector<std::string> conductors;
+        std::size_t blocks;
+        std::size_t media;
+        uint32_t boundary;
+    };
+    const example examples[] = {
+        {"box_over_ground.lumod", {"GROUND", "box1"}, 2, 1, 1},
+        {"crossing_wires.lumod", {"GROUND", "wire_x", "wire_y"}, 3, 2, 1},
+        {"polygon_cylinder.lumod", {"plate", "via"}, 3, 1, 2},
+        {"floating.lumod", {"left", "middle", "right"}, 3, 1, 1},
+    };
+    for (const example& e : examples) {
+        SCOPED_TRACE(e.file);
+        configure cfg;
+        cfg.input_file = std::fopen((std::string(KORVEX_SOURCE_DIR) + "/examples/" + e.file).c_str(), "r");
+        ASSERT_NE(cfg.input_file, nullptr);
+        layout lay;
+        lay.cfg = &cfg;
+        parse_layout(lay);
+        EXPECT_EQ(conductor_names(lay), e.conductors);
+        EXPECT_EQ(lay.blocks.size(), e.blocks);
+        EXPECT_EQ(lay.media.size(), e.media);
+        EXPECT_EQ(lay.window.boundary, e.boundary);
+        EXPECT_FALSE(lay.task_names.empty());
+        for (const conductor& c : lay.conductors)
+            EXPECT_EQ(c.floating, c.name == "middle");
+    }
+}
