@@ -56,7 +56,10 @@ std::vector<vec2> prism_cut(const nprism_t& p, double c, U u, W w, Make make) {
         const vec2& b = next_vertex(p, i);
         const double du = u(b) - u(a);
         if (std::fabs(du) < geom_eps) {
-            if (std::fabs(c - u(a)) < geom_eps) return {a, b};  // edge on the line
+            if (std::fabs(c - u(a)) < geom_eps) {  // the edge lies on the line
+                points = {a, b};
+                break;
+            }
             continue;
         }
         const double lo = std::fmin(u(a), u(b)), hi = std::fmax(u(a), u(b));

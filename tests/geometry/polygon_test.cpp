@@ -1,0 +1,348 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "foundation/log_writers.hpp"
+#include "geometry/polygon.hpp"
+#include "geometry/primitives.hpp"
+
+namespace {
+
+poly_record poly(std::vector<vec2> vertex) {
+    poly_record p;
+    p.n = vertex.size();
+    p.vertex = std::move(vertex);
+    p.z0 = 0.5;
+    p.z1 = 2.0;
+    return p;
+}
+
+nprism_t prism(std::vector<vec2> vertex, double z0 = 0, double z1 = 1) {
+    nprism_t p{};
+    for (const vec2& v : vertex) p.vertex[p.n++] = v;
+    p.z0 = z0;
+    p.z1 = z1;
+    return p;
+}
+
+double signed_area(const vec2* v, std::size_t n) {
+    double a = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const vec2& p = v[i];
+        const vec2& q = v[(i + 1) % n];
+        a += p.x * q.y - q.x * p.y;
+    }
+    return 0.5 * a;
+}
+
+// Anticlockwise and convex: every turn is a left turn or straight.
+bool convex_anticlockwise(const vec2* v, std::size_t n) {
+    if (signed_area(v, n) <= 0) return false;
+    for (std::size_t i = 0; i < n; ++i) {
+        const vec2& a = v[i];
+        const vec2& b = v[(i + 1) % n];
+        const vec2& c = v[(i + 2) % n];
+        if ((b.x - a.x) * (c.y - b.y) - (b.y - a.y) * (c.x - b.x) < -1e-9) return false;
+    }
+    return true;
+}
+
+std::vector<vec2> vertices(const poly_record& p) { return p.vertex; }
+
+void expect_points(const std::vector<vec2>& got, const std::vector<vec2>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_NEAR(got[i].x, want[i].x, 1e-12) << "vertex " << i;
+        EXPECT_NEAR(got[i].y, want[i].y, 1e-12) << "vertex " << i;
+    }
+}
+
+// Decomposes and checks what every decomposition must give: convex
+// anticlockwise pieces of 3 or 4 vertices, heights kept, area kept.
+std::vector<poly_record> decompose_checked(const poly_record& p) {
+    std::vector<poly_record> pieces;
+    decompose_poly(p, pieces);
+    double area = 0;
+    for (const poly_record& q : pieces) {
+        EXPECT_EQ(q.n, q.vertex.size());
+        EXPECT_GE(q.n, 3u);
+        EXPECT_LE(q.n, 4u);
+        EXPECT_TRUE(convex_anticlockwise(q.vertex.data(), q.n));
+        EXPECT_EQ(q.z0, p.z0);
+        EXPECT_EQ(q.z1, p.z1);
+        area += signed_area(q.vertex.data(), q.n);
+    }
+    EXPECT_NEAR(area, std::fabs(signed_area(p.vertex.data(), p.n)), 1e-9);
+    return pieces;
+}
+
+void log_errors_to_stderr() { rebuild_log_writers(log_error, {stdout, stdout, stderr, stderr}); }
+
+}  // namespace
+
+TEST(DecomposePoly, ConvexOutlines) {
+    // A square given clockwise comes out as one anticlockwise piece.
+    auto square = decompose_checked(poly({{0, 0}, {0, 1}, {1, 1}, {1, 0}}));
+    ASSERT_EQ(square.size(), 1u);
+    expect_points(vertices(square[0]), {{1, 0}, {1, 1}, {0, 1}, {0, 0}});
+
+    const std::vector<vec2> pent = {{0, 0}, {2, 0}, {3, 1}, {1, 3}, {-1, 1}};
+    auto five = decompose_checked(poly(pent));
+    ASSERT_EQ(five.size(), 2u);
+    expect_points(vertices(five[0]), {pent[0], pent[1], pent[2], pent[3]});
+    expect_points(vertices(five[1]), {pent[0], pent[3], pent[4]});
+
+    const std::vector<vec2> hex = {{0, 0}, {2, 0}, {3, 1}, {2, 2}, {0, 2}, {-1, 1}};
+    auto six = decompose_checked(poly(hex));
+    ASSERT_EQ(six.size(), 3u);
+    expect_points(vertices(six[1]), {hex[0], hex[3], hex[4]});
+    expect_points(vertices(six[2]), {hex[0], hex[4], hex[5]});
+
+    // A clockwise hexagon gives the same fan over the reversed outline.
+    std::vector<vec2> cw(hex.rbegin(), hex.rend());
+    EXPECT_EQ(decompose_checked(poly(cw)).size(), 3u);
+}
+
+TEST(DecomposePoly, ReflexCornersAreCut) {
+    // L shape: one cut from the reflex corner to the first vertex it sees.
+    auto l = decompose_checked(poly({{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}}));
+    ASSERT_EQ(l.size(), 2u);
+    expect_points(vertices(l[0]), {{0, 0}, {2, 0}, {2, 1}, {1, 1}});
+    expect_points(vertices(l[1]), {{1, 1}, {1, 2}, {0, 2}, {0, 0}});
+
+    // The same L clockwise, a U and a comb with two reflex corners.
+    decompose_checked(poly({{0, 0}, {0, 2}, {1, 2}, {1, 1}, {2, 1}, {2, 0}}));
+    decompose_checked(poly({{0, 0}, {3, 0}, {3, 3}, {2, 3}, {2, 1}, {1, 1}, {1, 3}, {0, 3}}));
+    auto comb = decompose_checked(
+        poly({{0, 0}, {4, 0}, {4, 4}, {3, 4}, {3, 1}, {2, 1}, {2, 4}, {1, 4}, {1, 1}, {0, 1}}));
+    EXPECT_EQ(comb.size(), 3u);
+    // A reflex corner on the first vertex.
+    decompose_checked(poly({{1, 1}, {1, 2}, {0, 2}, {0, 0}, {2, 0}, {2, 1}}));
+}
+
+TEST(DecomposePolyDeathTest, SelfCrossingOutlineIsFatal) {
+    EXPECT_EXIT(
+        {
+            log_errors_to_stderr();
+            std::vector<poly_record> pieces;
+            decompose_poly(poly({{0, 0}, {2, 2}, {2, 0}, {0, 2}}), pieces);
+        },
+        testing::ExitedWithCode(255), "error: input poly not valid\\(may have same vertexs\\)\\.");
+}
+
+TEST(SplitCheck, OrientationOfConvexAndReflexOutlines) {
+    const std::vector<vec2> ccw = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    const std::vector<vec2> cw = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+    const std::vector<vec2> l = {{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}};
+    EXPECT_EQ(poly_split_check(ccw.data(), ccw.size()), 1);
+    EXPECT_EQ(poly_split_check(cw.data(), cw.size()), 0);
+    EXPECT_EQ(poly_split_check(l.data(), l.size()), 1);
+    EXPECT_EQ(poly_split_check(cw.data(), 3), 0);  // clockwise triangle
+    EXPECT_EQ(poly_split_check(nullptr, 0), 1);
+}
+
+TEST(DeleteDuplicatePoint, DropsRepeatedAndStraightThroughVertices) {
+    struct row {
+        std::vector<vec2> in, out;
+    };
+    const std::vector<row> rows = {
+        {{{0, 0}, {1, 0}, {1, 0}, {1, 1}, {0, 1}}, {{0, 0}, {1, 0}, {1, 1}, {0, 1}}},
+        {{{0, 0}, {1, 0}, {1, 5e-10}, {1, 1}, {0, 1}}, {{0, 0}, {1, 5e-10}, {1, 1}, {0, 1}}},
+        {{{0, 0}, {1, 0}, {2, 0}, {2, 1}, {0, 1}}, {{0, 0}, {2, 0}, {2, 1}, {0, 1}}},
+        {{{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}}, {{0, 0}, {1, 0}, {1, 1}, {0, 1}}},
+        // The first vertex in the middle of the closing side.
+        {{{1, 0}, {2, 0}, {2, 2}, {0, 2}, {0, 0}}, {{2, 0}, {2, 2}, {0, 2}, {0, 0}}},
+        // Nothing to remove.
+        {{{0, 0}, {2, 0}, {1, 1}}, {{0, 0}, {2, 0}, {1, 1}}},
+    };
+    for (const row& r : rows) {
+        poly_record p = poly(r.in);
+        delete_duplicate_point(p);
+        EXPECT_EQ(p.n, r.out.size());
+        expect_points(p.vertex, r.out);
+        EXPECT_EQ(p.z0, 0.5);
+        EXPECT_EQ(p.z1, 2.0);
+    }
+}
+
+TEST(DeleteDuplicatePointDeathTest, InvalidOutlinesAreFatal) {
+    auto clean = [](std::vector<vec2> v) {
+        log_errors_to_stderr();
+        poly_record p = poly(std::move(v));
+        delete_duplicate_point(p);
+    };
+    EXPECT_EXIT(clean({{0, 0}, {2, 0}, {1, 0}, {1, 1}}), testing::ExitedWithCode(255),
+                "error \\(delete_duplicate_point\\): invalid poly, point position invalid\\.");
+    EXPECT_EXIT(clean({{0, 0}, {1, 0}, {2, 0}}), testing::ExitedWithCode(255),
+                "error \\(delete_duplicate_point\\): invalid poly, point less than 3\\.");
+    EXPECT_EXIT(clean({{0, 0}, {1, 1}}), testing::ExitedWithCode(255), "point less than 3\\.");
+}
+
+TEST(ExpandPrism, EdgesMoveOutAndCornersBevel) {
+    const nprism_t g = expand_prism(prism({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, 2, 3), 0.5);
+    ASSERT_EQ(g.n, 8u);
+    expect_points(std::vector<vec2>(g.vertex, g.vertex + 8),
+                  {{0, -0.5}, {1, -0.5}, {1.5, 0}, {1.5, 1}, {1, 1.5}, {0, 1.5}, {-0.5, 1}, {-0.5, 0}});
+    EXPECT_EQ(g.z0, 1.5);
+    EXPECT_EQ(g.z1, 3.5);
+
+    // A segment grows into a rectangle of width 2d around it.
+    const nprism_t seg = expand_prism(prism({{0, 0}, {2, 0}}), 0.25);
+    ASSERT_EQ(seg.n, 4u);
+    expect_points(std::vector<vec2>(seg.vertex, seg.vertex + 4),
+                  {{0, -0.25}, {2, -0.25}, {2, 0.25}, {0, 0.25}});
+
+    // A slanted edge moves along its own normal.
+    const nprism_t tri = expand_prism(prism({{0, 0}, {1, 0}, {0, 1}}), 1.0);
+    ASSERT_EQ(tri.n, 6u);
+    const double h = 1.0 / std::sqrt(2.0);
+    EXPECT_NEAR(tri.vertex[2].x, 1 + h, 1e-12);
+    EXPECT_NEAR(tri.vertex[3].y, 1 + h, 1e-12);
+}
+
+TEST(ExpandPrismDeathTest, UnsupportedVertexCounts) {
+    log_errors_to_stderr();
+    EXPECT_EXIT(expand_prism(prism({{0, 0}, {2, 0}, {3, 1}, {1, 3}, {-1, 1}}), 0.1),
+                testing::ExitedWithCode(255),
+                "not supported prism vertex number: 5\nprism vertex number must be less than or "
+                "equal to 4\\.");
+    EXPECT_EXIT(expand_prism(prism({{0, 0}}), 0.1), testing::ExitedWithCode(1),
+                "nprism_t error: vertex number 2 not supported\\.");
+}
+
+TEST(PrismEdgeRatio, SlantedOverShortest) {
+    EXPECT_EQ(prism_edge_ratio(prism({{0, 0}, {5, 0}, {5, 1}, {0, 1}})), 0.0);
+    EXPECT_NEAR(prism_edge_ratio(prism({{0, 0}, {2, 0}, {102, 100}, {100, 100}})),
+                std::sqrt(2.0) * 100 / 2, 1e-9);
+    EXPECT_NEAR(prism_edge_ratio(prism({{0, 0}, {3, 0}, {0, 4}})), 5.0 / 3.0, 1e-12);
+}
+
+TEST(Faces, BoxFacesCoverEverySide) {
+    std::vector<surface_element> faces;
+    box_faces({{0, 0, 0}, {1, 2, 3}}, faces);
+    ASSERT_EQ(faces.size(), 6u);
+    const double corner[6][3] = {{1, 0, 0}, {0, 2, 0}, {0, 0, 3}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+    const double extent[6][2] = {{2, 3}, {3, 1}, {1, 2}, {2, 3}, {3, 1}, {1, 2}};
+    for (int f = 0; f < 6; ++f) {
+        const surface_element& e = faces[std::size_t(f)];
+        EXPECT_EQ(e.shape, surface_rect);
+        EXPECT_EQ(e.data[5].u, uint64_t(f));
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(e.data[k].f, corner[f][k]) << f;
+        EXPECT_EQ(e.data[3].f, extent[f][0]) << f;
+        EXPECT_EQ(e.data[4].f, extent[f][1]) << f;
+        // The far corner of every face stays on the box.
+        const vec3 far = sample_surface_point(e, 1, 1);
+        EXPECT_TRUE(box_contains_point({{0, 0, 0}, {1, 2, 3}}, far)) << f;
+    }
+}
+
+TEST(Faces, PrismFacesFanAndOutwardSides) {
+    for (const nprism_t& p : {prism({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, 1, 3),
+                              prism({{0, 0}, {2, 0}, {0, 1}}, 1, 3),
+                              prism({{1, 0}, {2, 1}, {1, 2}, {0, 1}}, 1, 3)}) {
+        std::vector<surface_element> faces;
+        prism_faces(p, faces);
+        const std::size_t n = p.n;
+        ASSERT_EQ(faces.size(), 2 * n - 4 + n);
+        double cx = 0, cy = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            cx += p.vertex[i].x / double(n);
+            cy += p.vertex[i].y / double(n);
+        }
+        for (std::size_t k = 0; k < 2 * n - 4; ++k) {
+            const surface_element& t = faces[k];
+            EXPECT_EQ(t.shape, surface_triangle);
+            EXPECT_EQ(t.data[0].f, k % 2 == 0 ? 1.0 : 3.0);
+            EXPECT_EQ(t.data[7].u, k % 2 == 0 ? uint64_t(face_neg_z) : uint64_t(face_pos_z));
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const surface_element& side = faces[2 * n - 4 + i];
+            const vec3 mid = sample_surface_point(side, 0.5, 0.5);
+            const vec3 normal = surface_normal(side);
+            EXPECT_NEAR(mid.z, 2.0, 1e-12);
+            // Mid point of edge i, and a normal pointing away from the inside.
+            EXPECT_NEAR(mid.x, (p.vertex[i].x + p.vertex[(i + 1) % n].x) / 2, 1e-12);
+            EXPECT_NEAR(mid.y, (p.vertex[i].y + p.vertex[(i + 1) % n].y) / 2, 1e-12);
+            EXPECT_GT(normal.x * (mid.x - cx) + normal.y * (mid.y - cy), 0) << i;
+        }
+    }
+}
+
+TEST(PrismCut, CrossingPointsOfALine) {
+    const nprism_t tri = prism({{0, 0}, {2, 0}, {1, 2}});
+    // The apex counts once.
+    expect_points(prism_cut_y(tri, 2), {{1, 2}});
+    expect_points(prism_cut_x(tri, 1), {{1, 0}, {1, 2}});
+    expect_points(prism_cut_x(tri, 0.5), {{0.5, 0}, {0.5, 1}});
+    expect_points(prism_cut_y(tri, 1), {{0.5, 1}, {1.5, 1}});
+    EXPECT_TRUE(prism_cut_x(tri, 3).empty());
+
+    // A side on the line gives exactly its two ends, ordered.
+    const nprism_t sq = prism({{0, 0}, {1, 0}, {1, 1}, {0, 1}});
+    expect_points(prism_cut_x(sq, 0), {{0, 0}, {0, 1}});
+    expect_points(prism_cut_x(sq, 1), {{1, 0}, {1, 1}});
+    expect_points(prism_cut_y(sq, 1), {{0, 1}, {1, 1}});
+}
+
+TEST(SlabCutting, SlabsAreConvexAnticlockwiseAndCoverThePrism) {
+    struct row {
+        nprism_t p;
+        uint64_t pieces;
+        std::size_t slabs;
+    };
+    const std::vector<row> rows = {
+        // Wider than tall: cut across x at the vertices and 9 even lines.
+        {prism({{0, 0}, {2, 0}, {102, 100}, {100, 100}}, 1, 4), 10, 12},
+        // Taller than wide: cut across y at the vertices and 2 even lines.
+        {prism({{0, 0}, {100, 100}, {100, 102}, {0, 2}}, 1, 4), 3, 5},
+        {prism({{0, 0}, {4, 0}, {2, 1}}, 1, 4), 1, 2},
+    };
+    for (const row& r : rows) {
+        std::vector<solid> pieces;
+        split_block(r.p, r.pieces, pieces);
+        std::vector<box> inner, outer;
+        split_prism_pieces(r.p, r.pieces, inner, outer);
+        ASSERT_EQ(pieces.size(), r.slabs);
+        ASSERT_EQ(inner.size(), r.slabs);
+        ASSERT_EQ(outer.size(), r.slabs);
+        double area = 0;
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            const solid& s = pieces[k];
+            EXPECT_EQ(s.kind, solid_prism);
+            const nprism_t& q = s.shape.prism;
+            EXPECT_TRUE(convex_anticlockwise(q.vertex, q.n)) << k;
+            area += signed_area(q.vertex, q.n);
+            EXPECT_EQ(q.z0, 1.0);
+            EXPECT_EQ(q.z1, 4.0);
+            ASSERT_EQ(s.inner_boxes.size(), 1u);
+            ASSERT_EQ(s.outer_boxes.size(), 1u);
+            EXPECT_EQ(s.outer_boxes[0].lo.x, outer[k].lo.x);
+            EXPECT_EQ(s.inner_boxes[0].hi.y, inner[k].hi.y);
+            EXPECT_NEAR(s.inner_box.hi.x - s.inner_box.lo.x, 2e-4, 1e-12);
+            EXPECT_TRUE(box_contains_point(s.outer_box, s.inner_box.lo));
+            EXPECT_TRUE(box_contains_point(s.outer_box, s.inner_box.hi));
+            // Inside points of a slab are inside by the slab's own distance.
+            const vec3 c{(s.inner_box.lo.x + s.inner_box.hi.x) / 2,
+                         (s.inner_box.lo.y + s.inner_box.hi.y) / 2, 2.0};
+            EXPECT_LT(block_distance(c, s), 0) << k;
+        }
+        EXPECT_NEAR(area, signed_area(r.p.vertex, r.p.n), 1e-9);
+    }
+}
+
+TEST(BoxFaceOfPoint, FaceOfTheLargestGap) {
+    const box b{{0, 0, 0}, {1, 1, 1}};
+    EXPECT_EQ(box_face_of_point({-1, 0.5, 0.5}, b), 0);
+    EXPECT_EQ(box_face_of_point({0.5, -1, 0.5}, b), 1);
+    EXPECT_EQ(box_face_of_point({0.5, 0.5, -1}, b), 2);
+    EXPECT_EQ(box_face_of_point({2, 0.5, 0.5}, b), 3);
+    EXPECT_EQ(box_face_of_point({0.5, 2, 0.5}, b), 4);
+    EXPECT_EQ(box_face_of_point({0.5, 0.5, 2}, b), 5);
+    // Beyond several faces: the largest gap wins, not the last face.
+    EXPECT_EQ(box_face_of_point({-3, 1.5, 1.5}, b), 0);
+    EXPECT_EQ(box_face_of_point({0.5, 4, 2}, b), 4);
+    // A near-tie keeps the earlier face.
+    EXPECT_EQ(box_face_of_point({-1, 2 + 5e-10, 0.5}, b), 0);
+}
