@@ -10,9 +10,11 @@
 void setup_media(layout& l) {
     if (l.cfg != nullptr && l.cfg->multi_dielectric == configure::layout_off) l.media.clear();
     if (l.media.empty()) l.media.push_back(medium{-geom_infinity, geom_infinity, 1.0});
-    // Only a sort key: layers are taken to follow one another without gaps.
+    // The bottom is only a sort key: layers are taken to follow one another
+    // without gaps. A plain order keeps the sort well defined; media whose
+    // bottoms lie within 1e-9 may come in either order.
     std::stable_sort(l.media.begin(), l.media.end(),
-                     [](const medium& a, const medium& b) { return a.z0 < b.z0 - geom_eps; });
+                     [](const medium& a, const medium& b) { return a.z0 < b.z0; });
     build_layer_stack(l.layers, l.media);
     std::vector<medium>().swap(l.media);
 }

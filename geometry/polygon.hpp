@@ -61,6 +61,6 @@ void split_prism_pieces(const nprism_t& p, uint64_t pieces, std::vector<box>& in
 // Same slabs, appended as prism solids.
 void split_block(const nprism_t& p, uint64_t pieces, std::vector<solid>& out);
 
-// Face of b beyond which p lies, numbered 0..5 = x-min, y-min, z-min, x-max,
-// y-max, z-max.
+// Face of b beyond which p lies farthest (largest gap; a near-tie keeps the
+// lower number), numbered 0..5 = x-min, y-min, z-min, x-max, y-max, z-max.
 int box_face_of_point(const vec3& p, const box& b);

@@ -104,9 +104,6 @@ TEST(SurfaceElements, NormalsByShapeAndFace) {
     surface_element tri = element(surface_triangle, {1, 0, 0, 1, 0, 0, 1});
     tri.data[7].u = face_neg_z;
     expect_vec(surface_normal(tri), 0, 0, -1);
-    surface_element disc = element(surface_disc, {0, 0, 0, 1});
-    disc.data[4].u = face_pos_z;
-    expect_vec(surface_normal(disc), 0, 0, 1);
 
     const double h = 1.0 / std::sqrt(2.0);
     expect_vec(surface_normal(element(surface_slanted_rect, {0, 0, 0, 1, 1, 2})), h, -h, 0);
@@ -139,24 +136,6 @@ TEST(SurfaceElements, SamplesMapUniformsOntoTheElement) {
 
     expect_vec(sample_surface_point(element(surface_slanted_rect, {1, 1, 0, 2, -2, 3}), 0.5, 0.5),
                2, 0, 1.5);
-    expect_vec(sample_surface_point(element(surface_disc, {1, 2, 3, 5}), 0, 0.7), 1, 2, 3);
     expect_vec(sample_surface_point(element(surface_disc, {1, 2, 3, 5}), 1, 0), 6, 2, 3);
     expect_vec(sample_surface_point(element(9, {1, 2, 3}), 0.5, 0.5), 0, 0, 0);
-}
-
-TEST(Triples, CombineAndComponentwiseExtremes) {
-    const vec3 c = vec3_combine({0, 10, -4}, {2, 20, 4}, combine_param{lerp, 0.25});
-    expect_vec(c, 0.5, 12.5, -2);
-    const vec3_u64 mu = vec3_min_u({1, 5, 3}, {2, 4, 3});
-    EXPECT_EQ(mu.x, 1u);
-    EXPECT_EQ(mu.y, 4u);
-    EXPECT_EQ(mu.z, 3u);
-    const vec3_i64 mi = vec3_max_i({-1, 5, -3}, {-2, 6, -3});
-    EXPECT_EQ(mi.x, -1);
-    EXPECT_EQ(mi.y, 6);
-    EXPECT_EQ(mi.z, -3);
-    const vec3 me = vec3_min_eps({1, 1, 1}, {1 - 5e-10, 0.5, 2});
-    EXPECT_EQ(me.x, 1.0);
-    EXPECT_EQ(me.y, 0.5);
-    EXPECT_EQ(me.z, 1.0);
 }
