@@ -1,6 +1,10 @@
 #include "extraction/problem_manager.hpp"
 
-problem_manager::problem_manager(configure& c) : cfg(&c), writers_ptr(&writers) {}
+#include "geometry/parse_layout.hpp"
+
+problem_manager::problem_manager(configure& c) : cfg(&c), layout_ptr(&layout), writers_ptr(&writers) {
+    layout.cfg = &c;
+}
 
 problem_manager::~problem_manager() {
     delete writers.both_out;
@@ -14,6 +18,7 @@ void problem_manager::run() {
     writers.file_out = new sea::file_writer(cfg->output_file);
     writers.both_out = new sea::multi_writer({writers.screen_out, writers.file_out});
     both().printf("Command: %s %s\n\n", cfg->program_path.c_str(), cfg->command_line.c_str());
+    parse_layout(layout);
 }
 
 void problem_manager::extract_all() {}

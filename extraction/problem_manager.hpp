@@ -5,6 +5,7 @@
 #include "config/configure.hpp"
 #include "extraction/run_writers.hpp"
 #include "foundation/spin_lock.hpp"
+#include "geometry/layout.hpp"
 
 class problem_manager {
 public:
@@ -21,7 +22,9 @@ public:
     sea::writer& both() { return *writers.both_out; }
 
     configure* cfg;
+    ::layout* layout_ptr;
     run_writers* writers_ptr;
     sea::spin_lock lock;
+    ::layout layout;
     run_writers writers;
 };
