@@ -1,0 +1,115 @@
+#include "space/candidate_list.hpp"
+
+#include <algorithm>
+
+#include "config/configure.hpp"
+#include "foundation/log_writers.hpp"
+#include "space/box_measures.hpp"
+
+namespace spacemgr {
+
+void candlist::set_flags(const configure& cfg) {
+    dominate_group_on = cfg.spacemgr_dominate_group;
+    dominate_group_opt_on = cfg.spacemgr_dominate_group_opt;
+    rotated_cube = cfg.rotated_cube;
+}
+
+void report_point_inside(const ::block& b) {
+    const std::string& name = b.owner ? b.owner->name : b.name;
+    log_error_w().printf("error (spacemgr::candlist::nearest): point is inside conductor(%s).\n",
+                         name.c_str());
+    fatal_exit(-1, false);
+}
+
+void candlist::insert(const candidate& c) {
+    if (kind == spacemgr_incline_keep && c.rectangular) return;
+    if (kind == spacemgr_rect && !c.rectangular) return;
+    entries.push_back(c);
+}
+
+void candlist::add(const candidate& c) {
+    if (kind == spacemgr_incline_keep) {
+        if (!c.rectangular) entries.push_back(c);
+        return;
+    }
+    // Every point of the cell lies within 2 half + dist of c, so nothing
+    // beyond factor times that can be the nearest or break c's bound.
+    const double reach = c.factor * (2 * half + c.dist);
+    if (reach < scope - geom_eps) scope = reach;
+    for (std::size_t i = 0; i < entries.size();) {
+        const candidate& e = entries[i];
+        if (!(scope - geom_eps > e.dist)) {
+            remove_entry(i);
+        } else if (e.dist < -geom_eps) {
+            ++i;
+        } else if (shadowed(c, e)) {
+            remove_entry(i);
+        } else {
+            ++i;
+        }
+    }
+    // A block the kind does not store still shrank the scope and hid entries.
+    if (kind == spacemgr_incline && c.rectangular) return;
+    if (kind == spacemgr_rect && !c.rectangular) return;
+    entries.push_back(c);
+}
+
+void candlist::finalize() {
+    for (std::size_t i = 0; i < entries.size();) {
+        const candidate& e = entries[i];
+        // The outer box came near enough, the solid itself may not.
+        if (!e.rectangular && !(block_distance(centre, e.block->solid) < scope + half - geom_eps))
+            remove_entry(i);
+        else
+            ++i;
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const candidate& a, const candidate& b) { return a.dist < b.dist; });
+    entries.shrink_to_fit();
+}
+
+bool node_add_candidate(candlist& list, const candidate& c) {
+    if (!(list.scope - geom_eps > c.dist)) return false;
+    if (list.kind != spacemgr_incline_keep && !(c.dist < -geom_eps)) {
+        for (const candidate& e : list.entries)
+            if (e.block == c.block || list.shadowed(e, c)) return false;
+    }
+    list.add(c);
+    return true;
+}
+
+candidate cell_candidate(const ::block& b, const vec3& centre, double half, bool rotated_cube) {
+    const bool rect = b.solid.kind == solid_box;
+    const int32_t factor = rotated_cube && !rect ? rotated_factor : 1;
+    return {&b, block_distance(centre, b.solid) - half, uint8_t(rect), uint8_t(rect), factor};
+}
+
+void node_inherit_candidates(candlist& child, const candlist& parent) {
+    for (const candidate& e : parent.entries) {
+        candidate c = cell_candidate(*e.block, child.centre, child.half, false);
+        c.factor = e.factor;
+        node_add_candidate(child, c);
+    }
+}
+
+void build_whole_domain_list(candlist& list, spacemgr_t kind, const configure& cfg,
+                             const box& domain, const std::vector<::block*>& blocks) {
+    list.kind = kind;
+    list.set_flags(cfg);
+    const cube c = bounding_cube(domain);
+    list.centre = c.centre;
+    list.half = c.half;
+    list.base_scope = 0.0;
+    list.scope = 0.0;
+    for (const ::block* b : blocks) {
+        const bool rect = b->solid.kind == solid_box;
+        const int32_t factor = cfg.rotated_cube && !rect ? rotated_factor : 1;
+        const candidate e{b, box_distance(b->solid.outer_box, list.centre) - list.half, uint8_t(rect),
+                          0, factor};
+        // Only blocks that reach into the cube.
+        if (list.scope - geom_eps > e.dist) list.insert(e);
+    }
+    list.finalize();
+}
+
+}  // namespace spacemgr

@@ -1,0 +1,81 @@
+#include "space/octree.hpp"
+
+#include <cmath>
+
+#include "config/configure.hpp"
+#include "space/box_measures.hpp"
+
+namespace {
+
+constexpr uint32_t default_list_limit = 20;
+constexpr uint32_t default_depth_limit = 12;
+
+void octree_split(octree_cell& n) {
+    const configure& cfg = *n.config;
+    const spacemgr::candlist& l = n.list;
+    const double scope = n.depth < octree_scope_rate_depth ? l.base_scope * cfg.spacemgr_scope_rate
+                                                           : l.base_scope / 2;
+    const double half = l.half / 2;
+    n.children.reset(new octree_cell[8]());
+    for (int i = 0; i < 8; ++i) {
+        const vec3 centre{l.centre.x + (i & 1 ? half : -half), l.centre.y + (i & 2 ? half : -half),
+                          l.centre.z + (i & 4 ? half : -half)};
+        octree_cell& child = n.children[i];
+        octree_init_cell(child, l.kind, cfg, centre, half, scope, n.depth + 1);
+        spacemgr::node_inherit_candidates(child.list, l);
+    }
+    n.list.entries.clear();
+    n.list.entries.shrink_to_fit();
+}
+
+}  // namespace
+
+void octree_init_cell(octree_cell& n, spacemgr_t kind, const configure& cfg, const vec3& centre,
+                      double half, double scope, uint32_t depth) {
+    n.list.kind = kind;
+    n.list.set_flags(cfg);
+    n.list.centre = centre;
+    n.list.half = half;
+    n.list.base_scope = scope;
+    n.list.scope = scope;
+    n.depth = depth;
+    n.config = &cfg;
+}
+
+void octree_insert(octree_cell& n, const block& b, uint32_t list_limit, uint32_t depth_limit) {
+    spacemgr::candlist& l = n.list;
+    const spacemgr::candidate c = spacemgr::cell_candidate(b, l.centre, l.half, l.rotated_cube);
+    if (!(l.scope - geom_eps > c.dist)) return;
+    if (n.children) {
+        for (int i = 0; i < 8; ++i) octree_insert(n.children[i], b, list_limit, depth_limit);
+        return;
+    }
+    if (spacemgr::node_add_candidate(l, c) && l.entries.size() > list_limit && n.depth <= depth_limit)
+        octree_split(n);
+}
+
+void octree_finalize(octree_cell& n) {
+    if (!n.children) {
+        n.list.finalize();
+        return;
+    }
+    for (int i = 0; i < 8; ++i) octree_finalize(n.children[i]);
+}
+
+uint32_t octree_list_limit(const configure& cfg) {
+    return cfg.spacemgr_list < 0 ? default_list_limit : uint32_t(cfg.spacemgr_list);
+}
+
+uint32_t octree_depth_limit(const configure& cfg) {
+    return cfg.spacemgr_depth < 0 ? default_depth_limit : uint32_t(cfg.spacemgr_depth);
+}
+
+void octree_build(octree_cell& root, spacemgr_t kind, const configure& cfg, const box& domain,
+                  const std::vector<block*>& blocks, uint32_t list_limit, uint32_t depth_limit) {
+    const cube c = bounding_cube(domain);
+    // Depth limits 0 and 1 continue the power of two below 1: twice the half.
+    const double scope = std::ldexp(c.half, -(int(depth_limit / 2) - 1));
+    octree_init_cell(root, kind, cfg, c.centre, c.half, scope, 0);
+    for (const block* b : blocks) octree_insert(root, *b, list_limit, depth_limit);
+    octree_finalize(root);
+}

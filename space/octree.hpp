@@ -1,0 +1,74 @@
+// Octree cells: a leaf holds a candidate list and splits into eight children
+// when the list grows past a limit, so crowded regions get small cells with
+// short lists. Used alone over the domain's bounding cube (`octree_spacemgr`)
+// and as the cells of the hybrid grids.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "space/candidate_list.hpp"
+
+// Depth of the octree below which children take the scope rate; deeper ones
+// halve their parent's reach.
+constexpr uint32_t octree_scope_rate_depth = 6;
+
+// Invariant: entries only in leaves; child i lies on the upper side of the
+// centre on x when bit 0 of i is set, on y for bit 1, on z for bit 2.
+struct octree_cell {
+    std::unique_ptr<octree_cell[]> children;  // 8 or none
+    spacemgr::candlist list;
+    uint32_t depth = 0;
+    const configure* config = nullptr;  // flags and scope rate at split time
+};
+
+// Makes n an empty leaf of the given cell.
+void octree_init_cell(octree_cell& n, spacemgr_t kind, const configure& cfg, const vec3& centre,
+                      double half, double scope, uint32_t depth);
+
+// Offers b to n and every descendant in reach; splits a leaf that grew past
+// list_limit while its depth is at most depth_limit.
+void octree_insert(octree_cell& n, const block& b, uint32_t list_limit, uint32_t depth_limit);
+
+// Finalizes the list of every leaf, depth first.
+void octree_finalize(octree_cell& n);
+
+// The list of the leaf holding p; a point on a splitting plane goes up.
+inline const spacemgr::candlist* octree_locate(const octree_cell* n, const vec3& p) {
+    while (n->children) {
+        const vec3& c = n->list.centre;
+        const int i = (p.x + geom_eps > c.x ? 1 : 0) + (p.y + geom_eps > c.y ? 2 : 0) +
+                      (p.z + geom_eps > c.z ? 4 : 0);
+        n = &n->children[i];
+    }
+    return &n->list;
+}
+
+// An octree cell whose list has kind Kind.
+template <spacemgr_t Kind>
+struct octree_node : octree_cell {
+    static constexpr spacemgr_t kind = Kind;
+};
+
+// The list and depth limits of an octree manager (options, or their defaults).
+uint32_t octree_list_limit(const configure& cfg);
+uint32_t octree_depth_limit(const configure& cfg);
+
+// Builds the tree over the bounding cube of domain.
+void octree_build(octree_cell& root, spacemgr_t kind, const configure& cfg, const box& domain,
+                  const std::vector<block*>& blocks, uint32_t list_limit, uint32_t depth_limit);
+
+template <spacemgr_t Kind>
+struct octree_spacemgr {
+    octree_node<Kind> root;
+    uint32_t list_limit = 0;
+    uint32_t depth_limit = 0;
+
+    void build(const configure& cfg, const box& domain, const std::vector<block*>& blocks) {
+        list_limit = octree_list_limit(cfg);
+        depth_limit = octree_depth_limit(cfg);
+        octree_build(root, Kind, cfg, domain, blocks, list_limit, depth_limit);
+    }
+    const spacemgr::candlist* locate(const vec3& p) const { return octree_locate(&root, p); }
+};
