@@ -100,7 +100,10 @@ void grid_cell_offer(incline_cell& c, const block& b, uint32_t list_limit, uint3
     if (b.solid.kind == solid_box) return;
     spacemgr::candlist& l = c.list;
     const int32_t factor = l.rotated_cube ? spacemgr::rotated_factor : 1;
-    const spacemgr::candidate e{&b, box_distance(b.solid.outer_box, l.centre) - l.half, 0, 0, factor};
+    // Measured to the solid, not its outer box: adding the entry shrinks the
+    // cell's scope to what the entry's distance guarantees, and the outer box
+    // of a slanted block can lie far nearer than the block itself.
+    const spacemgr::candidate e{&b, block_distance(l.centre, b.solid) - l.half, 0, 0, factor};
     spacemgr::node_add_candidate(l, e);
     if (c.scope_variable && l.entries.size() > list_limit && uint32_t(c.shrink_count) < depth_limit) {
         ++c.shrink_count;
