@@ -85,8 +85,12 @@ TEST_P(find_nearest_property, matches_brute_force_on_random_layouts) {
         cfg.spacemgr_dominate_group_opt = f.group == 2;
         cfg.spacemgr_split_block = f.split;
         // Small limits make the octrees split and the incline cells halve.
-        cfg.spacemgr_list = combo % 2 ? 4 : -1;
-        cfg.spacemgr_list_incline = combo % 2 ? 3 : -1;
+        // (Children keep their parent's reach down to depth 6, so a small
+        // limit with a deep tree multiplies cells where blocks crowd.)
+        cfg.spacemgr_list = combo % 2 ? 8 : -1;
+        cfg.spacemgr_depth = combo % 2 ? 10 : -1;
+        cfg.spacemgr_list_incline = combo % 2 ? 10 : -1;
+        cfg.spacemgr_depth_incline = combo % 2 ? 3 : -1;
         cfg.spacemgr_grid_scope_variable = combo % 3 == 0;
         for (int seed = 0; seed < 2; ++seed) {
             std::mt19937_64 rng(1000 * combo + seed + 17);
