@@ -70,7 +70,6 @@ bench_layout& the_layout() {
         auto* r = new bench_layout;
         layout& lay = r->lay;
         int n = 0;
-        const double span = wires_per_layer * pitch;
         for (int l = 0; l < layers; ++l) {
             const double z0 = l * layer_pitch, z1 = z0 + layer_height;
             for (int w = 0; w < wires_per_layer; ++w) {
@@ -91,7 +90,6 @@ bench_layout& the_layout() {
                     }
                 }
             }
-            (void)span;
         }
         const double ztop = layers * layer_pitch;
         for (int j = 0; j < 200; ++j) {
