@@ -1,0 +1,308 @@
+// The factory's kinds and log lines, grid and octree construction, search
+// hints, the critical box and the primary/secondary combination.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "foundation/log_writers.hpp"
+#include "space/basic_space_manager.hpp"
+#include "space/grid.hpp"
+#include "space/octree.hpp"
+#include "space/space_manager.hpp"
+#include "random_layout.hpp"
+
+namespace {
+
+using space_test::layout_builder;
+
+// Sends all four log writers to one temporary file for the test's life.
+class log_capture {
+public:
+    log_capture() : f(std::tmpfile()) { rebuild_log_writers(log_debug, {f, f, f, f}); }
+    ~log_capture() {
+        rebuild_log_writers(log_off, {nullptr, nullptr, nullptr, nullptr});
+        std::fclose(f);
+    }
+    std::string text() {
+        for (sea::writer* w : log_writers()) w->flush();
+        std::string s;
+        std::rewind(f);
+        for (int c; (c = std::fgetc(f)) != EOF;) s += char(c);
+        return s;
+    }
+
+private:
+    FILE* f;
+};
+
+const char* const info_lines[] = {
+    "using simple-simple space manager\n", "using octree-octree space manager\n",
+    "using hybrid-hybrid space manager\n", "using simple-none space manager\n",
+    "using octree-none space manager\n",   "using hybrid-none space manager\n",
+    "using hybrid-simple space manager\n", "using hybrid-grid space manager\n",
+    "using hybrid-grid-nd space manager\n"};
+
+TEST(create_space_manager, logs_the_kind_and_whether_the_critical_box_is_used) {
+    for (int k = 0; k < 9; ++k) {
+        for (uint32_t boundary : {boundary_neumann, boundary_dirichlet}) {
+            layout_builder lb({{0, 0, 0}, {10, 10, 10}}, boundary);
+            configure cfg;
+            cfg.spacemgr_type = configure::spacemgr_arg(k);
+            cfg.critical_box = true;
+            log_capture log;
+            std::unique_ptr<space_manager_interface> m;
+            create_space_manager(m, cfg, *lb.lay);
+            ASSERT_TRUE(m);
+            const std::string t = log.text();
+            EXPECT_EQ(t.find(info_lines[k]), 0u) << t;
+            const char* critical =
+                boundary == boundary_dirichlet ? "\nuse critical box.\n" : "\nDon't use critical box.\n";
+            EXPECT_NE(t.find(critical), std::string::npos) << t;
+        }
+    }
+}
+
+TEST(create_space_manager, a_layout_without_blocks_answers_no_block_within_the_limit) {
+    layout_builder lb({{0, 0, 0}, {10, 10, 10}});
+    for (int k = 0; k < 9; ++k) {
+        configure cfg;
+        cfg.spacemgr_type = configure::spacemgr_arg(k);
+        std::unique_ptr<space_manager_interface> m;
+        create_space_manager(m, cfg, *lb.lay);
+        search_hint h1, h2;
+        for (const vec3& p : {vec3{5, 5, 5}, vec3{0.5, 9, 2}}) {
+            const nearest_result r = m->find_nearest(p, h1, h2, 3.0);
+            EXPECT_EQ(r.block, nullptr);
+            EXPECT_GT(r.dist, 0.0);
+            EXPECT_LE(r.dist, 3.0);
+            EXPECT_EQ(r.bound, r.dist);
+        }
+    }
+}
+
+TEST(grid_spacemgr, is_sized_from_the_domain_and_centred_on_it) {
+    configure cfg;
+    log_capture log;
+    basic_grid_spacemgr<octree_node<spacemgr_all>, 20, 16> g;
+    g.build(cfg, {{0, 0, 0}, {10, 10, 1}}, {});
+    EXPECT_DOUBLE_EQ(g.length, 0.51);  // 0.51 x smallest side beats 10 / 256
+    EXPECT_EQ(g.nx, 20u);
+    EXPECT_EQ(g.ny, 20u);
+    EXPECT_EQ(g.nz, 2u);
+    EXPECT_EQ(g.count, 800u);
+    EXPECT_NEAR(g.origin.x, -0.1, 1e-12);
+    EXPECT_NEAR(g.upper.y, 10.1, 1e-12);
+    EXPECT_NEAR(g.origin.z, -0.01, 1e-12);
+    EXPECT_EQ(g.cells[0].list.base_scope, 0.0390625);
+    EXPECT_EQ(log.text(), "grid_length: 0.510000000000\ngrid scope: 0.039062500000\ngrid size: 800\n");
+
+    basic_grid_spacemgr<incline_node<spacemgr_incline>, 20, 16> inc;
+    log_capture log2;
+    inc.build(cfg, {{0, 0, 0}, {10, 10, 1}}, {});
+    EXPECT_DOUBLE_EQ(inc.length, 0.3125);
+    EXPECT_EQ(log2.text(),
+              "use seperated incline spacemgr (grid).\ngrid_length: 0.312500000000\n"
+              "grid scope: 0.312500000000\ngrid size: 4096\n");
+}
+
+TEST(grid_spacemgr, incline_cells_report_only_non_empty_lists) {
+    layout_builder lb({{0, 0, 0}, {10, 10, 10}});
+    lb.add(make_box_solid({{1, 1, 1}, {2, 2, 2}}));
+    lb.add(make_cylinder_solid({5, 5, 5}, 0.2, 0.2));
+    configure cfg;
+    log_capture log;
+    basic_grid_spacemgr<incline_node<spacemgr_incline_keep>, 20, 16> g;
+    g.build(cfg, lb.lay->window.box, lb.lay->all_blocks);
+    const std::string t = log.text();
+    std::size_t lines = 0, entries = 0;
+    for (uint64_t i = 0; i < g.count; ++i) {
+        entries += g.cells[i].list.entries.size();
+        lines += !g.cells[i].list.entries.empty();
+    }
+    std::size_t printed = 0;
+    for (std::size_t at = 0; (at = t.find("grid list size: 1\n", at)) != std::string::npos; ++at) ++printed;
+    EXPECT_GT(lines, 0u);
+    EXPECT_EQ(printed, lines);
+    EXPECT_EQ(entries, lines);  // only the cylinder, once per cell in reach
+}
+
+TEST(grid_spacemgr, crowded_incline_cells_halve_their_reach_only_when_asked) {
+    layout_builder lb({{0, 0, 0}, {10, 10, 10}});
+    for (int i = 0; i < 8; ++i) lb.add(make_cylinder_solid({5.0 + 0.3 * (i % 3), 5.0 + 0.3 * (i / 3), 5}, 0.1, 0.1));
+    for (bool variable : {false, true}) {
+        configure cfg;
+        cfg.spacemgr_list_incline = 2;
+        cfg.spacemgr_grid_scope_variable = variable;
+        basic_grid_spacemgr<incline_node<spacemgr_incline_keep>, 20, 16> g;
+        g.build(cfg, lb.lay->window.box, lb.lay->all_blocks);
+        const incline_cell& c = g.cells[g.cell_index({5.3, 5.3, 5})];
+        if (!variable) {
+            EXPECT_EQ(c.shrink_count, 0);
+            EXPECT_EQ(c.list.entries.size(), 8u);
+        } else {
+            EXPECT_GT(c.shrink_count, 0);
+            EXPECT_LT(c.list.base_scope, g.length);
+            EXPECT_EQ(c.list.scope, g.length);  // the working scope stays
+        }
+    }
+}
+
+// Visits every leaf of an octree.
+template <class F>
+void each_leaf(const octree_cell& n, F f) {
+    if (!n.children) return f(n);
+    for (int i = 0; i < 8; ++i) each_leaf(n.children[i], f);
+}
+
+TEST(octree_spacemgr, splits_crowded_leaves_with_the_scope_rate) {
+    layout_builder lb({{0, 0, 0}, {16, 16, 16}});
+    for (int i = 0; i < 30; ++i)
+        lb.add(make_box_solid({{1.0 + (i % 6) * 2.3, 1.0 + (i / 6) * 2.9, 4}, {1.6 + (i % 6) * 2.3, 1.5 + (i / 6) * 2.9, 5}}));
+    for (double rate : {1.0, 0.5}) {
+        configure cfg;
+        cfg.spacemgr_list = 3;
+        cfg.spacemgr_scope_rate = rate;
+        octree_spacemgr<spacemgr_all> t;
+        t.build(cfg, lb.lay->window.box, lb.lay->all_blocks);
+        EXPECT_EQ(t.root.list.base_scope, 8.0 / 32);  // half / 2^(12/2 - 1)
+        ASSERT_TRUE(t.root.children);
+        EXPECT_EQ(t.root.children[0].list.base_scope, 8.0 / 32 * rate);
+        EXPECT_EQ(t.root.children[7].list.half, 4.0);
+        EXPECT_EQ(t.root.children[7].list.centre.z, 12.0);
+        EXPECT_TRUE(t.root.list.entries.empty());
+        std::size_t leaves = 0;
+        each_leaf(t.root, [&](const octree_cell& n) {
+            ++leaves;
+            // Sorted, and every entry reaches within the leaf's scope.
+            for (std::size_t i = 0; i < n.list.entries.size(); ++i) {
+                EXPECT_LT(n.list.entries[i].dist, n.list.scope);
+                if (i) {
+                    EXPECT_LE(n.list.entries[i - 1].dist, n.list.entries[i].dist);
+                }
+            }
+        });
+        EXPECT_GT(leaves, 8u);
+    }
+}
+
+TEST(octree_spacemgr, a_block_touching_a_cell_from_outside_is_not_kept) {
+    layout_builder lb({{0, 0, 0}, {8, 8, 8}});
+    // Root: centre 4, half 4, scope 4 / 32 = 0.125; the box lies exactly
+    // half + scope beyond the centre.
+    const block& b = lb.add(make_box_solid({{8.125, 0, 0}, {9, 1, 1}}));
+    const block& in = lb.add(make_box_solid({{8.1, 2, 2}, {9, 3, 3}}));
+    configure cfg;
+    octree_spacemgr<spacemgr_all> t;
+    t.build(cfg, lb.lay->window.box, lb.lay->all_blocks);
+    ASSERT_EQ(t.root.list.entries.size(), 1u);
+    EXPECT_EQ(t.root.list.entries[0].block, &in);
+    (void)b;
+}
+
+TEST(find_nearest, reuses_the_hinted_cell_until_the_point_leaves_it) {
+    layout_builder lb({{0, 0, 0}, {20, 20, 20}});
+    for (int i = 0; i < 9; ++i) {
+        const double o = i == 8 ? 9.5 : 1 + 16 * (i & 1);
+        const double p = i == 8 ? 9.5 : 1 + 16 * (i >> 1 & 1), q = i == 8 ? 9.5 : 1 + 16 * (i >> 2 & 1);
+        lb.add(make_box_solid({{o, p, q}, {o + 1, p + 1, q + 1}}));
+    }
+    configure cfg;
+    cfg.spacemgr_type = configure::octree_none;
+    cfg.spacemgr_list = 1;
+    std::unique_ptr<space_manager_interface> m;
+    create_space_manager(m, cfg, *lb.lay);
+    search_hint h1, h2;
+    m->find_nearest({0.5, 0.5, 0.5}, h1, h2, 1e9);
+    const spacemgr::candlist* first = h1.list;
+    ASSERT_NE(first, nullptr);
+    const double half = first->half;
+    const vec3 c = first->centre;
+    // Another point of the same cell keeps the list; its radius follows it.
+    m->find_nearest({c.x + half / 2, c.y, c.z}, h1, h2, 1e9);
+    EXPECT_EQ(h1.list, first);
+    EXPECT_DOUBLE_EQ(h1.radius, first->base_scope + half / 2);
+    // A point of another cell locates again.
+    m->find_nearest({19.5, 19.5, 19.5}, h1, h2, 1e9);
+    EXPECT_NE(h1.list, first);
+    EXPECT_NE(h1.list, nullptr);
+}
+
+TEST(find_nearest, a_nearer_secondary_block_wins_with_its_bound_capped) {
+    // Without growth the primary grid has 2 x 2 x 2 cells of side 10.2 from
+    // -0.2; (4.9, 4.9, 4.9) is the centre of the first.
+    layout_builder lb({{0, 0, 0}, {20, 20, 20}});
+    lb.lay->wire_width = 0.0;
+    const double c = 4.9;
+    const block& cyl = lb.add(make_cylinder_solid({c + 2, c, c}, 1.0, 1.0));               // 1 away
+    lb.add(make_box_solid({{c - 3, c - 1, c - 1}, {c - 2, c + 1, c + 1}}));  // 2 away
+    for (bool rotated : {true, false}) {
+        configure cfg;
+        cfg.spacemgr_type = configure::hybrid_simple;
+        cfg.rotated_cube = rotated;
+        std::unique_ptr<space_manager_interface> m;
+        create_space_manager(m, cfg, *lb.lay);
+        search_hint h1, h2;
+        const nearest_result r = m->find_nearest({c, c, c}, h1, h2, 1e9);
+        EXPECT_EQ(r.block, &cyl);
+        EXPECT_DOUBLE_EQ(r.dist, 1.0);
+        EXPECT_DOUBLE_EQ(r.bound, rotated ? 2.0 : 1.0);  // twice 1, capped by the box at 2
+    }
+}
+
+TEST(find_nearest, outside_the_critical_box_answers_from_the_window) {
+    layout_builder lb({{0, 0, 0}, {20, 20, 20}}, boundary_dirichlet);
+    lb.lay->critical_box = {{5, 5, 5}, {15, 15, 15}};
+    lb.add(make_box_solid({{11.6, 11.6, 11.6}, {13.6, 13.6, 13.6}}));
+    for (int k = 0; k < 9; ++k) {
+        configure cfg;
+        cfg.spacemgr_type = configure::spacemgr_arg(k);
+        cfg.critical_box = true;
+        std::unique_ptr<space_manager_interface> m;
+        create_space_manager(m, cfg, *lb.lay);
+        search_hint h1, h2;
+        nearest_result r = m->find_nearest({2, 10, 10}, h1, h2, 1e9);
+        EXPECT_EQ(r.block, nullptr);
+        EXPECT_DOUBLE_EQ(r.dist, 2.0);
+        EXPECT_DOUBLE_EQ(r.bound, 2.0);
+        EXPECT_EQ(h1.list, nullptr);  // the hint is left as it was
+        r = m->find_nearest({2, 10, 10}, h1, h2, 1.5);
+        EXPECT_DOUBLE_EQ(r.dist, 1.5);
+        // Inside, the block is found.
+        r = m->find_nearest({12.6, 12.6, 13.9}, h1, h2, 1e9);
+        EXPECT_EQ(r.block, lb.lay->all_blocks[0]) << info_lines[k];
+        EXPECT_NEAR(r.dist, 0.3, 1e-12);
+    }
+}
+
+TEST(find_nearest, a_whole_domain_list_searches_to_the_faces_of_its_cube) {
+    layout_builder lb({{0, 0, 0}, {10, 10, 10}});
+    lb.lay->wire_width = 0.0;
+    lb.add(make_box_solid({{8, 8, 8}, {9, 9, 9}}));
+    configure cfg;
+    cfg.spacemgr_type = configure::simple_none;
+    std::unique_ptr<space_manager_interface> m;
+    create_space_manager(m, cfg, *lb.lay);
+    search_hint h1, h2;
+    nearest_result r = m->find_nearest({2, 5, 5}, h1, h2, 1e9);
+    EXPECT_EQ(r.block, nullptr);
+    EXPECT_DOUBLE_EQ(r.dist, 2.0);
+    r = m->find_nearest({2, 5, 5}, h1, h2, 1.5);
+    EXPECT_DOUBLE_EQ(r.dist, 1.5);
+    r = m->find_nearest({7.5, 7.5, 7.5}, h1, h2, 1e9);
+    EXPECT_DOUBLE_EQ(r.dist, 0.5);
+}
+
+TEST(find_nearest, a_point_outside_the_grid_is_clamped_to_its_nearest_cell) {
+    layout_builder lb({{0, 0, 0}, {10, 10, 10}});
+    lb.add(make_box_solid({{4, 4, 4}, {6, 6, 6}}));
+    configure cfg;
+    std::unique_ptr<space_manager_interface> m;
+    create_space_manager(m, cfg, *lb.lay);
+    search_hint h1, h2;
+    const nearest_result r = m->find_nearest({-50, 5, 5}, h1, h2, 1e9);
+    EXPECT_EQ(r.block, nullptr);
+    EXPECT_LE(r.dist, 0.0);  // the located cell does not contain the point
+}
+
+}  // namespace
