@@ -8,10 +8,16 @@
 
 namespace spacemgr {
 
-void candlist::set_flags(const configure& cfg) {
+void candlist::make_cell(spacemgr_t k, const configure& cfg, const vec3& c, double h, double s) {
+    kind = k;
     dominate_group_on = cfg.spacemgr_dominate_group;
     dominate_group_opt_on = cfg.spacemgr_dominate_group_opt;
     rotated_cube = cfg.rotated_cube;
+    centre = c;
+    half = h;
+    base_scope = s;
+    scope = s;
+    entries.clear();
 }
 
 void report_point_inside(const ::block& b) {
@@ -94,13 +100,9 @@ void node_inherit_candidates(candlist& child, const candlist& parent) {
 
 void build_whole_domain_list(candlist& list, spacemgr_t kind, const configure& cfg,
                              const box& domain, const std::vector<::block*>& blocks) {
-    list.kind = kind;
-    list.set_flags(cfg);
     const cube c = bounding_cube(domain);
-    list.centre = c.centre;
-    list.half = c.half;
-    list.base_scope = 0.0;
-    list.scope = 0.0;
+    // No reach beyond the cube: a hint's radius is the distance to its faces.
+    list.make_cell(kind, cfg, c.centre, c.half, 0.0);
     for (const ::block* b : blocks) {
         const bool rect = b->solid.kind == solid_box;
         const int32_t factor = cfg.rotated_cube && !rect ? rotated_factor : 1;

@@ -60,8 +60,10 @@ struct candlist {
     double scope = 0.0;
     std::vector<candidate> entries;
 
-    // Copies the three flags from the run's settings.
-    void set_flags(const configure& cfg);
+    // An empty list of the given kind for the cube of the given centre and
+    // half side, reaching scope beyond it; flags from the run's settings.
+    void make_cell(spacemgr_t kind, const configure& cfg, const vec3& centre, double half,
+                   double scope);
 
     // Nearest block to p within min(max, h.radius), scanning h's list.
     static nearest_result nearest(const search_hint& h, const vec3& p, double max);

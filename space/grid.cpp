@@ -82,12 +82,7 @@ void grid_cell_init(octree_cell& c, spacemgr_t kind, const configure& cfg, const
 
 void grid_cell_init(incline_cell& c, spacemgr_t kind, const configure& cfg, const vec3& centre,
                     double half, double scope) {
-    c.list.kind = kind;
-    c.list.set_flags(cfg);
-    c.list.centre = centre;
-    c.list.half = half;
-    c.list.base_scope = scope;
-    c.list.scope = scope;
+    c.list.make_cell(kind, cfg, centre, half, scope);
     c.scope_variable = cfg.spacemgr_grid_scope_variable;
     c.shrink_count = 0;
 }

@@ -32,12 +32,7 @@ void octree_split(octree_cell& n) {
 
 void octree_init_cell(octree_cell& n, spacemgr_t kind, const configure& cfg, const vec3& centre,
                       double half, double scope, uint32_t depth) {
-    n.list.kind = kind;
-    n.list.set_flags(cfg);
-    n.list.centre = centre;
-    n.list.half = half;
-    n.list.base_scope = scope;
-    n.list.scope = scope;
+    n.list.make_cell(kind, cfg, centre, half, scope);
     n.depth = depth;
     n.config = &cfg;
 }

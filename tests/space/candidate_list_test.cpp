@@ -112,32 +112,6 @@ TEST(candlist_nearest, bound_reaches_twice_a_curved_blocks_distance_with_rotated
     EXPECT_DOUBLE_EQ(r.bound, 1.5);
 }
 
-TEST(candlist_nearest, limits_and_kinds_without_blocks) {
-    layout_builder lb({{-20, -20, -20}, {20, 20, 20}});
-    const block& b = lb.add(make_box_solid({{5, -1, -1}, {6, 1, 1}}));
-    const scan s({&b}, true, 3.0);
-    // Beyond the hint radius, then beyond the caller's limit.
-    nearest_result r = s.at({0, 0, 0});
-    EXPECT_EQ(r.block, nullptr);
-    EXPECT_DOUBLE_EQ(r.dist, 3.0);
-    EXPECT_DOUBLE_EQ(r.bound, 3.0);
-    r = s.at({0, 0, 0}, 2.0);
-    EXPECT_DOUBLE_EQ(r.dist, 2.0);
-    EXPECT_DOUBLE_EQ(r.bound, 2.0);
-
-    const scan empty({}, true, 4.0);
-    r = empty.at({0, 0, 0});
-    EXPECT_EQ(r.block, nullptr);
-    EXPECT_DOUBLE_EQ(r.dist, 4.0);
-
-    scan unused({&b}, true);
-    unused.list.kind = spacemgr_unused;
-    r = unused.at({5.5, 0, 0});
-    EXPECT_EQ(r.block, nullptr);
-    EXPECT_EQ(r.dist, 1e9);
-    EXPECT_EQ(r.bound, 1e9);
-}
-
 candlist cell(spacemgr_t kind, double half, double scope, bool rotated = true) {
     candlist l;
     l.kind = kind;
@@ -210,25 +184,6 @@ TEST(cell_list, finalize_drops_slanted_blocks_out_of_reach_and_sorts) {
     ASSERT_EQ(l.entries.size(), 2u);
     EXPECT_EQ(l.entries[0].block, &b2);
     EXPECT_EQ(l.entries[1].block, &b1);
-}
-
-TEST(whole_domain_list, keeps_the_blocks_reaching_into_the_domain_cube) {
-    layout_builder lb({{0, 0, 0}, {10, 10, 10}});
-    const block& in_box = lb.add(make_box_solid({{1, 1, 1}, {2, 2, 2}}));
-    const block& in_cyl = lb.add(make_cylinder_solid({5, 5, 5}, 1.0, 1.0));
-    lb.add(make_box_solid({{11, 1, 1}, {12, 2, 2}}));  // outside the cube
-    configure cfg;
-    candlist rect, all, incline;
-    build_whole_domain_list(rect, spacemgr_rect, cfg, lb.lay->window.box, lb.lay->all_blocks);
-    build_whole_domain_list(all, spacemgr_all, cfg, lb.lay->window.box, lb.lay->all_blocks);
-    build_whole_domain_list(incline, spacemgr_incline, cfg, lb.lay->window.box, lb.lay->all_blocks);
-    ASSERT_EQ(rect.entries.size(), 1u);
-    EXPECT_EQ(rect.entries[0].block, &in_box);
-    EXPECT_EQ(all.entries.size(), 2u);
-    EXPECT_EQ(incline.entries.size(), 2u);  // whole-domain kind 1 keeps boxes too
-    EXPECT_EQ(all.base_scope, 0.0);
-    EXPECT_EQ(all.half, 5.0);
-    (void)in_cyl;
 }
 
 }  // namespace

@@ -63,24 +63,6 @@ TEST(create_space_manager, logs_the_kind_and_whether_the_critical_box_is_used) {
     }
 }
 
-TEST(create_space_manager, a_layout_without_blocks_answers_no_block_within_the_limit) {
-    layout_builder lb({{0, 0, 0}, {10, 10, 10}});
-    for (int k = 0; k < 9; ++k) {
-        configure cfg;
-        cfg.spacemgr_type = configure::spacemgr_arg(k);
-        std::unique_ptr<space_manager_interface> m;
-        create_space_manager(m, cfg, *lb.lay);
-        search_hint h1, h2;
-        for (const vec3& p : {vec3{5, 5, 5}, vec3{0.5, 9, 2}}) {
-            const nearest_result r = m->find_nearest(p, h1, h2, 3.0);
-            EXPECT_EQ(r.block, nullptr);
-            EXPECT_GT(r.dist, 0.0);
-            EXPECT_LE(r.dist, 3.0);
-            EXPECT_EQ(r.bound, r.dist);
-        }
-    }
-}
-
 TEST(grid_spacemgr, is_sized_from_the_domain_and_centred_on_it) {
     configure cfg;
     log_capture log;
@@ -104,48 +86,6 @@ TEST(grid_spacemgr, is_sized_from_the_domain_and_centred_on_it) {
     EXPECT_EQ(log2.text(),
               "use seperated incline spacemgr (grid).\ngrid_length: 0.312500000000\n"
               "grid scope: 0.312500000000\ngrid size: 4096\n");
-}
-
-TEST(grid_spacemgr, incline_cells_report_only_non_empty_lists) {
-    layout_builder lb({{0, 0, 0}, {10, 10, 10}});
-    lb.add(make_box_solid({{1, 1, 1}, {2, 2, 2}}));
-    lb.add(make_cylinder_solid({5, 5, 5}, 0.2, 0.2));
-    configure cfg;
-    log_capture log;
-    basic_grid_spacemgr<incline_node<spacemgr_incline_keep>, 20, 16> g;
-    g.build(cfg, lb.lay->window.box, lb.lay->all_blocks);
-    const std::string t = log.text();
-    std::size_t lines = 0, entries = 0;
-    for (uint64_t i = 0; i < g.count; ++i) {
-        entries += g.cells[i].list.entries.size();
-        lines += !g.cells[i].list.entries.empty();
-    }
-    std::size_t printed = 0;
-    for (std::size_t at = 0; (at = t.find("grid list size: 1\n", at)) != std::string::npos; ++at) ++printed;
-    EXPECT_GT(lines, 0u);
-    EXPECT_EQ(printed, lines);
-    EXPECT_EQ(entries, lines);  // only the cylinder, once per cell in reach
-}
-
-TEST(grid_spacemgr, crowded_incline_cells_halve_their_reach_only_when_asked) {
-    layout_builder lb({{0, 0, 0}, {10, 10, 10}});
-    for (int i = 0; i < 8; ++i) lb.add(make_cylinder_solid({5.0 + 0.3 * (i % 3), 5.0 + 0.3 * (i / 3), 5}, 0.1, 0.1));
-    for (bool variable : {false, true}) {
-        configure cfg;
-        cfg.spacemgr_list_incline = 2;
-        cfg.spacemgr_grid_scope_variable = variable;
-        basic_grid_spacemgr<incline_node<spacemgr_incline_keep>, 20, 16> g;
-        g.build(cfg, lb.lay->window.box, lb.lay->all_blocks);
-        const incline_cell& c = g.cells[g.cell_index({5.3, 5.3, 5})];
-        if (!variable) {
-            EXPECT_EQ(c.shrink_count, 0);
-            EXPECT_EQ(c.list.entries.size(), 8u);
-        } else {
-            EXPECT_GT(c.shrink_count, 0);
-            EXPECT_LT(c.list.base_scope, g.length);
-            EXPECT_EQ(c.list.scope, g.length);  // the working scope stays
-        }
-    }
 }
 
 // Visits every leaf of an octree.
@@ -184,20 +124,6 @@ TEST(octree_spacemgr, splits_crowded_leaves_with_the_scope_rate) {
         });
         EXPECT_GT(leaves, 8u);
     }
-}
-
-TEST(octree_spacemgr, a_block_touching_a_cell_from_outside_is_not_kept) {
-    layout_builder lb({{0, 0, 0}, {8, 8, 8}});
-    // Root: centre 4, half 4, scope 4 / 32 = 0.125; the box lies exactly
-    // half + scope beyond the centre.
-    const block& b = lb.add(make_box_solid({{8.125, 0, 0}, {9, 1, 1}}));
-    const block& in = lb.add(make_box_solid({{8.1, 2, 2}, {9, 3, 3}}));
-    configure cfg;
-    octree_spacemgr<spacemgr_all> t;
-    t.build(cfg, lb.lay->window.box, lb.lay->all_blocks);
-    ASSERT_EQ(t.root.list.entries.size(), 1u);
-    EXPECT_EQ(t.root.list.entries[0].block, &in);
-    (void)b;
 }
 
 TEST(find_nearest, reuses_the_hinted_cell_until_the_point_leaves_it) {
@@ -275,34 +201,31 @@ TEST(find_nearest, outside_the_critical_box_answers_from_the_window) {
     }
 }
 
-TEST(find_nearest, a_whole_domain_list_searches_to_the_faces_of_its_cube) {
-    layout_builder lb({{0, 0, 0}, {10, 10, 10}});
-    lb.lay->wire_width = 0.0;
-    lb.add(make_box_solid({{8, 8, 8}, {9, 9, 9}}));
-    configure cfg;
-    cfg.spacemgr_type = configure::simple_none;
-    std::unique_ptr<space_manager_interface> m;
-    create_space_manager(m, cfg, *lb.lay);
-    search_hint h1, h2;
-    nearest_result r = m->find_nearest({2, 5, 5}, h1, h2, 1e9);
-    EXPECT_EQ(r.block, nullptr);
-    EXPECT_DOUBLE_EQ(r.dist, 2.0);
-    r = m->find_nearest({2, 5, 5}, h1, h2, 1.5);
-    EXPECT_DOUBLE_EQ(r.dist, 1.5);
-    r = m->find_nearest({7.5, 7.5, 7.5}, h1, h2, 1e9);
-    EXPECT_DOUBLE_EQ(r.dist, 0.5);
-}
+}  // namespace
 
-TEST(find_nearest, a_point_outside_the_grid_is_clamped_to_its_nearest_cell) {
-    layout_builder lb({{0, 0, 0}, {10, 10, 10}});
+namespace {
+
+TEST(find_nearest_death, every_kind_ends_the_run_for_a_point_deep_inside_a_block) {
+    layout_builder lb({{0, 0, 0}, {20, 20, 20}});
     lb.add(make_box_solid({{4, 4, 4}, {6, 6, 6}}));
-    configure cfg;
-    std::unique_ptr<space_manager_interface> m;
-    create_space_manager(m, cfg, *lb.lay);
-    search_hint h1, h2;
-    const nearest_result r = m->find_nearest({-50, 5, 5}, h1, h2, 1e9);
-    EXPECT_EQ(r.block, nullptr);
-    EXPECT_LE(r.dist, 0.0);  // the located cell does not contain the point
+    lb.add(make_cylinder_solid({14, 14, 14}, 1.0, 1.0));
+    for (int k = 0; k < 9; ++k) {
+        configure cfg;
+        cfg.spacemgr_type = configure::spacemgr_arg(k);
+        std::unique_ptr<space_manager_interface> m;
+        create_space_manager(m, cfg, *lb.lay);
+        for (const vec3& p : {vec3{5, 5, 6 - 2e-4}, vec3{14.5, 14, 14}}) {
+            search_hint h1, h2;
+            EXPECT_EXIT(
+                {
+                    rebuild_log_writers(log_error, {stdout, stdout, stderr, stderr});
+                    m->find_nearest(p, h1, h2, 1e9);
+                },
+                ::testing::ExitedWithCode(255),
+                "^error \\(spacemgr::candlist::nearest\\): point is inside conductor\\(net[01]\\)\\.\n$")
+                << info_lines[k];
+        }
+    }
 }
 
 }  // namespace
