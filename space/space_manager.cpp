@@ -1,6 +1,7 @@
 #include "space/space_manager.hpp"
 
 #include "config/configure.hpp"
+#include "foundation/errors.hpp"
 #include "foundation/log_writers.hpp"
 #include "geometry/layout.hpp"
 #include "space/basic_space_manager.hpp"
@@ -42,47 +43,38 @@ void make(std::unique_ptr<space_manager_interface>& out, const configure& cfg, c
     m.secondary.build(cfg, m.domain, lay.all_blocks);
 }
 
+using maker = void (*)(std::unique_ptr<space_manager_interface>&, const configure&, const layout&);
+
+struct kind_entry {
+    const char* info;
+    maker make;
+};
+
+// By "--spacemgr-type" value: the primary index keeps the boxes (or every
+// block), the secondary the cylinders and prisms.
+const kind_entry kinds[] = {
+    {"using simple-simple space manager\n",
+     make<simple_spacemgr<spacemgr_rect>, simple_spacemgr<spacemgr_incline>>},
+    {"using octree-octree space manager\n",
+     make<octree_spacemgr<spacemgr_rect>, octree_spacemgr<spacemgr_incline>>},
+    {"using hybrid-hybrid space manager\n", make<rect_grid, grid<octree_node<spacemgr_incline>>>},
+    {"using simple-none space manager\n", make<simple_spacemgr<spacemgr_all>, unused_spacemgr>},
+    {"using octree-none space manager\n", make<octree_spacemgr<spacemgr_all>, unused_spacemgr>},
+    {"using hybrid-none space manager\n", make<grid<octree_node<spacemgr_all>>, unused_spacemgr>},
+    {"using hybrid-simple space manager\n", make<rect_grid, simple_spacemgr<spacemgr_incline>>},
+    {"using hybrid-grid space manager\n", make<rect_grid, grid<incline_node<spacemgr_incline>>>},
+    {"using hybrid-grid-nd space manager\n",
+     make<rect_grid, grid<incline_node<spacemgr_incline_keep>>>},
+};
+
 }  // namespace
 
 void create_space_manager(std::unique_ptr<space_manager_interface>& manager, const configure& cfg,
                           const layout& lay) {
-    sea::writer& info = log_info_w();
-    switch (cfg.spacemgr_type) {
-    case configure::simple_simple:
-        info.printf("using simple-simple space manager\n");
-        make<simple_spacemgr<spacemgr_rect>, simple_spacemgr<spacemgr_incline>>(manager, cfg, lay);
-        break;
-    case configure::octree_octree:
-        info.printf("using octree-octree space manager\n");
-        make<octree_spacemgr<spacemgr_rect>, octree_spacemgr<spacemgr_incline>>(manager, cfg, lay);
-        break;
-    case configure::hybrid_hybrid:
-        info.printf("using hybrid-hybrid space manager\n");
-        make<rect_grid, grid<octree_node<spacemgr_incline>>>(manager, cfg, lay);
-        break;
-    case configure::simple_none:
-        info.printf("using simple-none space manager\n");
-        make<simple_spacemgr<spacemgr_all>, unused_spacemgr>(manager, cfg, lay);
-        break;
-    case configure::octree_none:
-        info.printf("using octree-none space manager\n");
-        make<octree_spacemgr<spacemgr_all>, unused_spacemgr>(manager, cfg, lay);
-        break;
-    case configure::hybrid_none:
-        info.printf("using hybrid-none space manager\n");
-        make<grid<octree_node<spacemgr_all>>, unused_spacemgr>(manager, cfg, lay);
-        break;
-    case configure::hybrid_simple:
-        info.printf("using hybrid-simple space manager\n");
-        make<rect_grid, simple_spacemgr<spacemgr_incline>>(manager, cfg, lay);
-        break;
-    case configure::hybrid_grid:
-        info.printf("using hybrid-grid space manager\n");
-        make<rect_grid, grid<incline_node<spacemgr_incline>>>(manager, cfg, lay);
-        break;
-    case configure::hybrid_grid_nd:
-        info.printf("using hybrid-grid-nd space manager\n");
-        make<rect_grid, grid<incline_node<spacemgr_incline_keep>>>(manager, cfg, lay);
-        break;
-    }
+    const unsigned k = unsigned(cfg.spacemgr_type);
+    // The option parser admits only the nine words.
+    if (k >= sizeof kinds / sizeof kinds[0])
+        throw sea::fatal_error("unknown space manager type " + std::to_string(k));
+    write_cstr(log_info_w(), kinds[k].info);
+    kinds[k].make(manager, cfg, lay);
 }
