@@ -1,0 +1,109 @@
+#include "walker/gauss_sample.hpp"
+
+#include <cmath>
+
+#include "config/configure.hpp"
+#include "geometry/layer_stack.hpp"
+#include "geometry/primitives.hpp"
+
+namespace {
+
+// Half-width band around a slanted side, per unit of its projected length,
+// within which a point counts as lying on it.
+constexpr double slant_touch_tolerance = 1e-6;
+
+bool inside_window(const window& w, const vec3& p) {
+    return p.x + geom_eps > w.box.lo.x && p.y + geom_eps > w.box.lo.y && p.z + geom_eps > w.box.lo.z &&
+           w.box.hi.x + geom_eps > p.x && w.box.hi.y + geom_eps > p.y && w.box.hi.z + geom_eps > p.z;
+}
+
+}  // namespace
+
+double gauss_weight(int gauss_type, double eps, double d) {
+    switch (gauss_type) {
+    case configure::gauss_default:
+    case configure::gauss_diel: return eps;
+    case configure::gauss_uniform: return 1.0;
+    case configure::gauss_dist: return 1.0 / d;
+    case configure::gauss_both: return eps / d;
+    default: return 0.0;
+    }
+}
+
+double permittivity_at(const layer_stack& layers, double z) {
+    const int code = find_layer_id(layers, layer_code_lowest_interface, z);
+    if (code >= layer_code_interface) {
+        const int i = code - layer_code_interface;
+        return 0.5 * (layers.permittivity[i - 1] + layers.permittivity[i]);
+    }
+    return layers.permittivity[code - layer_code_inside];
+}
+
+int32_t gauss_point_multiplicity(const gauss_surface& s, const vec3& p, const surface_piece& q) {
+    int32_t k = 1;
+    const auto range = s.overlaps.equal_range(q.box);
+    for (auto it = range.first; it != range.second; ++it) {
+        const gauss_box& other = *it->second.second;
+        const double d = block_distance(p, other.solid);
+        if (d > geom_eps) continue;
+        if (d < -geom_eps) return -1;
+        if (q.face < face_slanted) {
+            const int axis = int(q.face % 3);
+            const box& ob = other.solid.outer_box;
+            const double facing = q.face < 3 ? axis_of(ob.lo, axis) : axis_of(ob.hi, axis);
+            if (std::fabs(axis_of(p, axis) - facing) < geom_eps) return -1;
+        } else {
+            const auto hits = other.slant_pieces.equal_range(q.value);
+            for (auto h = hits.first; h != hits.second; ++h) {
+                const surface_piece& sp = *h->second;
+                const double x0 = sp.data[0].f, y0 = sp.data[1].f;
+                const double dx = sp.data[3].f, dy = sp.data[4].f;
+                const double off = tabs((p.x - x0) * dy - (p.y - y0) * dx);
+                if (off < (tabs(dx) + tabs(dy)) * slant_touch_tolerance - geom_eps) return -1;
+            }
+        }
+        ++k;
+    }
+    return k;
+}
+
+void sample_gauss_point(gauss_sample& out, const gauss_surface& s, walker_rng& rng) {
+    const std::size_t npieces = s.pieces.size();
+    const window& win = s.layout->window;
+    const int gauss_type = s.cfg->gauss_type;
+    double sumpdf = 0.0;
+    for (uint64_t attempt = 1;; ++attempt) {
+        const std::size_t i = cdf_lower_bound(s.area_cdf.data(), npieces, uniform01(rng));
+        const surface_piece& piece = s.pieces[i < npieces ? i : npieces - 1];
+        const double u = cell_centre(uniform01(rng), s.strata[0]);
+        const double v = cell_centre(uniform01(rng), s.strata[1]);
+        const vec3 p = sample_surface_point(piece, u, v);
+        const gauss_box& gb = *piece.box;
+        if (gb.clip && !inside_window(win, p)) continue;
+        const int32_t k = gauss_point_multiplicity(s, p, piece);
+        if (k < 0) continue;
+        if (uniform01(rng) * double(k) > 1.0) continue;
+        const double eps = permittivity_at(s.layout->layers, p.z);
+        const double w = gauss_weight(gauss_type, eps, gb.offset);
+        sumpdf += w;
+        if (uniform01(rng) * s.max_weight > w) continue;
+
+        out.face = piece.face;
+        out.gauss_offset = gb.offset;
+        out.piece_value = piece.value;
+        out.gtried = attempt;
+        out.sumpdf = sumpdf;
+        out.origin = gb.master;
+        out.weight = eps / w;
+        out.point = p;
+        if (piece.face == face_slanted) {
+            const double a = std::fabs(double(piece.value.nx));
+            const double b = std::fabs(double(piece.value.ny));
+            if (a > uniform01(rng) * (a + b))
+                out.face = piece.value.nx < 1 ? face_neg_x : face_pos_x;
+            else
+                out.face = piece.value.ny < 1 ? face_neg_y : face_pos_y;
+        }
+        return;
+    }
+}

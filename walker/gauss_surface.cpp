@@ -1,0 +1,386 @@
+#include "walker/gauss_surface.hpp"
+
+#include <cmath>
+
+#include "config/configure.hpp"
+#include "foundation/log_writers.hpp"
+#include "geometry/primitives.hpp"
+
+namespace {
+
+// Limits on the offset before any neighbour is seen: a multiple of the
+// block's longest side and of the wire width.
+constexpr double offset_side_factor = 20.0;
+constexpr double offset_wire_factor = 100.0;
+// A stratification count is raised to this many cells per neighbour extent.
+constexpr double strata_per_ratio = 8.0;
+
+[[noreturn]] void fail_touched() {
+    log_error_w().printf("Error: the master net is touched by other net!\n");
+    log_error_w().put('\n');
+    fatal_exit(1, true);
+}
+
+[[noreturn]] void fail_no_blocks(const conductor& master) {
+    log_error_w().printf("Error: the master net %s has no block!\n", master.name.c_str());
+    fatal_exit(1, true);
+}
+
+[[noreturn]] void fail_vertex_count(uint64_t m) {
+    log_error_w().printf("nprism_t error: vertex number %lu not supported.", (unsigned long)m);
+    log_error_w().put('\n');
+    fatal_exit(1, false);
+}
+
+double box_extent(const box& b, int axis) { return axis_of(b.hi, axis) - axis_of(b.lo, axis); }
+
+box grown(const box& b, double d) {
+    return {{b.lo.x - d, b.lo.y - d, b.lo.z - d}, {b.hi.x + d, b.hi.y + d, b.hi.z + d}};
+}
+
+// L-infinity distance in the x-y plane from p to the solid's cross-section.
+// Evaluated at the solid's mid height, so only a point deeper inside than
+// half the height can come back clipped (still negative).
+double section_distance(const vec2& p, const solid& s) {
+    const double zmid = 0.5 * (s.outer_box.lo.z + s.outer_box.hi.z);
+    return block_distance(vec3{p.x, p.y, zmid}, s);
+}
+
+// Corners in x-y of a box or cylinder, vertices of a prism.
+int outline_points(const solid& s, vec2 (&out)[nprism_max_vertices]) {
+    if (s.kind == solid_prism) {
+        for (uint64_t i = 0; i < s.shape.prism.n; ++i) out[i] = s.shape.prism.vertex[i];
+        return int(s.shape.prism.n);
+    }
+    const box& b = s.outer_box;
+    out[0] = {b.lo.x, b.lo.y};
+    out[1] = {b.lo.x, b.hi.y};
+    out[2] = {b.hi.x, b.lo.y};
+    out[3] = {b.hi.x, b.hi.y};
+    return 4;
+}
+
+bool boxlike(const solid& s) { return s.kind == solid_box || s.kind == solid_cylinder; }
+
+// The surface's own tolerant maximum: on a near-tie the current value stays.
+double keep_max(double current, double v) { return v > current + geom_eps ? v : current; }
+
+int32_t round_half_away(double v) { return int32_t(std::lround(v)); }
+
+surface_piece rect_piece(const vec3& corner, double s1, double s2, uint64_t face, gauss_box* owner) {
+    surface_piece p{};
+    p.shape = surface_rect;
+    p.data[0].f = corner.x;
+    p.data[1].f = corner.y;
+    p.data[2].f = corner.z;
+    p.data[3].f = s1;
+    p.data[4].f = s2;
+    p.data[5].u = face;
+    p.face = face;
+    p.box = owner;
+    return p;
+}
+
+surface_piece triangle_piece(double z, const vec2& a, const vec2& b, const vec2& c, uint64_t face,
+                             gauss_box* owner) {
+    surface_piece p{};
+    p.shape = surface_triangle;
+    p.data[0].f = z;
+    p.data[1].f = a.x;
+    p.data[2].f = a.y;
+    p.data[3].f = b.x;
+    p.data[4].f = b.y;
+    p.data[5].f = c.x;
+    p.data[6].f = c.y;
+    p.data[7].u = face;
+    p.face = face;
+    p.box = owner;
+    return p;
+}
+
+surface_piece slanted_piece(const vec3& start, double dx, double dy, double h, gauss_box* owner) {
+    surface_piece p{};
+    p.shape = surface_slanted_rect;
+    p.data[0].f = start.x;
+    p.data[1].f = start.y;
+    p.data[2].f = start.z;
+    p.data[3].f = dx;
+    p.data[4].f = dy;
+    p.data[5].f = h;
+    const double len = std::sqrt(dx * dx + dy * dy);
+    p.value = {round_half_away(slant_normal_scale * dy / len),
+               round_half_away(-slant_normal_scale * dx / len)};
+    p.face = face_slanted;
+    p.box = owner;
+    return p;
+}
+
+int sign_of(double v) { return std::fabs(v) < geom_eps ? 0 : (v > 0 ? 1 : -1); }
+
+struct offset2 {
+    int x, y;
+    bool operator==(const offset2& o) const { return x == o.x && y == o.y; }
+    bool operator!=(const offset2& o) const { return !(*this == o); }
+};
+
+// The polygon grown by the square of half side d (its L-infinity offset):
+// each edge moves out by d and every convex corner gains the square's corner.
+uint64_t grow_outline(const nprism_t& p, double d, vec2* out, uint64_t capacity) {
+    const uint64_t n = p.n;
+    std::vector<offset2> start(n), end(n);
+    for (uint64_t i = 0; i < n; ++i) {
+        const vec2& a = p.vertex[i];
+        const vec2& b = p.vertex[(i + 1) % n];
+        const int sx = sign_of(b.x - a.x);
+        const int sy = sign_of(b.y - a.y);
+        if (sx != 0 && sy != 0) {
+            start[i] = end[i] = {sy, -sx};
+        } else {
+            start[i] = {sy - sx, -sx - sy};
+            end[i] = {sy + sx, sy - sx};
+        }
+    }
+    uint64_t m = 0;
+    auto emit = [&](double x, double y) {
+        if (m < capacity) out[m] = {x, y};
+        ++m;
+    };
+    for (uint64_t i = 0; i < n; ++i) {
+        const vec2& v = p.vertex[i];
+        const offset2 pp = end[i == 0 ? n - 1 : i - 1];
+        const offset2 q = start[i];
+        emit(v.x + pp.x * d, v.y + pp.y * d);
+        if (q != pp) {
+            if (pp.x + q.x == 0 && pp.y + q.y == 0) emit(v.x - pp.y * d, v.y + pp.x * d);
+            emit(v.x + q.x * d, v.y + q.y * d);
+        }
+    }
+    return m;
+}
+
+// Largest relative permittivity of the real layers.
+double largest_permittivity(const layer_stack& layers) {
+    double best = 0.0;
+    const std::size_t n = layers.permittivity.size();
+    for (std::size_t i = layer_guard_permittivities; i + layer_guard_permittivities < n; ++i)
+        if (layers.permittivity[i] - geom_eps > best) best = layers.permittivity[i];
+    return best;
+}
+
+int interface_index_of(int code) {
+    return code >= layer_code_interface ? code - layer_code_interface : code - layer_code_inside;
+}
+
+}  // namespace
+
+double gauss_piece_area(const surface_piece& p) {
+    const surface_word* d = p.data;
+    switch (p.shape) {
+    case surface_rect: return d[3].f * d[4].f;
+    case surface_triangle:
+        return 0.5 * tabs((d[3].f - d[1].f) * (d[6].f - d[2].f) - (d[4].f - d[2].f) * (d[5].f - d[1].f));
+    case surface_slanted_rect: return (tabs(d[3].f) + tabs(d[4].f)) * d[5].f;
+    default: return 0.0;
+    }
+}
+
+double interface_gap(const gauss_surface& s, const box& outer) {
+    const layer_stack& ls = s.layout->layers;
+    if (ls.permittivity.size() < 12 || s.cfg->multi_dielectric == configure::layout_approx)
+        return geom_infinity;
+    const int k = (s.cfg->multi_dielectric == configure::layout_two ||
+                   s.cfg->multi_dielectric == configure::layout_approx2)
+                      ? 2
+                      : 3;
+    const int lo_code = find_layer_id(ls, layer_code_lowest_interface, outer.lo.z);
+    // The interface just below a layer is numbered like the layer; one on
+    // the height itself does not count as below it.
+    const int below = lo_code >= layer_code_interface ? interface_index_of(lo_code) - k
+                                                       : interface_index_of(lo_code) - k + 1;
+    const double gap_low = 2.0 * (outer.lo.z - ls.interface_z[below]);
+    const int hint = layer_code_interface + interface_index_of(lo_code) - 1;
+    const int hi_code = find_layer_id(ls, hint, outer.hi.z);
+    const int above = interface_index_of(hi_code) + k;
+    const double gap_high = 2.0 * (ls.interface_z[above] - outer.hi.z);
+    return tmin(gap_low, gap_high);
+}
+
+double window_gap(const gauss_surface& s, const box& outer) {
+    const window& w = s.layout->window;
+    if (w.boundary == boundary_neumann) return geom_infinity;
+    double gap = 0.0;
+    for (int c = 0; c < 3; ++c) {
+        const double low = axis_of(outer.lo, c) - axis_of(w.box.lo, c);
+        const double high = axis_of(w.box.hi, c) - axis_of(outer.hi, c);
+        const double g = tmin(high, low);
+        gap = c == 0 ? g : tmin(gap, g);
+    }
+    return gap;
+}
+
+void make_master_gauss_surface(gauss_surface& s, const block& b) {
+    const box& ob = b.solid.outer_box;
+    double longest = box_extent(ob, 0);
+    longest = keep_max(longest, box_extent(ob, 1));
+    longest = keep_max(longest, box_extent(ob, 2));
+    double d = offset_side_factor * longest;
+    d = tmin(d, offset_wire_factor * s.layout->wire_width);
+    d = tmin(d, interface_gap(s, ob));
+    d = tmin(d, window_gap(s, ob));
+
+    double ratio[3] = {-1.0, -1.0, -1.0};
+    vec2 own[nprism_max_vertices];
+    const int own_n = outline_points(b.solid, own);
+    for (const block* p : s.layout->all_blocks) {
+        if (p->owner == b.owner) continue;
+        const box& pb = p->solid.outer_box;
+        double g[3];
+        bool near = true;
+        for (int c = 0; c < 3 && near; ++c) {
+            const double above = axis_of(pb.lo, c) - axis_of(ob.hi, c);
+            const double below = axis_of(ob.lo, c) - axis_of(pb.hi, c);
+            g[c] = tmax(above, below);
+            near = g[c] < d - geom_eps;
+        }
+        if (!near) continue;
+        for (int c = 0; c < 3; ++c) ratio[c] = std::ceil(box_extent(ob, c) / box_extent(pb, c));
+        if (boxlike(b.solid) && boxlike(p->solid)) {
+            d = keep_max(keep_max(g[0], g[1]), g[2]);
+            continue;
+        }
+        double q = d;
+        for (int i = 0; i < own_n; ++i) q = tmin(q, section_distance(own[i], p->solid));
+        vec2 other[nprism_max_vertices];
+        const int other_n = outline_points(p->solid, other);
+        for (int i = 0; i < other_n; ++i) q = tmin(q, section_distance(other[i], b.solid));
+        d = q < g[2] - geom_eps ? g[2] : q;
+    }
+    for (int c = 0; c < 3; ++c)
+        if (strata_per_ratio * ratio[c] > s.strata[c]) s.strata[c] = strata_per_ratio * ratio[c];
+
+    d = d / 2.0;
+    if (d < geom_eps) fail_touched();
+    switch (b.solid.kind) {
+    case solid_box:
+    case solid_cylinder: make_box_gauss_surface(s, b, d); break;
+    case solid_prism: make_prism_gauss_surface(s, b, d); break;
+    default: break;
+    }
+}
+
+void make_box_gauss_surface(gauss_surface& s, const block& b, double d) {
+    const box g = grown(b.solid.outer_box, d);
+    s.boxes.emplace_back();
+    gauss_box& gb = s.boxes.back();
+    gb.solid = make_box_solid(g);
+    gb.offset = d;
+    gb.master = &b;
+    gb.slant_pieces.max_load_factor(1.0f);
+    for (uint64_t face = 0; face < 6; ++face) {
+        const int a = int(face % 3);
+        vec3 corner = g.lo;
+        if (face < 3) axis_of(corner, a) = axis_of(g.hi, a);
+        s.pieces.push_back(rect_piece(corner, box_extent(g, (a + 1) % 3), box_extent(g, (a + 2) % 3),
+                                      face, &gb));
+    }
+}
+
+void make_prism_gauss_surface(gauss_surface& s, const block& b, double d) {
+    const nprism_t& prism = b.solid.shape.prism;
+    vec2 points[nprism_max_vertices];
+    const uint64_t m = prism.n == 0 ? 0 : grow_outline(prism, d, points, nprism_max_vertices);
+    if (m < 3 || m > nprism_max_vertices) fail_vertex_count(m);
+
+    nprism_t g{};
+    g.n = m;
+    for (uint64_t i = 0; i < m; ++i) g.vertex[i] = points[i];
+    g.z0 = prism.z0 - d;
+    g.z1 = prism.z1 + d;
+    s.boxes.emplace_back();
+    gauss_box& gb = s.boxes.back();
+    gb.solid = make_nprism_solid(g);
+    gb.offset = d;
+    gb.master = &b;
+    gb.slant_pieces.max_load_factor(1.0f);
+
+    for (uint64_t j = 1; j + 1 < m; ++j) {
+        s.pieces.push_back(triangle_piece(g.z0, points[0], points[j], points[j + 1], face_neg_z, &gb));
+        s.pieces.push_back(triangle_piece(g.z1, points[0], points[j], points[j + 1], face_pos_z, &gb));
+    }
+    const double h = g.z1 - g.z0;
+    for (uint64_t i = 0; i < m; ++i) {
+        const vec2& a = points[i];
+        const vec2& c = points[(i + 1) % m];
+        if (std::fabs(a.x - c.x) < geom_eps) {
+            const uint64_t face = c.y - geom_eps <= a.y ? face_neg_x : face_pos_x;
+            s.pieces.push_back(rect_piece({a.x, tmin(a.y, c.y), g.z0}, tabs(c.y - a.y), h, face, &gb));
+        } else if (std::fabs(a.y - c.y) < geom_eps) {
+            const uint64_t face = a.x < c.x - geom_eps ? face_neg_y : face_pos_y;
+            s.pieces.push_back(rect_piece({tmin(a.x, c.x), a.y, g.z0}, h, tabs(c.x - a.x), face, &gb));
+        } else {
+            s.pieces.push_back(slanted_piece({a.x, a.y, g.z0}, c.x - a.x, c.y - a.y, h, &gb));
+        }
+    }
+}
+
+void add_gauss_box(gauss_surface& s, gauss_box& x) {
+    const box& xb = x.solid.outer_box;
+    for (gauss_box* y : s.box_list) {
+        const box& yb = y->solid.outer_box;
+        double sep = 0.0;
+        for (int c = 0; c < 3; ++c) {
+            const double g = keep_max(axis_of(yb.lo, c) - axis_of(xb.hi, c),
+                                      axis_of(xb.lo, c) - axis_of(yb.hi, c));
+            sep = c == 0 ? g : keep_max(sep, g);
+        }
+        if (sep < -geom_eps) {
+            s.overlaps.emplace(&x, std::make_pair(&x, y));
+            s.overlaps.emplace(y, std::make_pair(y, &x));
+        }
+    }
+    s.box_list.push_back(&x);
+}
+
+void build_master_gauss_surfaces(gauss_surface& s, const conductor& master) {
+    if (master.blocks.empty()) fail_no_blocks(master);
+    for (const block* b : master.blocks) make_master_gauss_surface(s, *b);
+
+    for (const surface_piece& p : s.pieces) {
+        if (p.face != face_slanted) continue;
+        const slant_normal key{int32_t(-uint32_t(p.value.nx)), int32_t(-uint32_t(p.value.ny))};
+        p.box->slant_pieces.emplace(key, &p);
+    }
+
+    const window& w = s.layout->window;
+    for (gauss_box& gb : s.boxes) {
+        if (w.boundary == boundary_neumann) {
+            const box& ob = gb.solid.outer_box;
+            bool inside = true;
+            for (int c = 0; c < 3; ++c)
+                inside = inside && axis_of(ob.lo, c) + geom_eps > axis_of(w.box.lo, c) &&
+                         axis_of(w.box.hi, c) + geom_eps > axis_of(ob.hi, c);
+            gb.clip = inside ? 0 : 1;
+        }
+        add_gauss_box(s, gb);
+    }
+
+    s.area_cdf.assign(s.pieces.size(), 0.0);
+    for (std::size_t i = 0; i < s.pieces.size(); ++i) {
+        s.total_area += gauss_piece_area(s.pieces[i]);
+        s.area_cdf[i] = s.total_area;
+    }
+    for (double& v : s.area_cdf) v /= s.total_area;
+    if (!s.area_cdf.empty()) s.area_cdf.back() = 1.0;
+
+    double smallest_offset = geom_infinity;
+    for (const gauss_box& gb : s.boxes) smallest_offset = tmin(smallest_offset, gb.offset);
+    const double eps_max = largest_permittivity(s.layout->layers);
+    switch (s.cfg->gauss_type) {
+    case configure::gauss_default:
+    case configure::gauss_diel: s.max_weight = eps_max; break;
+    case configure::gauss_uniform: s.max_weight = 1.0; break;
+    case configure::gauss_dist: s.max_weight = 1.0 / smallest_offset; break;
+    case configure::gauss_both: s.max_weight = eps_max / smallest_offset; break;
+    default: s.max_weight = 0.0; break;
+    }
+}

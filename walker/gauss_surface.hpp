@@ -1,0 +1,88 @@
+// The Gaussian surface of one master: one grown solid per master block, the
+// planar pieces of their surfaces, the overlap relation between grown solids
+// and the tables the start-point sampler draws from. Built once per master on
+// the master's thread, then shared read-only by its walk threads.
+// Lengths in micrometres.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "geometry/layout.hpp"
+#include "geometry/surface_element.hpp"
+
+struct configure;
+struct gauss_box;
+
+// Faces of pieces: 0..5 as surface_face (outward side), 6 a slanted side.
+constexpr uint64_t face_slanted = 6;
+// Stratification count per axis when a master starts.
+constexpr double default_strata = 64.0;
+// Slanted normals are stored as integers: unit normal times this scale.
+constexpr double slant_normal_scale = 32768.0;
+
+// A slanted piece's outward normal, scaled and rounded.
+struct slant_normal {
+    int32_t nx;
+    int32_t ny;
+    bool operator==(const slant_normal& o) const { return nx == o.nx && ny == o.ny; }
+};
+
+struct slant_normal_hash {
+    std::size_t operator()(const slant_normal& n) const {
+        return std::hash<uint64_t>()((uint64_t(uint32_t(n.nx)) << 32) | uint32_t(n.ny));
+    }
+};
+
+// Shapes used: surface_rect, surface_triangle, surface_slanted_rect.
+struct surface_piece : surface_element {
+    slant_normal value{0, 0};  // slanted pieces only; zero otherwise
+    uint64_t face = 0;
+    gauss_box* box = nullptr;
+};
+
+struct gauss_box {
+    ::solid solid;       // the master block grown by offset
+    double offset = 0.0;  // Gaussian offset d of this block
+    const block* master = nullptr;
+    // Keyed by the negated normal of each slanted piece of this box, so a
+    // lookup by a piece's own normal finds the pieces facing it.
+    std::unordered_multimap<slant_normal, const surface_piece*, slant_normal_hash> slant_pieces;
+    uint8_t clip = 0;  // reject samples outside the window (Neumann only)
+};
+
+struct gauss_surface {
+    gauss_surface(const configure* cfg, const ::layout* lay) : cfg(cfg), layout(lay) {}
+    gauss_surface(const gauss_surface&) = delete;
+    gauss_surface& operator=(const gauss_surface&) = delete;
+
+    double strata[3] = {default_strata, default_strata, default_strata};
+    const configure* cfg;
+    const ::layout* layout;
+    std::deque<gauss_box> boxes;  // stable addresses: pieces point into it
+    std::vector<surface_piece> pieces;
+    std::vector<gauss_box*> box_list;
+    std::unordered_multimap<const gauss_box*, std::pair<const gauss_box*, const gauss_box*>> overlaps;
+    std::vector<double> area_cdf;  // last entry exactly 1.0
+    double total_area = 0.0;       // square micrometres
+    double max_weight = 0.0;       // largest start-point density weight
+};
+
+// Builds the whole surface of the master conductor. Fatal (status 1) when
+// another net, the window or a limiting interface leaves no room. A master
+// without blocks is fatal too: it has nothing to start a walk from.
+void build_master_gauss_surfaces(gauss_surface& s, const conductor& master);
+
+void make_master_gauss_surface(gauss_surface& s, const block& b);
+void make_box_gauss_surface(gauss_surface& s, const block& b, double d);
+void make_prism_gauss_surface(gauss_surface& s, const block& b, double d);
+double interface_gap(const gauss_surface& s, const box& outer);
+double window_gap(const gauss_surface& s, const box& outer);
+void add_gauss_box(gauss_surface& s, gauss_box& x);
+
+// Area of a rectangle, triangle or slanted piece; slanted sides count the
+// sum of their x and y projections.
+double gauss_piece_area(const surface_piece& p);

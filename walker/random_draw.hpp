@@ -1,0 +1,35 @@
+// Uniform numbers and cumulative-table picks of the walkers. Every draw takes
+// one 32-bit output of the walker's own engine, so a run's random sequence is
+// fixed by the engines' seeds and the order of the draws.
+#pragma once
+
+#include <cstddef>
+#include <random>
+
+using walker_rng = std::mt19937;
+
+// 2^-32: a 32-bit output maps into [0, 1).
+constexpr double uniform_scale = 2.3283064365386963e-10;
+
+inline double uniform01(walker_rng& rng) { return double(rng()) * uniform_scale; }
+
+// First index i in [0, n) with cdf[i] >= r (n when none); cdf ascending.
+template <class T>
+inline std::size_t cdf_lower_bound(const T* cdf, std::size_t n, double r) {
+    std::size_t lo = 0;
+    while (n > 0) {
+        const std::size_t half = n / 2;
+        if (double(cdf[lo + half]) < r) {
+            lo += half + 1;
+            n -= half + 1;
+        } else {
+            n = half;
+        }
+    }
+    return lo;
+}
+
+// Cell centre of a stratified draw: (floor(r n) + 0.5) / n.
+inline double cell_centre(double r, double n) {
+    return (double((long long)(r * n)) + 0.5) / n;
+}
