@@ -1,0 +1,188 @@
+// How a walker knows where the dielectric interfaces are and which table
+// describes its transition cube. Three policies: none (one medium), the N
+// nearest interfaces (N = 1 or 3, optionally with ratio-grid tables), and
+// the nearest high-contrast interface with equal-slab averaging elsewhere.
+//
+// Layer ids follow find_layer_id: 20000 + i on padded interface i,
+// 10000 + j inside padded layer j.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "geometry/layer_stack.hpp"
+
+enum cube_type : uint32_t {
+    cube_homogeneous = 0,
+    cube_one_interface = 1,     // pair set, row = interface position 0..29
+    cube_on_interface = 2,      // h-pair set
+    cube_two_interfaces = 3,    // triple set, row = placement 0..104
+    cube_three_interfaces = 4,  // four-layer table, row = placement 0..454
+    cube_equal_slab = 5,        // equal-slab set
+};
+
+// Layer id before anything is known: the lowest real interface.
+constexpr uint64_t initial_layer_id = 20006;
+// Query limit when no interface limits the cube.
+constexpr double unlimited_radius = 1e9;
+// Neighbouring layers above this permittivity ratio are high contrast.
+constexpr double high_contrast_ratio = 1.500000001;
+
+// What classification decides about one cube.
+struct cube_fields {
+    uint64_t table_index = 0;
+    uint64_t interface_pos = 0;
+    uint32_t cube_type = cube_homogeneous;
+    uint8_t single_table = 1;   // 0: blend sets table_index and table_index + 1
+    double blend_weight = 0.0;  // weight of the second set in a blend
+    uint8_t mirror = 0;         // hop directions have z negated
+};
+
+// Index into the per-interface lists of an interface or layer id.
+inline uint64_t interface_list_index(uint64_t id) {
+    return id >= 10000 && id <= 19999 ? id - 10005 : id - 20006;
+}
+
+inline bool is_interface_id(uint64_t id) { return id >= 20000 && id <= 29999; }
+
+// Per-interface ratio-grid data of the table store (grid modes only).
+struct grid_weights {
+    const int64_t* table_pos = nullptr;
+    const double* weight = nullptr;
+};
+
+// One interface near the cube (any policy but three interfaces): may shrink
+// the cube so the interface falls on a cell boundary of a 31-cell division.
+// grid is null in mode "two". Returns the hop half side.
+double classify_one_interface(cube_fields& c, const layer_stack& ls, double a, double z,
+                              uint64_t layer_id, uint64_t interface_id, const grid_weights* grid);
+
+// Up to three interfaces (ids sorted by height); the cube is never shrunk
+// when two or three lie inside it.
+double classify_three_interfaces(cube_fields& c, const layer_stack& ls, double a, double z,
+                                 uint64_t layer_id, const uint64_t (&interface_id)[3]);
+
+// Four slabs of averaged permittivity; halves the cube until no slab mean is
+// below 0.475 of the largest. Returns the half side used.
+double fit_equal_slab_cube(cube_fields& c, const layer_stack& ls, double a, double z);
+
+// Placement rows of the triple and four-layer tables.
+inline uint64_t two_interface_placement(int i, int j) {
+    return uint64_t((30 - i) * (i - 1) / 2 + (j - i) - 1);
+}
+inline uint64_t three_interface_placement(int i, int j, int k) {
+    return uint64_t((2730 - (15 - i) * (16 - i) * (14 - i)) / 6 + (k - j) + ((32 - i - j) * (j - 1 - i)) / 2 - 1);
+}
+
+// Takes the N nearest interfaces of height z from the code found for it,
+// ties within 1e-9 going to the lower one; ids in the order taken. Returns
+// the distances to the next upper and lower candidates.
+struct next_candidates {
+    double up;
+    double down;
+};
+next_candidates take_nearest_interfaces(const layer_stack& ls, uint64_t layer_id, double z, uint64_t* ids,
+                                        int n);
+
+struct empty_layer_index {};
+
+template <uint64_t N, bool Interpolated>
+struct multi_layer_index : cube_fields {
+    static_assert(N == 1 || N == 3, "one or three interfaces");
+    const layer_stack* layers = nullptr;
+    uint64_t layer_id = initial_layer_id;
+    uint64_t interface_id[N] = {};
+    double z = 0.0;
+    double radius = unlimited_radius;
+    grid_weights grid;
+
+    void reset(double height) {
+        static_cast<cube_fields&>(*this) = cube_fields{};
+        layer_id = initial_layer_id;
+        radius = unlimited_radius;
+        z = height;
+    }
+
+    // First cube of a walk: limited by the second-nearest interface.
+    void locate_start() {
+        layer_id = uint64_t(find_layer_id(*layers, int(initial_layer_id) - 1, z));
+        uint64_t taken[N];
+        const next_candidates next = take_nearest_interfaces(*layers, layer_id, z, taken, int(N));
+        if (N == 1) {
+            radius = next.up - 1e-9 > next.down ? next.down : next.up;
+        } else {
+            const double v = layers->interface_z[taken[1] - 20000] - z;
+            radius = v > 1e-9 ? v : -v;
+        }
+        store_sorted(taken);
+    }
+
+    // Later cubes: limited by the (N+1)-th nearest interface.
+    void locate_loop(double height) {
+        z = height;
+        const int64_t start = is_interface_id(layer_id) ? int64_t(layer_id) - int64_t(N)
+                                                        : int64_t(layer_id) + 10000 - int64_t(N);
+        layer_id = uint64_t(find_layer_id(*layers, int(start), z));
+        uint64_t taken[N];
+        const next_candidates next = take_nearest_interfaces(*layers, layer_id, z, taken, int(N));
+        radius = next.up - 1e-9 > next.down ? next.down : next.up;
+        store_sorted(taken);
+    }
+
+    double classify_cube(double a) {
+        if constexpr (N == 1) {
+            return classify_one_interface(*this, *layers, a, z, layer_id, interface_id[0],
+                                          Interpolated ? &grid : nullptr);
+        } else {
+            return classify_three_interfaces(*this, *layers, a, z, layer_id, interface_id);
+        }
+    }
+
+private:
+    void store_sorted(const uint64_t (&taken)[N]) {
+        for (uint64_t i = 0; i < N; ++i) interface_id[i] = taken[i];
+        // Interface ids grow with height; at most three entries.
+        for (uint64_t i = 1; i < N; ++i)
+            for (uint64_t j = i; j > 0 && interface_id[j] < interface_id[j - 1]; --j)
+                std::swap(interface_id[j], interface_id[j - 1]);
+    }
+};
+
+struct equal_layer_index : cube_fields {
+    uint64_t nearest_layer_id = 0;  // interface id of the nearer neighbour
+    const layer_stack* layers = nullptr;
+    uint64_t layer_id = initial_layer_id;
+    double z = 0.0;
+    double radius = unlimited_radius;
+    grid_weights grid;
+    uint8_t any_high_contrast = 0;
+    uint8_t nearest_high_contrast = 0;
+    std::vector<bool> high_contrast;  // one bit per real interface, lowest first
+
+    // Marks every real interface whose neighbours differ by more than the
+    // high-contrast ratio.
+    void mark_high_contrast();
+
+    void reset(double height) {
+        static_cast<cube_fields&>(*this) = cube_fields{};
+        layer_id = initial_layer_id;
+        radius = unlimited_radius;
+        nearest_high_contrast = 0;
+        z = height;
+    }
+
+    // Sets layer_id, nearest_layer_id, nearest_high_contrast and radius.
+    void locate_layer();
+
+    double classify_cube(double a) {
+        if (any_high_contrast && nearest_high_contrast)
+            return classify_one_interface(*this, *layers, a, z, layer_id, nearest_layer_id, &grid);
+        return fit_equal_slab_cube(*this, *layers, a, z);
+    }
+
+    bool high_contrast_at(uint64_t padded_interface) const {
+        const uint64_t i = padded_interface - layer_guard_interfaces;
+        return padded_interface >= uint64_t(layer_guard_interfaces) && i < high_contrast.size() &&
+               high_contrast[i];
+    }
+};
