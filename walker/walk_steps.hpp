@@ -1,0 +1,329 @@
+// Member definitions of default_walker: construction, the first step of a
+// walk, the walk loop and the end-of-step checks. Included only where the
+// ten instances are made (walker_factory.cpp) and by tests.
+#pragma once
+
+#include <cmath>
+
+#include "config/configure.hpp"
+#include "geometry/primitives.hpp"
+#include "walker/default_walker.hpp"
+#include "walker/floating_jump.hpp"
+#include "walker/gauss_sample.hpp"
+#include "walker/table_rows.hpp"
+#include "walker/transfer.hpp"
+
+// Buckets of the crossed set: the standard prime policy's count for 10.
+constexpr std::size_t crossed_floating_buckets = 10;
+// A start cube holding three interfaces has no first-hop table; it is halved
+// at most this many times to leave two or fewer inside.
+constexpr int start_cube_halvings = 64;
+
+template <class L, class D>
+default_walker<L, D>::default_walker(const walker_task_head& head, const gauss_surface* gauss_surface)
+    : result(), crossed_floating(crossed_floating_buckets), cfg(head.cfg), tables(head.tables) {
+    crossed_floating.max_load_factor(1.0f);
+    if constexpr (is_layered<L>) {
+        layer.layers = &head.lay->layers;
+        layer.grid = table_grid_weights(*head.tables);
+        if constexpr (std::is_same<L, equal_layer_index>::value) layer.mark_high_contrast();
+    }
+    spacemgr = head.spacemgr;
+    hint_primary = search_hint{};
+    hint_secondary = search_hint{};
+    seed_walker_rng(rng);
+    gauss = gauss_surface;
+    win = &head.lay->window;
+    layers = &head.lay->layers;
+}
+
+template <class L, class D>
+const walk_result* default_walker<L, D>::walk_once() {
+    result.hops = 0;
+    crossed_floating.clear();
+    if (!start_walk()) return &result;
+    while (loop_step()) {
+    }
+    return &result;
+}
+
+template <class L, class D>
+double default_walker<L, D>::classify(double a) {
+    if constexpr (is_layered<L>)
+        return layer.classify_cube(a);
+    else
+        return a;
+}
+
+template <class L, class D>
+bool default_walker<L, D>::start_walk() {
+    gauss_sample s;
+    sample_gauss_point(s, *gauss, rng);
+    result.face = s.face;
+    result.gauss_offset = s.gauss_offset;
+    result.piece_value = s.piece_value;
+    result.gtried = s.gtried;
+    result.sumpdf = s.sumpdf;
+    result.origin = s.origin;
+    result.weight = s.weight;
+    result.terminal = nullptr;
+    pos = s.point;
+
+    double limit = unlimited_radius;
+    if constexpr (is_layered<L>) {
+        layer.reset(pos.z);
+        if constexpr (std::is_same<L, equal_layer_index>::value)
+            layer.locate_layer();
+        else
+            layer.locate_start();
+        limit = layer.radius;
+    }
+    const nearest_result q = (*spacemgr)->find_nearest(pos, hint_primary, hint_secondary, limit);
+    domain.half_size = q.dist;
+    domain.nearest = q.block;
+    domain.cube_mode = q.dist < touch_distance ? cube_touching : cube_axis_aligned;
+
+    double a = classify(domain.half_size);
+    if constexpr (is_layered<L>) {
+        // Three interfaces in the start cube can only lie on its faces
+        // within rounding; a smaller cube leaves them out.
+        for (int i = 0; i < start_cube_halvings && layer.cube_type == cube_three_interfaces; ++i)
+            a = classify(0.5 * a);
+    }
+    first_hop(a);
+    return end_of_step_checks();
+}
+
+template <class L, class D>
+void default_walker<L, D>::first_hop(double a) {
+    const int axis = int(result.face < 3 ? result.face : result.face - 3);
+    const table_store& t = *tables;
+    constexpr row_blend alone{true, 0.0, false};
+    vec3 u;
+    double factor;
+    uint32_t type = cube_homogeneous;
+    row_blend b = alone;
+    if constexpr (is_layered<L>) {
+        type = layer.cube_type;
+        b = row_blend{layer.single_table != 0, layer.blend_weight, layer.mirror != 0};
+    }
+    if (type == cube_homogeneous) {
+        const double* row = single_gft_is(t, axis);
+        u = draw_direction<31>(rng, row, row, row_blend{true, 0.0, b.mirror});
+        factor = first_hop_factor(result.face, u, single_wvt_is(t, axis), 0.0, alone, a);
+    } else if constexpr (is_layered<L>) {
+        const uint64_t k = layer.table_index, p = layer.interface_pos;
+        switch (type) {
+        case cube_one_interface: {
+            const auto& s1 = *t.pair_list[k];
+            const auto& s2 = b.single ? s1 : *t.pair_list[k + 1];
+            u = draw_direction<31>(rng, pair_gft_is(s1, p, axis), pair_gft_is(s2, p, axis), b);
+            factor = first_hop_factor(result.face, u, pair_wvt_is(s1, p, axis), pair_wvt_is(s2, p, axis), b, a);
+            break;
+        }
+        case cube_on_interface: {
+            const auto& s1 = *t.h_pair_list[k];
+            const auto& s2 = b.single ? s1 : *t.h_pair_list[k + 1];
+            u = draw_direction<32>(rng, h_pair_gft_is(s1, axis), h_pair_gft_is(s2, axis), b);
+            factor = first_hop_factor(result.face, u, h_pair_wvt_is(s1, axis), h_pair_wvt_is(s2, axis), b, a);
+            break;
+        }
+        case cube_two_interfaces: {
+            b.single = true;
+            const auto& s = *t.triple_list[k];
+            const auto* row = triple_gft_is(s, p, axis);
+            u = draw_direction<32>(rng, row, row, b);
+            factor = first_hop_factor(result.face, u, triple_wvt_is(s, p, axis), 0.0, b, a);
+            break;
+        }
+        case cube_equal_slab: {
+            b.single = true;
+            const auto& s = *t.equal_slab_list[k];
+            const auto* row = equal_slab_gft_is(s, axis);
+            u = draw_direction<32>(rng, row, row, b);
+            factor = first_hop_factor(result.face, u, equal_slab_wvt_is(s, axis), 0.0, b, a);
+            break;
+        }
+        default:
+            // Three interfaces left after every halving: no first-hop table
+            // exists, so the walk goes on from the start point unweighted.
+            return;
+        }
+    }
+    result.weight *= factor;
+    ++result.hops;
+    pos = {pos.x + a * u.x, pos.y + a * u.y, pos.z + a * u.z};
+}
+
+template <class L, class D>
+void default_walker<L, D>::hop(double a) {
+    const table_store& t = *tables;
+    uint32_t type = cube_homogeneous;
+    row_blend b{true, 0.0, false};
+    if constexpr (is_layered<L>) {
+        type = layer.cube_type;
+        b = row_blend{layer.single_table != 0, layer.blend_weight, layer.mirror != 0};
+    }
+    vec3 u;
+    if (type == cube_homogeneous) {
+        const double* row = single_gft(t);
+        u = draw_direction<31>(rng, row, row, row_blend{true, 0.0, b.mirror});
+    } else if constexpr (is_layered<L>) {
+        const uint64_t k = layer.table_index, p = layer.interface_pos;
+        switch (type) {
+        case cube_one_interface: {
+            const auto& s1 = *t.pair_list[k];
+            const auto& s2 = b.single ? s1 : *t.pair_list[k + 1];
+            u = draw_direction<31>(rng, pair_gft(s1, p), pair_gft(s2, p), b);
+            break;
+        }
+        case cube_on_interface: {
+            const auto& s1 = *t.h_pair_list[k];
+            const auto& s2 = b.single ? s1 : *t.h_pair_list[k + 1];
+            u = draw_direction<32>(rng, h_pair_gft(s1), h_pair_gft(s2), b);
+            break;
+        }
+        case cube_two_interfaces: {
+            b.single = true;
+            const auto* row = triple_gft(*t.triple_list[k], p);
+            u = draw_direction<32>(rng, row, row, b);
+            break;
+        }
+        case cube_three_interfaces: {
+            b.single = true;
+            const auto* row = four_layer_gft(*t.four_layer_list[k], p);
+            u = draw_direction<32>(rng, row, row, b);
+            break;
+        }
+        default: {
+            b.single = true;
+            const auto* row = equal_slab_gft(*t.equal_slab_list[k]);
+            u = draw_direction<32>(rng, row, row, b);
+            break;
+        }
+        }
+    }
+    if constexpr (D::rotated) {
+        if (domain.cube_mode == cube_rotated) u = rotate_about_z(u, domain.rot_cos, domain.rot_sin);
+    }
+    ++result.hops;
+    pos = {pos.x + a * u.x, pos.y + a * u.y, pos.z + a * u.z};
+}
+
+template <class L, class D>
+void default_walker<L, D>::cross_floating(const block& b) {
+    jump_state js{rng, pos, result.hops, *cfg, *win};
+    jump_floating(js, b);
+    crossed_floating.insert(b.owner);
+    domain.nearest = nullptr;
+}
+
+template <class L, class D>
+bool default_walker<L, D>::end_of_step_checks() {
+    const block* near = domain.nearest;
+    if (near && block_distance(pos, near->solid) < touch_distance) {
+        if (!near->floating) {
+            result.terminal = near;
+            return false;
+        }
+        cross_floating(*near);
+    }
+    return window_checks();
+}
+
+template <class L, class D>
+bool default_walker<L, D>::window_checks() {
+    if (box_contains_point(win->box, pos)) return true;
+    switch (win->boundary) {
+    case boundary_dirichlet: result.terminal = nullptr; return false;
+    case boundary_neumann:
+        pos.x = fold_into(pos.x, win->box.lo.x, win->box.hi.x);
+        pos.y = fold_into(pos.y, win->box.lo.y, win->box.hi.y);
+        pos.z = fold_into(pos.z, win->box.lo.z, win->box.hi.z);
+        return true;
+    default: return true;
+    }
+}
+
+template <class L, class D>
+double default_walker<L, D>::wall_distance() const {
+    if (win->boundary != boundary_neumann) return unlimited_radius;
+    const box& w = win->box;
+    const double gx = (pos.x - w.hi.x) - geom_eps > (w.lo.x - pos.x) ? pos.x - w.hi.x : w.lo.x - pos.x;
+    const double gy = (pos.y - w.hi.y) - geom_eps > (w.lo.y - pos.y) ? pos.y - w.hi.y : w.lo.y - pos.y;
+    return -(gx < gy - geom_eps ? gy : gx);
+}
+
+template <class L, class D>
+void default_walker<L, D>::rotate_towards_nearest(const nearest_result& q) {
+    const block* b = domain.nearest;
+    if (!b) return;
+    double d;
+    if (b->solid.kind == solid_cylinder) {
+        const cylinder_t& c = b->solid.shape.cylinder;
+        const double vx = pos.x - c.centre.x, vy = pos.y - c.centre.y;
+        const double len = std::sqrt(vx * vx + vy * vy);
+        domain.rot_cos = vx / len;
+        domain.rot_sin = vy / len;
+        d = len - c.radius;
+    } else if (b->solid.kind == solid_prism) {
+        const nprism_t& p = b->solid.shape.prism;
+        d = -unlimited_radius;
+        for (uint64_t k = 0; k < p.n; ++k) {
+            const vec2& v0 = p.vertex[k];
+            const vec2& v1 = p.vertex[k + 1 == p.n ? 0 : k + 1];
+            const double dx = v1.x - v0.x, dy = v1.y - v0.y;
+            if (std::fabs(dx) < geom_eps || std::fabs(dy) < geom_eps) continue;
+            const double len = std::sqrt(dx * dx + dy * dy);
+            const double s = ((pos.x - v0.x) * dy - (pos.y - v0.y) * dx) / len;
+            if (s - geom_eps > d) {
+                d = s;
+                domain.rot_cos = dy / len;
+                domain.rot_sin = -dx / len;
+            }
+        }
+    } else {
+        return;
+    }
+    const double a = domain.half_size;
+    const double c = std::fabs(domain.rot_cos), s = std::fabs(domain.rot_sin);
+    if (a - geom_eps > d) return;
+    if ((c + s) * d - geom_eps > q.bound) return;
+    if (std::fabs(c - s) * d - geom_eps > wall_distance()) return;
+    domain.cube_mode = cube_rotated;
+    domain.half_size = d;
+}
+
+template <class L, class D>
+bool default_walker<L, D>::loop_step() {
+    double limit = unlimited_radius;
+    if constexpr (std::is_same<L, equal_layer_index>::value) {
+        layer.z = pos.z;
+        layer.locate_layer();
+        limit = layer.radius;
+    } else if constexpr (is_layered<L>) {
+        layer.locate_loop(pos.z);
+        limit = layer.radius;
+    }
+    const nearest_result q = (*spacemgr)->find_nearest(pos, hint_primary, hint_secondary, limit);
+    domain.cube_mode = cube_axis_aligned;
+    domain.half_size = q.dist;
+    domain.nearest = q.block;
+    if (q.dist < touch_distance) {
+        domain.cube_mode = cube_touching;
+        const block* near = q.block;
+        if (!near) {
+            result.terminal = nullptr;
+            return false;
+        }
+        if (!near->floating) {
+            result.terminal = near;
+            return false;
+        }
+        cross_floating(*near);
+        return window_checks();
+    }
+    if constexpr (D::rotated) rotate_towards_nearest(q);
+    hop(classify(domain.half_size));
+    return end_of_step_checks();
+}
