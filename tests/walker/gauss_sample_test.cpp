@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+#include "walker/gauss_sample.hpp"
+#include "walker_fixtures.hpp"
+
+using namespace walker_test;
+
+namespace {
+
+// Chi-square of observed counts against expected probabilities.
+double chi_square(const std::vector<double>& observed, const std::vector<double>& p, double n) {
+    double chi = 0.0;
+    for (std::size_t i = 0; i < p.size(); ++i) chi += std::pow(observed[i] - n * p[i], 2) / (n * p[i]);
+    return chi;
+}
+
+// Upper 99.9 % point of chi-square with k degrees of freedom (Wilson-Hilferty).
+double chi_square_limit(double k) {
+    const double z = 3.09;
+    return k * std::pow(1.0 - 2.0 / (9.0 * k) + z * std::sqrt(2.0 / (9.0 * k)), 3);
+}
+
+}  // namespace
+
+TEST(GaussSample, DrawsAreUniformOverPiecesAndStrata) {
+    layout_fixture f(make_box(-100, -100, -100, 100, 100, 100));
+    f.lay->wire_width = 0.01;  // d = 0.5
+    conductor& m = f.net("m");
+    f.add(m, make_box_solid(make_box(0, 0, 0, 3, 1, 2)));
+    f.cfg.gauss_type = configure::gauss_uniform;
+    gauss_surface s(&f.cfg, f.lay.get());
+    build_master_gauss_surfaces(s, m);
+    s.strata[0] = s.strata[1] = 4.0;
+
+    walker_rng rng(12345);
+    const int n = 120000;
+    std::vector<double> by_face(6, 0.0), by_cell(16, 0.0);
+    gauss_sample g;
+    for (int i = 0; i < n; ++i) {
+        sample_gauss_point(g, s, rng);
+        ASSERT_EQ(g.gtried, 1u);
+        by_face[g.face] += 1.0;
+        if (g.face == face_pos_z) {
+            // Face +z spans x in [-0.5, 3.5], y in [-0.5, 1.5]: 4 x 4 cells.
+            const int cx = int((g.point.x + 0.5) / 1.0), cy = int((g.point.y + 0.5) / 0.5);
+            by_cell[cy * 4 + cx] += 1.0;
+            // Stratified draws land on cell centres only.
+            EXPECT_DOUBLE_EQ(std::fmod(g.point.x + 0.5, 1.0), 0.5);
+        }
+    }
+    std::vector<double> p(6);
+    for (int k = 0; k < 6; ++k) p[k] = gauss_piece_area(s.pieces[k]) / s.total_area;
+    EXPECT_LT(chi_square(by_face, p, n), chi_square_limit(5));
+    EXPECT_LT(chi_square(by_cell, std::vector<double>(16, 1.0 / 16), by_face[face_pos_z]), chi_square_limit(15));
+}
+
+TEST(GaussSample, OverlapsRejectInsideAndCountSharedFaces) {
+    layout_fixture f(make_box(-100, -100, -100, 100, 100, 100));
+    f.lay->wire_width = 0.01;  // d = 0.5
+    conductor& m = f.net("m");
+    f.add(m, make_box_solid(make_box(0, 0, 0, 2, 1, 1)));
+    f.add(m, make_box_solid(make_box(1, 0, 0, 3, 1, 1)));  // same y-z extent: coplanar faces
+    gauss_surface s(&f.cfg, f.lay.get());
+    build_master_gauss_surfaces(s, m);
+    const surface_piece& top0 = s.pieces[2];   // +z of box 0
+    const surface_piece& px0 = s.pieces[0];    // +x of box 0, inside box 1
+    EXPECT_EQ(gauss_point_multiplicity(s, {0.0, 0.5, 1.5}, top0), 1);  // only on box 0
+    EXPECT_EQ(gauss_point_multiplicity(s, {2.0, 0.5, 1.5}, top0), 2);  // on both tops
+    EXPECT_EQ(gauss_point_multiplicity(s, {2.5, 0.5, 0.5}, px0), -1);  // inside box 1
+
+    // Face pressed against a face of the other box turned the other way.
+    layout_fixture g(make_box(-100, -100, -100, 100, 100, 100));
+    g.lay->wire_width = 0.01;
+    conductor& m2 = g.net("m");
+    g.add(m2, make_box_solid(make_box(0, 0, 0, 1, 1, 1)));
+    g.add(m2, make_box_solid(make_box(0, 0, 1.2, 1, 1, 2)));  // overlapping in z by 0.3
+    gauss_surface s2(&g.cfg, g.lay.get());
+    build_master_gauss_surfaces(s2, m2);
+    // +z face of box 0 at z = 1.5 lies inside box 1 (which starts at 0.7).
+    EXPECT_EQ(gauss_point_multiplicity(s2, {0.5, 0.5, 1.5}, s2.pieces[2]), -1);
+    // +y face of box 0 at y = 1.5, z = 0.7: on box 1's -z side, both outward: shared edge line.
+    EXPECT_EQ(gauss_point_multiplicity(s2, {0.5, 1.5, 0.9}, s2.pieces[1]), 2);
+
+    // Sampling never returns a point inside the other box; a coplanar point
+    // is kept half of the time.
+    walker_rng rng(7);
+    gauss_sample out;
+    double tried = 0;
+    const int n = 20000;
+    for (int i = 0; i < n; ++i) {
+        sample_gauss_point(out, s, rng);
+        tried += double(out.gtried);
+        EXPECT_FALSE(out.point.x > -0.5 + 1e-9 && out.point.x < 3.5 - 1e-9 && out.point.y > -0.5 + 1e-9 &&
+                     out.point.y < 1.5 - 1e-9 && out.point.z > -0.5 + 1e-9 && out.point.z < 1.5 - 1e-9);
+    }
+    EXPECT_GT(tried, n);
+}
+
+TEST(GaussSample, WeightsFollowGaussTypeAndPermittivity) {
+    std::vector<medium> media = {{-1e9, 1.0, 2.0}, {1.0, 1e9, 4.0}};
+    layout_fixture f(make_box(-100, -100, -100, 100, 100, 100), boundary_dirichlet, media);
+    EXPECT_DOUBLE_EQ(permittivity_at(f.lay->layers, 0.5), 2.0);
+    EXPECT_DOUBLE_EQ(permittivity_at(f.lay->layers, 1.0), 3.0);  // on the interface: mean
+    EXPECT_DOUBLE_EQ(permittivity_at(f.lay->layers, 1.5), 4.0);
+
+    f.lay->wire_width = 0.01;
+    f.cfg.multi_dielectric = configure::layout_four;
+    conductor& m = f.net("m");
+    f.add(m, make_box_solid(make_box(0, 0, 0.0, 1, 1, 2.0)));  // crosses the interface
+    walker_rng rng(99);
+    gauss_sample g;
+    {
+        f.cfg.gauss_type = configure::gauss_uniform;
+        gauss_surface s(&f.cfg, f.lay.get());
+        build_master_gauss_surfaces(s, m);
+        for (int i = 0; i < 200; ++i) {
+            sample_gauss_point(g, s, rng);
+            EXPECT_EQ(g.gtried, 1u);
+            EXPECT_EQ(g.sumpdf, 1.0);
+            EXPECT_DOUBLE_EQ(g.weight, permittivity_at(f.lay->layers, g.point.z));
+        }
+    }
+    {
+        // "default": points in the weaker layer survive half of the time.
+        f.cfg.gauss_type = configure::gauss_default;
+        gauss_surface s(&f.cfg, f.lay.get());
+        build_master_gauss_surfaces(s, m);
+        double below = 0, n = 40000;
+        for (int i = 0; i < n; ++i) {
+            sample_gauss_point(g, s, rng);
+            EXPECT_EQ(g.weight, 1.0);
+            if (g.point.z < 1.0 - 1e-9) below += 1;
+        }
+        // Area below z = 1: bottom face plus the lower halves of the sides.
+        double area_below = 0;
+        for (const surface_piece& p : s.pieces) {
+            if (p.face == face_neg_z) area_below += gauss_piece_area(p);
+            else if (p.face != face_pos_z) area_below += gauss_piece_area(p) * (1.5 / 3.0);
+        }
+        const double q = area_below * 2.0, r = (s.total_area - area_below) * 4.0;
+        const double expect = q / (q + r);
+        EXPECT_NEAR(below / n, expect, 4.0 * std::sqrt(expect * (1 - expect) / n));
+    }
+}
+
+TEST(GaussSample, ClipRejectsOutsideWindowAndSlantedFacesSplitByNormal) {
+    layout_fixture f(make_box(0, 0, 0, 10, 10, 10), boundary_neumann);
+    f.lay->wire_width = 0.01;
+    f.cfg.gauss_type = configure::gauss_uniform;
+    conductor& m = f.net("m");
+    f.add(m, make_box_solid(make_box(0, 4, 4, 1, 5, 5)));
+    gauss_surface s(&f.cfg, f.lay.get());
+    build_master_gauss_surfaces(s, m);
+    walker_rng rng(3);
+    gauss_sample g;
+    uint64_t tried = 0;
+    for (int i = 0; i < 5000; ++i) {
+        sample_gauss_point(g, s, rng);
+        tried += g.gtried;
+        EXPECT_GT(g.point.x + 1e-9, 0.0);
+        EXPECT_EQ(g.sumpdf, 1.0);  // clipped candidates add nothing
+    }
+    EXPECT_GT(tried, 5000u);
+
+    // A 45-degree side facing (+x, -y) resolves to +x or -y half and half.
+    layout_fixture h(make_box(-100, -100, -100, 100, 100, 100));
+    h.lay->wire_width = 0.01;
+    h.cfg.gauss_type = configure::gauss_uniform;
+    conductor& t = h.net("t");
+    h.add(t, make_nprism_solid(make_prism({{0, 0}, {2, 2}, {0, 2}}, 0, 1)));
+    gauss_surface st(&h.cfg, h.lay.get());
+    build_master_gauss_surfaces(st, t);
+    std::map<uint64_t, int> faces;
+    for (int i = 0; i < 40000; ++i) {
+        sample_gauss_point(g, st, rng);
+        if (g.piece_value.nx != 0 || g.piece_value.ny != 0) faces[g.face]++;
+    }
+    ASSERT_EQ(faces.size(), 2u);
+    const double n = faces[face_pos_x] + faces[face_neg_y];
+    EXPECT_NEAR(faces[face_pos_x] / n, 0.5, 4.0 * std::sqrt(0.25 / n));
+}
