@@ -83,7 +83,7 @@ TEST(Transfer, NeumannFoldMirrorsAtTheSides) {
     EXPECT_NEAR(fold_into(10.3, 0.0, 10.0), 9.7, 1e-12);
     EXPECT_NEAR(fold_into(-0.3, 0.0, 10.0), 0.3, 1e-12);
     EXPECT_NEAR(fold_into(5.0, 0.0, 10.0), 5.0, 1e-12);
-    EXPECT_NEAR(fold_into(23.0, 0.0, 10.0), 3.0);  // period 20
+    EXPECT_NEAR(fold_into(23.0, 0.0, 10.0), 3.0, 1e-12);  // period 20
     EXPECT_NEAR(fold_into(-13.0, 0.0, 10.0), 7.0, 1e-12);
     EXPECT_NEAR(fold_into(10.0, 0.0, 10.0), 10.0, 1e-12);
 }
