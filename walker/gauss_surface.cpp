@@ -4,6 +4,7 @@
 
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
+#include "geometry/polygon.hpp"
 #include "geometry/primitives.hpp"
 
 namespace {
@@ -67,52 +68,28 @@ double keep_max(double current, double v) { return v > current + geom_eps ? v : 
 
 int32_t round_half_away(double v) { return int32_t(std::lround(v)); }
 
-surface_piece rect_piece(const vec3& corner, double s1, double s2, uint64_t face, gauss_box* owner) {
+// Wraps a face of the grown solid; slanted sides get their scaled normal.
+surface_piece piece_of(const surface_element& e, gauss_box* owner) {
     surface_piece p{};
-    p.shape = surface_rect;
-    p.data[0].f = corner.x;
-    p.data[1].f = corner.y;
-    p.data[2].f = corner.z;
-    p.data[3].f = s1;
-    p.data[4].f = s2;
-    p.data[5].u = face;
-    p.face = face;
+    static_cast<surface_element&>(p) = e;
     p.box = owner;
+    switch (e.shape) {
+    case surface_rect: p.face = e.data[5].u; break;
+    case surface_triangle: p.face = e.data[7].u; break;
+    default: {
+        const double dx = e.data[3].f, dy = e.data[4].f;
+        const double len = std::sqrt(dx * dx + dy * dy);
+        p.value = {round_half_away(slant_normal_scale * dy / len),
+                   round_half_away(-slant_normal_scale * dx / len)};
+        p.face = face_slanted;
+        break;
+    }
+    }
     return p;
 }
 
-surface_piece triangle_piece(double z, const vec2& a, const vec2& b, const vec2& c, uint64_t face,
-                             gauss_box* owner) {
-    surface_piece p{};
-    p.shape = surface_triangle;
-    p.data[0].f = z;
-    p.data[1].f = a.x;
-    p.data[2].f = a.y;
-    p.data[3].f = b.x;
-    p.data[4].f = b.y;
-    p.data[5].f = c.x;
-    p.data[6].f = c.y;
-    p.data[7].u = face;
-    p.face = face;
-    p.box = owner;
-    return p;
-}
-
-surface_piece slanted_piece(const vec3& start, double dx, double dy, double h, gauss_box* owner) {
-    surface_piece p{};
-    p.shape = surface_slanted_rect;
-    p.data[0].f = start.x;
-    p.data[1].f = start.y;
-    p.data[2].f = start.z;
-    p.data[3].f = dx;
-    p.data[4].f = dy;
-    p.data[5].f = h;
-    const double len = std::sqrt(dx * dx + dy * dy);
-    p.value = {round_half_away(slant_normal_scale * dy / len),
-               round_half_away(-slant_normal_scale * dx / len)};
-    p.face = face_slanted;
-    p.box = owner;
-    return p;
+void append_pieces(gauss_surface& s, const std::vector<surface_element>& faces, gauss_box* owner) {
+    for (const surface_element& e : faces) s.pieces.push_back(piece_of(e, owner));
 }
 
 int sign_of(double v) { return std::fabs(v) < geom_eps ? 0 : (v > 0 ? 1 : -1); }
@@ -276,13 +253,9 @@ void make_box_gauss_surface(gauss_surface& s, const block& b, double d) {
     gb.offset = d;
     gb.master = &b;
     gb.slant_pieces.max_load_factor(1.0f);
-    for (uint64_t face = 0; face < 6; ++face) {
-        const int a = int(face % 3);
-        vec3 corner = g.lo;
-        if (face < 3) axis_of(corner, a) = axis_of(g.hi, a);
-        s.pieces.push_back(rect_piece(corner, box_extent(g, (a + 1) % 3), box_extent(g, (a + 2) % 3),
-                                      face, &gb));
-    }
+    std::vector<surface_element> faces;
+    box_faces(g, faces);
+    append_pieces(s, faces, &gb);
 }
 
 void make_prism_gauss_surface(gauss_surface& s, const block& b, double d) {
@@ -303,24 +276,10 @@ void make_prism_gauss_surface(gauss_surface& s, const block& b, double d) {
     gb.master = &b;
     gb.slant_pieces.max_load_factor(1.0f);
 
-    for (uint64_t j = 1; j + 1 < m; ++j) {
-        s.pieces.push_back(triangle_piece(g.z0, points[0], points[j], points[j + 1], face_neg_z, &gb));
-        s.pieces.push_back(triangle_piece(g.z1, points[0], points[j], points[j + 1], face_pos_z, &gb));
-    }
-    const double h = g.z1 - g.z0;
-    for (uint64_t i = 0; i < m; ++i) {
-        const vec2& a = points[i];
-        const vec2& c = points[(i + 1) % m];
-        if (std::fabs(a.x - c.x) < geom_eps) {
-            const uint64_t face = c.y - geom_eps <= a.y ? face_neg_x : face_pos_x;
-            s.pieces.push_back(rect_piece({a.x, tmin(a.y, c.y), g.z0}, tabs(c.y - a.y), h, face, &gb));
-        } else if (std::fabs(a.y - c.y) < geom_eps) {
-            const uint64_t face = a.x < c.x - geom_eps ? face_neg_y : face_pos_y;
-            s.pieces.push_back(rect_piece({tmin(a.x, c.x), a.y, g.z0}, h, tabs(c.x - a.x), face, &gb));
-        } else {
-            s.pieces.push_back(slanted_piece({a.x, a.y, g.z0}, c.x - a.x, c.y - a.y, h, &gb));
-        }
-    }
+    // Fan triangles of both caps, then one side per edge.
+    std::vector<surface_element> faces;
+    prism_faces(g, faces);
+    append_pieces(s, faces, &gb);
 }
 
 void add_gauss_box(gauss_surface& s, gauss_box& x) {

@@ -30,12 +30,9 @@ double interface_height(const layer_stack& ls, uint64_t id) { return ls.interfac
 
 int round_to_int(double v) { return int(std::round(v)); }
 
-}  // namespace
-
-next_candidates take_nearest_interfaces(const layer_stack& ls, uint64_t layer_id, double z, uint64_t* ids,
-                                        int n) {
-    const std::vector<double>& zi = ls.interface_z;
-    int64_t up, down;
+// The padded interfaces just below and just above a layer id; on an
+// interface, that interface counts as the one above.
+void neighbour_interfaces(uint64_t layer_id, int64_t& down, int64_t& up) {
     if (is_interface_id(layer_id)) {
         up = int64_t(layer_id) - 20000;
         down = up - 1;
@@ -43,6 +40,15 @@ next_candidates take_nearest_interfaces(const layer_stack& ls, uint64_t layer_id
         down = int64_t(layer_id) - 10000;
         up = down + 1;
     }
+}
+
+}  // namespace
+
+next_candidates take_nearest_interfaces(const layer_stack& ls, uint64_t layer_id, double z, uint64_t* ids,
+                                        int n) {
+    const std::vector<double>& zi = ls.interface_z;
+    int64_t up, down;
+    neighbour_interfaces(layer_id, down, up);
     for (int k = 0; k < n; ++k) {
         const double d_up = zi[up] - z;
         const double d_down = z - zi[down];
@@ -256,13 +262,7 @@ void equal_layer_index::locate_layer() {
     const std::vector<double>& zi = layers->interface_z;
     layer_id = uint64_t(find_layer_id(*layers, layer_code_lowest_interface, z));
     int64_t lo, up;
-    if (is_interface_id(layer_id)) {
-        up = int64_t(layer_id) - 20000;
-        lo = up - 1;
-    } else {
-        lo = int64_t(layer_id) - 10000;
-        up = lo + 1;
-    }
+    neighbour_interfaces(layer_id, lo, up);
     const bool nearer_up = z - zi[lo] - geom_eps > zi[up] - z;
     const int64_t nearest = nearer_up ? up : lo;
     nearest_layer_id = 20000 + uint64_t(nearest);
