@@ -88,10 +88,6 @@ surface_piece piece_of(const surface_element& e, gauss_box* owner) {
     return p;
 }
 
-void append_pieces(gauss_surface& s, const std::vector<surface_element>& faces, gauss_box* owner) {
-    for (const surface_element& e : faces) s.pieces.push_back(piece_of(e, owner));
-}
-
 int sign_of(double v) { return std::fabs(v) < geom_eps ? 0 : (v > 0 ? 1 : -1); }
 
 struct offset2 {
@@ -245,17 +241,27 @@ void make_master_gauss_surface(gauss_surface& s, const block& b) {
     }
 }
 
-void make_box_gauss_surface(gauss_surface& s, const block& b, double d) {
-    const box g = grown(b.solid.outer_box, d);
+namespace {
+
+// Appends the grown solid of b and the pieces of its faces.
+void append_gauss_box(gauss_surface& s, const block& b, double d, solid grown_solid,
+                      const std::vector<surface_element>& faces) {
     s.boxes.emplace_back();
     gauss_box& gb = s.boxes.back();
-    gb.solid = make_box_solid(g);
+    gb.solid = std::move(grown_solid);
     gb.offset = d;
     gb.master = &b;
     gb.slant_pieces.max_load_factor(1.0f);
+    for (const surface_element& e : faces) s.pieces.push_back(piece_of(e, &gb));
+}
+
+}  // namespace
+
+void make_box_gauss_surface(gauss_surface& s, const block& b, double d) {
+    const box g = grown(b.solid.outer_box, d);
     std::vector<surface_element> faces;
     box_faces(g, faces);
-    append_pieces(s, faces, &gb);
+    append_gauss_box(s, b, d, make_box_solid(g), faces);
 }
 
 void make_prism_gauss_surface(gauss_surface& s, const block& b, double d) {
@@ -269,17 +275,10 @@ void make_prism_gauss_surface(gauss_surface& s, const block& b, double d) {
     for (uint64_t i = 0; i < m; ++i) g.vertex[i] = points[i];
     g.z0 = prism.z0 - d;
     g.z1 = prism.z1 + d;
-    s.boxes.emplace_back();
-    gauss_box& gb = s.boxes.back();
-    gb.solid = make_nprism_solid(g);
-    gb.offset = d;
-    gb.master = &b;
-    gb.slant_pieces.max_load_factor(1.0f);
-
     // Fan triangles of both caps, then one side per edge.
     std::vector<surface_element> faces;
     prism_faces(g, faces);
-    append_pieces(s, faces, &gb);
+    append_gauss_box(s, b, d, make_nprism_solid(g), faces);
 }
 
 void add_gauss_box(gauss_surface& s, gauss_box& x) {
