@@ -217,21 +217,3 @@ TEST(GaussSurface, TouchedOrEmptyMasterEndsTheRun) {
         },
         ::testing::ExitedWithCode(1), "the master net empty has no block");
 }
-
-TEST(GaussSurface, MaxWeightFollowsGaussType) {
-    std::vector<medium> media = {{-1e9, 0, 2.0}, {0, 1e9, 4.0}};
-    layout_fixture f(make_box(-100, -100, -100, 100, 100, 100), boundary_dirichlet, media);
-    f.lay->wire_width = 0.01;
-    conductor& m = f.net("m");
-    f.add(m, make_box_solid(make_box(0, 0, 5, 1, 1, 6)));
-    f.add(m, make_box_solid(make_box(0, 0, 8, 1, 1, 9)));
-    const std::pair<configure::gauss_arg, double> cases[] = {
-        {configure::gauss_default, 4.0}, {configure::gauss_uniform, 1.0}, {configure::gauss_diel, 4.0},
-        {configure::gauss_dist, 2.0}, {configure::gauss_both, 8.0}};
-    for (const auto& c : cases) {
-        f.cfg.gauss_type = c.first;
-        gauss_surface s(&f.cfg, f.lay.get());
-        build_master_gauss_surfaces(s, m);
-        EXPECT_DOUBLE_EQ(s.max_weight, c.second) << int(c.first);
-    }
-}
