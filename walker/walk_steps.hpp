@@ -216,6 +216,9 @@ void default_walker<L, D>::cross_floating(const block& b) {
     jump_floating(js, b);
     crossed_floating.insert(b.owner);
     domain.nearest = nullptr;
+    // The layer search runs upward from the last id, and a jump may land
+    // several interfaces lower: search the next height from the bottom.
+    if constexpr (is_layered<L>) layer.layer_id = initial_layer_id;
 }
 
 template <class L, class D>
