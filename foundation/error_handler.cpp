@@ -2,7 +2,12 @@
 
 #include <cstdlib>
 
+#include "foundation/file_opener.hpp"
+
 error_handler& error_handler::instance() {
+    // The handler's writer may point at an option stream; it is flushed on
+    // destruction, which must come before the open-file table closes it.
+    sea::config_impl::file_opener::prepare();
     static error_handler handler;
     return handler;
 }

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "foundation/file_opener.hpp"
+
 namespace {
 
 void destroy_log_writers() {
@@ -15,6 +17,9 @@ void destroy_log_writers() {
 
 std::array<sea::writer*, 4>& log_writers() {
     static std::array<sea::writer*, 4> writers = [] {
+        // The writers flush option streams when destroyed: they must go
+        // before the open-file table closes those streams.
+        sea::config_impl::file_opener::prepare();
         std::atexit(destroy_log_writers);
         return std::array<sea::writer*, 4>{};
     }();

@@ -1,0 +1,30 @@
+#include "app/real_main.hpp"
+
+#include <array>
+
+#include "config/configure.hpp"
+#include "config/parse_configure.hpp"
+#include "extraction/problem_manager.hpp"
+#include "foundation/duration.hpp"
+#include "foundation/error_handler.hpp"
+#include "foundation/log_writers.hpp"
+
+void real_main(int argc, char** argv) {
+    const std::int64_t t0 = steady_nanoseconds();
+    configure cfg;
+    parse_configure(cfg, argc, argv);
+
+    rebuild_log_writers(cfg.log_level,
+                        {cfg.log_debug_file, cfg.log_info_file, cfg.log_warn_file, cfg.log_error_file});
+    // Fatal messages reach the error stream even when error logging is off.
+    if (cfg.log_error_file) error_handler::instance().set_stream(cfg.log_error_file);
+
+    problem_manager run(cfg);
+    run.run();
+    run.extract_all();
+
+    const std::int64_t elapsed = steady_nanoseconds() - t0;
+    run.both().printf("Total cost: ");
+    write_duration(run.screen(), elapsed).put('\n').flush();
+    write_seconds(run.file(), elapsed).put('\n').flush();
+}
