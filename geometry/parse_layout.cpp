@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "config/configure.hpp"
+#include "foundation/file_opener.hpp"
 #include "geometry/grammar.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/primitives.hpp"
@@ -30,5 +31,9 @@ void parse_layout(layout& target) {
                          {-geom_infinity, -geom_infinity, -geom_infinity}};
     scanner_begin(target.cfg->input_file);
     run_grammar(target);
+    // The geometry file is closed as soon as it is read, unless another
+    // option shares its stream; the field must not outlive the stream.
+    sea::config_impl::file_opener::release(target.cfg->input_file);
+    target.cfg->input_file = nullptr;
     scanner_end();
 }

@@ -7,7 +7,8 @@
 struct layout;
 
 // Parses the stream configure::input_file of target.cfg into target, then
-// releases that stream and the scanner's buffers. The window starts with no
+// releases that stream through the open-file table (the field becomes null)
+// and the scanner's buffers. The window starts with no
 // boundary and an empty box (lower corner 1e9, upper corner -1e9) that the
 // medium sections grow. Returns only when the file was accepted: every error
 // in it ends the process with its message on the error log writer.

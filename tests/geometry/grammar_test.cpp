@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/file_opener.hpp"
 #include "geometry/parse_layout.hpp"
 #include "geometry/polygon.hpp"
 #include "lumod_text.hpp"
@@ -315,7 +316,8 @@ TEST(Grammar, BundledExamplesParse) {
     for (const example& e : examples) {
         SCOPED_TRACE(e.file);
         configure cfg;
-        cfg.input_file = std::fopen((std::string(KORVEX_SOURCE_DIR) + "/examples/" + e.file).c_str(), "r");
+        cfg.input_file = sea::config_impl::file_opener::open(
+            (std::string(KORVEX_SOURCE_DIR) + "/examples/" + e.file).c_str(), "r");
         ASSERT_NE(cfg.input_file, nullptr);
         layout lay;
         lay.cfg = &cfg;
@@ -328,4 +330,22 @@ TEST(Grammar, BundledExamplesParse) {
         for (const conductor& c : lay.conductors)
             EXPECT_EQ(c.floating, c.name == "middle");
     }
+}
+
+TEST(Grammar, ParsingReleasesOneUserOfTheGeometryStream) {
+    using sea::config_impl::file_opener;
+    const std::string path = std::string(KORVEX_SOURCE_DIR) + "/examples/box_over_ground.lumod";
+    // A second user keeps the shared stream open, so its count can be read.
+    FILE* other_user = file_opener::open(path.c_str(), "r");
+    configure cfg;
+    cfg.input_file = file_opener::open(path.c_str(), "r");
+    ASSERT_EQ(cfg.input_file, other_user);
+    ASSERT_EQ(file_opener::users(other_user), 2);
+    layout lay;
+    lay.cfg = &cfg;
+    parse_layout(lay);
+    EXPECT_EQ(cfg.input_file, nullptr);
+    EXPECT_EQ(file_opener::users(other_user), 1);
+    EXPECT_EQ(lay.conductors.size(), 2u);
+    file_opener::release(other_user);
 }
