@@ -47,7 +47,9 @@ TEST(Classification, OneInterfacePositionsAndShrink) {
         c = cube_fields{};
         const double h = classify_one_interface(c, ls, a, r.z, 10005, first_interface, nullptr);
         EXPECT_EQ(c.cube_type, r.type) << r.z;
-        if (r.type == cube_one_interface) EXPECT_EQ(c.interface_pos, r.pos) << r.z;
+        if (r.type == cube_one_interface) {
+            EXPECT_EQ(c.interface_pos, r.pos) << r.z;
+        }
         EXPECT_DOUBLE_EQ(h, r.half) << r.z;
         EXPECT_EQ(c.single_table, 1);
     }
