@@ -33,8 +33,9 @@ public:
 
     std::string path(const std::string& name) const { return (root / name).string(); }
 
-    // Writes text into name and returns its full path.
+    // Writes text into name (making its folders) and returns its full path.
     std::string write(const std::string& name, const std::string& text) const {
+        std::filesystem::create_directories((root / name).parent_path());
         std::ofstream(path(name), std::ios::binary) << text;
         return path(name);
     }
