@@ -2,7 +2,7 @@
 
 #include "geometry/parse_layout.hpp"
 
-problem_manager::problem_manager(configure& c) : cfg(&c), layout_ptr(&layout), writers_ptr(&writers) {
+problem_manager::problem_manager(configure& c) : cfg(&c), layout_ptr(&layout), space_manager_ptr(&space_manager), writers_ptr(&writers) {
     layout.cfg = &c;
 }
 

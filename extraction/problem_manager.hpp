@@ -6,6 +6,9 @@
 #include "extraction/run_writers.hpp"
 #include "foundation/spin_lock.hpp"
 #include "geometry/layout.hpp"
+#include "space/space_manager.hpp"
+
+struct table_store;
 
 class problem_manager {
 public:
@@ -23,8 +26,11 @@ public:
 
     configure* cfg;
     ::layout* layout_ptr;
+    std::unique_ptr<space_manager_interface>* space_manager_ptr;
+    table_store* tables_ptr = nullptr;
     run_writers* writers_ptr;
     sea::spin_lock lock;
     ::layout layout;
+    std::unique_ptr<space_manager_interface> space_manager;
     run_writers writers;
 };

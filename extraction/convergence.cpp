@@ -1,0 +1,78 @@
+#include "extraction/convergence.hpp"
+
+#include <algorithm>
+
+#include "config/configure.hpp"
+
+namespace {
+
+// Walks after which an unreached (or unmeasurable) master counts as converged.
+constexpr std::int64_t blind_walks = 100000;
+constexpr double rel_floor = 1e-12;
+
+// 100 q^2, capped at 400 once q > 2; a q that is no number scores 0 rather
+// than reaching an undefined float-to-int conversion.
+int accuracy_score(double q) {
+    if (q > 2.0) return 400;
+    return q >= 0.0 ? static_cast<int>(100.0 * q * q) : 0;
+}
+
+// Truncated percentage, saturated so that a master estimate of 0 cannot
+// overflow the conversion.
+int percent_of(double part, double whole) {
+    const double p = 100.0 * part / whole;
+    if (!(p < 1e9)) return p != p ? 0 : 1000000000;
+    return static_cast<int>(p);
+}
+
+} // namespace
+
+
+convergence evaluate_convergence(const net_stat_table& net_stats, const std::vector<coupling_criterion>& criteria,
+                                 const conductor* master, const configure& cfg) {
+    const double target = cfg.coupling_accuracy > 0 ? cfg.coupling_accuracy : cfg.accuracy;
+    std::int64_t walk_progress = net_stats.nwalks * 100 / cfg.min_walks;
+    if (walk_progress > 99) walk_progress = 100;
+
+    const int blind = net_stats.nwalks > blind_walks - 1 ? 400 : 0;
+    double raw_master = 0.0;
+    int acc = blind;
+    if (const key_sums* own = net_stats.find(master)) {
+        const key_estimate e = net_stats.estimate(*own);
+        raw_master = e.raw();
+        if (e.has_rel() && !(e.rel() < rel_floor)) acc = accuracy_score(target / e.rel());
+    }
+    const int progress = static_cast<int>(std::min<std::int64_t>(acc, walk_progress));
+
+    int cp = 100;
+    for (const coupling_criterion& c : criteria) {
+        const key_sums* s = net_stats.find(c.net);
+        if (!s) {
+            if (!(c.ratio * raw_master > 0)) cp = 0;
+            continue;
+        }
+        const key_estimate e = net_stats.estimate(*s);
+        const double raw_net = e.raw();
+        if (!e.has_rel()) {
+            if (raw_net >= c.ratio * raw_master) cp = 0;
+            continue;
+        }
+        if (raw_net < c.ratio * raw_master) continue;
+        const double rel = e.rel();
+        cp = rel == 0.0 ? 0 : std::min(cp, accuracy_score(c.error / rel));
+    }
+    const int final_progress = std::min(cp, progress);
+    if (final_progress != 100 || !(cfg.coupling_accuracy > 0)) return {final_progress, -1, -1};
+
+    double sum = 0.0;
+    int count = 0;
+    for (const auto& [net, s] : net_stats.sums) {
+        if (net == nullptr || net == master) continue;
+        const key_estimate e = net_stats.estimate(s);
+        if (e.has_rel() && !(e.rel() <= cfg.coupling_accuracy)) continue;
+        sum += e.raw();
+        ++count;
+    }
+    if (count == 0) return {100, 100, -1};
+    return {100, percent_of(sum, raw_master), count};
+}

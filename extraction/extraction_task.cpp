@@ -1,0 +1,152 @@
+#include "extraction/extraction_task.hpp"
+
+#include <atomic>
+#include <mutex>
+
+#include "config/configure.hpp"
+#include "extraction/problem_manager.hpp"
+#include "foundation/log_writers.hpp"
+#include "foundation/memory_usage.hpp"
+#include "foundation/thread_pool.hpp"
+#include "geometry/layout.hpp"
+#include "walker/walker_factory.hpp"
+
+namespace {
+
+// Walks buffered by a thread before it tries to merge them.
+constexpr std::size_t merge_batch = 1000;
+// Merged walks between two progress lines.
+constexpr std::int64_t progress_interval = 200000;
+
+struct thread_sums {
+    std::uint64_t hops = 0;
+    std::uint64_t gtried = 0;
+    double sumpdf = 0.0;
+};
+
+} // namespace
+
+extraction_task::extraction_task(problem_manager& run, conductor* m)
+    : cfg(run.cfg),
+      layout(run.layout_ptr),
+      space_manager(run.space_manager_ptr),
+      tables(run.tables_ptr),
+      writers(run.writers_ptr),
+      gauss(run.cfg, run.layout_ptr),
+      master(m) {}
+
+void extraction_task::start() {
+    writers->screen().printf("Online Info. Start For Master %s\n", master->name.c_str());
+    build_master_gauss_surfaces(gauss, *master);
+    if (cfg->strat_sampling) {
+        net_stats.nstrata = 2;
+        block_stats.nstrata = 2;
+    }
+    parse_criteria(criteria, *cfg, *layout, master);
+}
+
+void extraction_task::run_walks() {
+    sea::thread_pool::temporary_run(static_cast<int>(cfg->nthreads), [this](int) { walk(); });
+    write_memory_line(log_info_w());
+}
+
+convergence extraction_task::check_convergence() const {
+    return evaluate_convergence(net_stats, criteria, master, *cfg);
+}
+
+double extraction_task::surface_factor() const {
+    return gauss.total_area * sumpdf / static_cast<double>(gtried);
+}
+
+void extraction_task::merge(std::vector<walk_record>& buffer) {
+    for (const walk_record& r : buffer) {
+        const conductor* net = r.terminal_block ? r.terminal_block->owner : nullptr;
+        net_stats.add(net, static_cast<std::size_t>(r.net_stratum), r.weight);
+        // Every walk that came back to the master is booked on its own start
+        // block, whichever master block it reached.
+        const bool on_own_net =
+            r.origin_block && r.terminal_block && r.terminal_block->owner == r.origin_block->owner;
+        const block_pair key = on_own_net ? block_pair{r.origin_block, r.origin_block}
+                                          : block_pair{r.origin_block, r.terminal_block};
+        block_stats.add(key, static_cast<std::size_t>(r.block_stratum), r.weight);
+    }
+    buffer.clear();
+}
+
+void extraction_task::act_on_convergence() {
+    const convergence c = check_convergence();
+    sea::writer& screen = writers->screen();
+    if (c.progress == 100) {
+        if (c.figure == -1) {
+            stop.store(true, std::memory_order_seq_cst);
+        } else {
+            if (!master_done)
+                screen.printf(
+                    "\nMaster cap has attained required accuracy.\n...Continue for more accurate coupling caps.\n\n");
+            master_done = true;
+            if (c.figure > 79) {
+                screen.printf("\nCoupling caps with wanted accuracy count for %2d%% of master cap.\n", c.figure);
+                stop.store(true, std::memory_order_seq_cst);
+            }
+        }
+    }
+    const std::int64_t walks = net_stats.nwalks;
+    if (walks - last_progress_walks < progress_interval) return;
+    last_progress_walks = walks;
+    if (!master_done) {
+        const key_sums* own = net_stats.find(master);
+        const double raw = own ? net_stats.estimate(*own).raw() : 0.0;
+        screen.printf("Online Info. %10lld random walks,  master cap: %10.3g,  progress %2d%%\n",
+                      static_cast<long long>(walks), surface_factor() * raw, c.progress);
+    } else {
+        screen.printf("Online Info. %10lld random walks\n", static_cast<long long>(walks));
+        if (static_cast<std::int32_t>(c.count - last_coupling_count) > 0) {
+            last_coupling_count = c.count;
+            screen.printf("\nCoupling caps with wanted accuracy count for %2d%% of master cap.\n\n", c.figure);
+        }
+    }
+}
+
+void extraction_task::walk() {
+    std::unique_ptr<random_walker_interface> walker;
+    create_walker(walker, walker_task_head{cfg, layout, space_manager, tables}, &gauss);
+    std::vector<walk_record> buffer;
+    buffer.reserve(2 * merge_batch);
+    thread_sums local;
+    const bool strata = cfg->strat_sampling;
+
+    auto merge_local = [&] {
+        hops += local.hops;
+        gtried += local.gtried;
+        sumpdf += local.sumpdf;
+        local = thread_sums{};
+        merge(buffer);
+    };
+
+    while (!stop.load(std::memory_order_acquire)) {
+        const walk_result& r = *walker->walk_once();
+        const crossed_floating_set& crossed = walker->crossed();
+        if (!crossed.empty()) {
+            const bool on_master = r.terminal && r.terminal->owner == master;
+            std::lock_guard<sea::spin_lock> guard(floating_lock);
+            for (const conductor* f : crossed) {
+                floating_count& fc = floating_hits[f];
+                fc.master_hits += on_master ? 1 : 0;
+                fc.walks += 1;
+            }
+        }
+        local.hops += r.hops;
+        local.gtried += r.gtried;
+        local.sumpdf += r.sumpdf;
+        // A NaN weight is not greater than 0 either, so it goes to stratum 1.
+        const std::int64_t stratum = (strata && !(r.weight > 0.0)) ? 1 : 0;
+        buffer.push_back({r.origin, r.terminal, r.weight, stratum, stratum});
+        if (buffer.size() < merge_batch) continue;
+        if (!lock.try_lock()) continue;
+        merge_local();
+        act_on_convergence();
+        lock.unlock();
+    }
+    std::lock_guard<sea::spin_lock> guard(lock);
+    merge_local();
+}

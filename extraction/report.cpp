@@ -1,0 +1,106 @@
+#include "extraction/extraction_task.hpp"
+
+#include "config/configure.hpp"
+#include "geometry/layout.hpp"
+
+namespace {
+
+// Nets below this share of the master's capacitance are not listed.
+constexpr double net_threshold = 0.0001;
+constexpr double block_threshold = 1e-05;
+// A coupling known worse than this is shown as an upper bound.
+constexpr double bound_rel = 0.5;
+// Slack allowed before a coupling criterion counts as missed.
+constexpr double criterion_slack = 1.01;
+
+struct capacitance {
+    double cap = 0.0;
+    double rel = 0.0;
+};
+
+template <class Table>
+capacitance capacitance_of(const Table& table, const key_sums& s, double factor) {
+    const key_estimate e = table.estimate(s);
+    return {factor * e.raw(), e.has_rel() ? e.rel() : 0.0};
+}
+
+// Written so that a ratio that is no number (0 / 0) is listed too.
+bool below(double cap, double master_cap, double threshold) { return cap / master_cap < threshold; }
+
+} // namespace
+
+void extraction_task::report() const {
+    sea::writer& both = writers->both();
+    sea::writer& file = writers->file();
+    const double factor = surface_factor();
+    const char* mname = master->name.c_str();
+
+    capacitance own;
+    if (const key_sums* s = net_stats.find(master)) own = capacitance_of(net_stats, *s, factor);
+    both.printf("\nMaster %s : %12.3eF  +/-%10.2eF   (%5.2f%%)\n\n", mname, own.cap, own.rel * own.cap, 100 * own.rel);
+
+    for (const auto& [net, s] : net_stats.sums) {
+        if (net == nullptr) continue;
+        const capacitance c = capacitance_of(net_stats, s, factor);
+        if (below(c.cap, own.cap, net_threshold)) continue;
+        if (cfg->simple_format) {
+            file.printf("caperr %s %s ", mname, net->name.c_str());
+            file.printf("%.3e %.4f\n", c.cap, c.rel);
+            continue;
+        }
+        file.printf("    %-15s: %12.3eF  ", net->name.c_str(), net == master ? c.cap : -c.cap);
+        if (c.rel < bound_rel)
+            file.printf("+/- %5.2f%%\n", 100 * c.rel);
+        else
+            file.printf("<~  %5.2eF\n", (2 * c.rel + 1) * c.cap);
+    }
+
+    file.printf("\nCAPACITANCE\n\n");
+    file.printf("Capacitance on %s =  %12.6e F\n", mname, own.cap);
+    for (const auto& [net, s] : net_stats.sums) {
+        if (net == nullptr || net == master) continue;
+        const capacitance c = capacitance_of(net_stats, s, factor);
+        if (below(c.cap, own.cap, net_threshold)) continue;
+        file.printf("Capacitance on %s = -%12.6e F\n", net->name.c_str(), c.cap);
+    }
+    file.printf("\n");
+
+    for (const auto& [net, count] : floating_hits) {
+        if (count.master_hits == 0) continue;
+        file.printf("Voltage of floating conductor %s: %f V\n", net->name.c_str(),
+                    static_cast<double>(count.master_hits) / static_cast<double>(count.walks));
+    }
+
+    bool block_level = cfg->simple_format;
+    if (!cfg->simple_format) {
+        for (const coupling_criterion& c : criteria) {
+            const key_sums* s = net_stats.find(c.net);
+            const double rel = s ? capacitance_of(net_stats, *s, factor).rel : 0.0;
+            if (rel > criterion_slack * c.error)
+                file.printf("No error control on coupling capacitancebetween %s and %s\n", mname, c.net->name.c_str());
+        }
+        if (cfg->extract_level) {
+            file.printf("\nblock capacitance of %s's blocks: \n\n", mname);
+            block_level = true;
+        }
+    }
+    if (block_level) {
+        for (const auto& [pair, s] : block_stats.sums) {
+            const block* from = pair.first;
+            const block* to = pair.second;
+            if (!from || !to) continue;
+            const capacitance c = capacitance_of(block_stats, s, factor);
+            if (below(c.cap, own.cap, block_threshold)) continue;
+            if (cfg->simple_format) {
+                file.printf("caperr %s::%s ", from->owner->name.c_str(), from->name.c_str());
+                file.printf("%s::%s ", to->owner->name.c_str(), to->name.c_str());
+                file.printf("%.3e %.4f\n", c.cap, c.rel);
+            } else {
+                file.printf("    %-15s ", from->name.c_str());
+                file.printf("<-> %-15s::%-15s ", to->owner->name.c_str(), to->name.c_str());
+                file.printf(" : %10.3eF  +/- %5.2f%%\n", c.cap, 100 * c.rel);
+            }
+        }
+    }
+    both.printf("\n").flush();
+}

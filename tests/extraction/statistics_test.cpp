@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "config/configure.hpp"
+#include "extraction/convergence.hpp"
+#include "extraction/coupling_criteria.hpp"
+#include "extraction/stat_table.hpp"
+
+namespace {
+
+const conductor* net(int i) { return reinterpret_cast<const conductor*>(static_cast<std::uintptr_t>(0x1000 + 16 * i)); }
+
+} // namespace
+
+TEST(StatTable, OneStratumMeanAndVarianceCountEveryWalkOfTheTable) {
+    net_stat_table t;
+    t.add(net(1), 0, 2.0);
+    t.add(net(1), 0, 4.0);
+    t.add(net(2), 0, 10.0);  // counts in N for net 1 too
+    const key_estimate e = t.estimate(*t.find(net(1)));
+    const double n = 3, s = 6, q = 20;
+    EXPECT_DOUBLE_EQ(e.mean, s / n);
+    EXPECT_DOUBLE_EQ(e.variance, (q - s * s / n) / (n * n));
+    EXPECT_EQ(t.nwalks, 3);
+    EXPECT_EQ(t.find(net(3)), nullptr);
+}
+
+TEST(StatTable, TwoStrataWeighEachStratumByItsOwnWalkCount) {
+    net_stat_table t;
+    t.nstrata = 2;
+    t.add(net(1), 0, 3.0);
+    t.add(net(1), 0, 1.0);
+    t.add(net(1), 1, -2.0);
+    const key_estimate e = t.estimate(*t.find(net(1)));
+    // stratum 0: S=4, Q=10, n=2; stratum 1: S=-2, Q=4, n=1; N=2
+    EXPECT_DOUBLE_EQ(e.mean, 4.0 / 4.0 + -2.0 / 2.0);
+    EXPECT_DOUBLE_EQ(e.variance, (10 - 16.0 / 2) / 16.0 + (4 - 4.0) / 4.0);
+    EXPECT_EQ(t.npath[0], 2);
+    EXPECT_EQ(t.npath[1], 1);
+}
+
+TEST(StatTable, BlockPairsAreEqualOnlyWhenBothMembersAre) {
+    block_stat_table t;
+    const block* a = reinterpret_cast<const block*>(0x10);
+    const block* b = reinterpret_cast<const block*>(0x20);
+    t.add({a, b}, 0, 1.0);
+    t.add({b, a}, 0, 1.0);
+    t.add({a, b}, 0, 1.0);
+    EXPECT_EQ(t.sums.size(), 2u);
+    EXPECT_DOUBLE_EQ((*t.find({a, b}))[0].sum, 2.0);
+}
+
+class Convergence : public ::testing::Test {
+protected:
+    configure cfg;
+    net_stat_table stats;
+    std::vector<coupling_criterion> criteria;
+    const conductor* master = net(0);
+
+    // n walks on `key` alternating weights w and 3w (rel error shrinks as 1/sqrt(n))
+    void walks(const conductor* key, int n, double w) {
+        for (int i = 0; i < n; ++i) stats.add(key, 0, (i % 2) ? 3 * w : w);
+    }
+    convergence check() { return evaluate_convergence(stats, criteria, master, cfg); }
+};
+
+TEST_F(Convergence, UnreachedMasterWaitsForTheBlindWalkCount) {
+    cfg.min_walks = 1000;
+    walks(net(5), 99999, 1.0);
+    EXPECT_EQ(check().progress, 0);
+    walks(net(5), 1, 1.0);
+    EXPECT_EQ(check().progress, 100);
+    EXPECT_EQ(check().figure, -1);
+}
+
+TEST_F(Convergence, ProgressIsTheLesserOfAccuracyAndWalkCount) {
+    cfg.min_walks = 1000;
+    cfg.accuracy = 0.5;
+    walks(master, 10, 1.0);
+    // walk progress 10 * 100 / 1000 = 1
+    EXPECT_EQ(check().progress, 1);
+    cfg.min_walks = 10;
+    const key_estimate e = stats.estimate(*stats.find(master));
+    const double q = cfg.accuracy / e.rel();
+    const int expected = q > 2 ? 400 : static_cast<int>(100 * q * q);
+    EXPECT_EQ(check().progress, std::min(expected, 100));
+}
+
+TEST_F(Convergence, CriteriaHoldTheMasterBackUnlessBelowTheirRatio) {
+    cfg.min_walks = 1;
+    walks(master, 1000, 1.0);
+    walks(net(1), 1000, 0.001);
+    criteria.push_back({net(1), 1e-9, 0.0});
+    EXPECT_LT(check().progress, 100);
+    criteria.back().ratio = 0.5;  // the net is far below half the master: skipped
+    EXPECT_EQ(check().progress, 100);
+    criteria.push_back({net(2), 0.1, 0.0});  // never reached, ratio x master = 0
+    EXPECT_EQ(check().progress, 0);
+}
+
+TEST_F(Convergence, CouplingFigureCountsAccurateCouplingsOnly) {
+    cfg.min_walks = 1;
+    cfg.coupling_accuracy = 0.5;
+    walks(master, 1000, 1.0);
+    convergence c = check();
+    EXPECT_EQ(c.progress, 100);
+    EXPECT_EQ(c.figure, 100);  // no other net reached
+    EXPECT_EQ(c.count, -1);
+    walks(net(1), 1000, -0.25);
+    walks(net(2), 3, -0.25);  // too few walks to be accurate to 50 %
+    c = check();
+    const double raw_m = stats.estimate(*stats.find(master)).raw();
+    const double raw_1 = stats.estimate(*stats.find(net(1))).raw();
+    EXPECT_EQ(c.count, 1);
+    EXPECT_EQ(c.figure, static_cast<int>(100 * raw_1 / raw_m));
+}
+
+TEST(CouplingTuples, ReadingStopsAtTheFirstIncompleteTuple) {
+    const auto t = read_coupling_tuples("m1 n1 0.1 0.01  ALL * 0.2 0   m2 n2 0.3");
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_EQ(t[0].master, "m1");
+    EXPECT_EQ(t[0].net, "n1");
+    EXPECT_DOUBLE_EQ(t[0].error, 0.1);
+    EXPECT_DOUBLE_EQ(t[0].ratio, 0.01);
+    EXPECT_EQ(t[1].master, "ALL");
+    EXPECT_EQ(t[1].net, "*");
+    EXPECT_TRUE(read_coupling_tuples("a b 0.1").empty());
+    EXPECT_TRUE(read_coupling_tuples("").empty());
+    // A word longer than the buffers is split, never overrun.
+    const auto long_word = read_coupling_tuples(std::string(2000, 'x') + " n 0.1 0.1");
+    EXPECT_TRUE(long_word.empty() || long_word[0].master.size() <= 511);
+}
