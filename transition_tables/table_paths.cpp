@@ -1,0 +1,87 @@
+#include "transition_tables/table_paths.hpp"
+
+#include <cstdio>
+
+namespace {
+
+// Paths are formatted into buffers of this size, as the table names are.
+constexpr std::size_t path_buffer = 1024;
+
+struct kind_shape {
+    std::size_t header;
+    std::size_t counts[3];  // gft_is, gft, wvt_is
+    std::size_t width;
+    int panels;
+    int configurations;
+    int name_number;  // the number in the file name
+    const char* prefixes[3];
+};
+
+const kind_shape& shape_of(table_kind kind) {
+    static const kind_shape shapes[] = {
+        {0, {17298, 5766, 3}, 8, 31, 1, 31, {"GFT_IS", "GFT", "WVT_IS"}},
+        {24, {518940, 172980, 90}, 4, 31, 30, 31, {"GFT/NumGFT_IS", "GFT/NumGFT", "WVT/NumWVT_IS"}},
+        // The h-pair names carry 31 although the cube has 32 panels a side.
+        {24, {18432, 6144, 3}, 4, 32, 1, 31, {"GFT/hNumGFT_IS", "GFT/hNumGFT", "WVT/hNumWVT_IS"}},
+        {28, {1935360, 645120, 315}, 4, 32, 105, 32, {"GFT3/NumGFT_IS", "GFT3/NumGFT", "WVT3/NumWVT_IS"}},
+        {36, {18432, 6144, 3}, 4, 32, 1, 32, {"GFT4/NumGFT_IS", "GFT4/NumGFT", "WVT4/NumWVT_IS"}},
+        {36, {0, 2795520, 0}, 4, 32, 455, 32, {"", "GFT4/NumGFT", ""}},
+    };
+    return shapes[static_cast<int>(kind)];
+}
+
+} // namespace
+
+std::string join_dir(const std::string& dir) {
+    if (dir.empty() || dir.back() == '/') return dir;
+    return dir + "/";
+}
+
+std::string table_file_path(table_kind kind, table_family family, const std::string& prefix,
+                            const std::vector<double>& key) {
+    const kind_shape& s = shape_of(kind);
+    const int f = static_cast<int>(family);
+    char buf[path_buffer];
+    const double* k = key.data();
+    switch (kind) {
+    case table_kind::single:
+        std::snprintf(buf, sizeof buf, "%sIS/binary/SINGLE/single_%s_%d.db", prefix.c_str(), s.prefixes[f],
+                      s.name_number);
+        break;
+    case table_kind::pair:
+    case table_kind::h_pair:
+        std::snprintf(buf, sizeof buf, "%sIS/binary/MULTI/%s%g_%g_%d.db", prefix.c_str(), s.prefixes[f], k[0],
+                      k[1], s.name_number);
+        break;
+    case table_kind::triple:
+        std::snprintf(buf, sizeof buf, "%sIS/binary/MULTI/%s%g_%g_%g_%d.db", prefix.c_str(), s.prefixes[f], k[0],
+                      k[1], k[2], s.name_number);
+        break;
+    case table_kind::equal_slab:
+    case table_kind::four_layer:
+        std::snprintf(buf, sizeof buf, "%sIS/binary/MULTI/%s%g_%g_%g_%g_%d.db", prefix.c_str(), s.prefixes[f],
+                      k[0], k[1], k[2], k[3], s.name_number);
+        break;
+    }
+    return buf;
+}
+
+std::size_t table_header_bytes(table_kind kind) { return shape_of(kind).header; }
+
+std::size_t table_value_count(table_kind kind, table_family family) {
+    return shape_of(kind).counts[static_cast<int>(family)];
+}
+
+std::size_t table_stored_width(table_kind kind) { return shape_of(kind).width; }
+int table_panels_per_side(table_kind kind) { return shape_of(kind).panels; }
+int table_configurations(table_kind kind) { return shape_of(kind).configurations; }
+
+std::size_t table_key_length(table_kind kind) {
+    switch (kind) {
+    case table_kind::single: return 0;
+    case table_kind::pair:
+    case table_kind::h_pair: return 2;
+    case table_kind::triple: return 3;
+    default: return 4;
+    }
+}

@@ -1,0 +1,130 @@
+#include "transition_tables/table_reader.hpp"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <type_traits>
+#include <vector>
+
+#include "foundation/error_handler.hpp"
+#include "foundation/log_writers.hpp"
+
+namespace {
+
+// Messages are formatted into buffers of this size.
+constexpr std::size_t message_buffer = 1024;
+
+// The part of path after its last "/".
+std::string bare_name(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+[[noreturn]] void raise_file_error(const char* format, const std::string& path) {
+    char buf[message_buffer];
+    std::snprintf(buf, sizeof buf, format, bare_name(path).c_str());
+    error_handler::instance().raise(sea::file_error(buf));
+    std::abort();  // raise never returns: no handler is registered
+}
+
+[[noreturn]] void read_failure(std::FILE* f) {
+    const int err = errno;
+    if (f) std::fclose(f);
+    log_error_w().printf("%s", std::strerror(err)).put('\n').flush();
+    fatal_exit(-1);
+}
+
+void debug_line(const char* text) { log_debug_w().printf("%s", text).put('\n').flush(); }
+
+template <class T>
+const char* other_width_message();
+template <>
+const char* other_width_message<double>() { return "table type not matched, reload as float table."; }
+template <>
+const char* other_width_message<float>() { return "table type not matched, reload as double table."; }
+
+// The other width a file of this stored type may hold.
+template <class T>
+using other_t = typename std::conditional<std::is_same<T, double>::value, float, double>::type;
+
+// Running sums in the stored precision, divided by the row total; the last
+// entry is set to exactly 1 so that a uniform draw below 1 always lands.
+template <class T>
+void make_cumulative(T* values, std::size_t count, std::size_t row, const std::string& path) {
+    for (std::size_t start = 0; start < count; start += row) {
+        T* r = values + start;
+        T sum = 0;
+        for (std::size_t i = 0; i < row; ++i) {
+            sum += r[i];
+            r[i] = sum;
+        }
+        // A row without mass would turn into NaN and silently break every walk.
+        if (!(sum != 0) || !std::isfinite(sum))
+            raise_file_error("table row without probability mass in \"%s\".\n", path);
+        for (std::size_t i = 0; i < row; ++i) r[i] = r[i] / sum;
+        r[row - 1] = T(1);
+    }
+}
+
+template <class T>
+void read_values(table_kind kind, table_family family, T* dest, const std::string& path) {
+    const std::size_t header = table_header_bytes(kind);
+    const std::size_t count = table_value_count(kind, family);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) raise_file_error("cannot open \"%s\", please register correct GFT/WVTs\n", path);
+    if (std::fseek(f, 0, SEEK_END) != 0) read_failure(f);
+    const long end = std::ftell(f);
+    if (end < 0) read_failure(f);
+    const long size = end - static_cast<long>(header);
+    if (size < 0) read_failure(f);
+    if (static_cast<std::size_t>(size) == count * sizeof(T)) {
+        debug_line("table type matched.");
+        if (std::fseek(f, static_cast<long>(header), SEEK_SET) != 0) read_failure(f);
+        if (std::fread(dest, sizeof(T), count, f) != count) read_failure(f);
+    } else if (static_cast<std::size_t>(size) == count * sizeof(other_t<T>)) {
+        debug_line(other_width_message<T>());
+        if (std::fseek(f, static_cast<long>(header), SEEK_SET) != 0) read_failure(f);
+        std::vector<other_t<T>> other(count);
+        if (std::fread(other.data(), sizeof(other_t<T>), count, f) != count) read_failure(f);
+        for (std::size_t i = 0; i < count; ++i) dest[i] = static_cast<T>(other[i]);
+    } else {
+        std::fclose(f);
+        error_handler::instance().raise(sea::file_error("incorrect table file size.\n"));
+        std::abort();
+    }
+    std::fclose(f);
+
+    if (family == table_family::wvt_is) {
+        for (std::size_t i = 0; i < count; ++i) dest[i] = std::fabs(dest[i]);
+    } else {
+        const std::size_t side = static_cast<std::size_t>(table_panels_per_side(kind));
+        make_cumulative(dest, count, 6 * side * side, path);
+    }
+}
+
+} // namespace
+
+void read_table_file(table_kind kind, table_family family, double* dest, const std::string& path) {
+    read_values(kind, family, dest, path);
+}
+void read_table_file(table_kind kind, table_family family, float* dest, const std::string& path) {
+    read_values(kind, family, dest, path);
+}
+
+void read_single_gft_is(double* d, const std::string& p) { read_values(table_kind::single, table_family::gft_is, d, p); }
+void read_single_wvt_is(double* d, const std::string& p) { read_values(table_kind::single, table_family::wvt_is, d, p); }
+void read_pair_gft_is(float* d, const std::string& p) { read_values(table_kind::pair, table_family::gft_is, d, p); }
+void read_pair_wvt_is(float* d, const std::string& p) { read_values(table_kind::pair, table_family::wvt_is, d, p); }
+void read_h_pair_gft_is(float* d, const std::string& p) { read_values(table_kind::h_pair, table_family::gft_is, d, p); }
+void read_h_pair_wvt_is(float* d, const std::string& p) { read_values(table_kind::h_pair, table_family::wvt_is, d, p); }
+void read_triple_gft_is(float* d, const std::string& p) { read_values(table_kind::triple, table_family::gft_is, d, p); }
+void read_triple_gft(float* d, const std::string& p) { read_values(table_kind::triple, table_family::gft, d, p); }
+void read_equal_slab_gft_is(float* d, const std::string& p) {
+    read_values(table_kind::equal_slab, table_family::gft_is, d, p);
+}
+void read_equal_slab_gft(float* d, const std::string& p) { read_values(table_kind::equal_slab, table_family::gft, d, p); }
+void read_equal_slab_wvt_is(float* d, const std::string& p) {
+    read_values(table_kind::equal_slab, table_family::wvt_is, d, p);
+}
+void load_four_layer_gft(float* d, const std::string& p) { read_values(table_kind::four_layer, table_family::gft, d, p); }

@@ -1,0 +1,38 @@
+// Which table sets a run needs, in the order the store loads them and
+// appends them to its per-interface lists. The store (load_tables) and the
+// table generator (planned_tables) both read this one selection.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "transition_tables/table_key.hpp"
+#include "transition_tables/table_paths.hpp"
+
+struct configure;
+struct layer_stack;
+
+// One append to a list: find the set of this key, or load it first.
+struct table_use {
+    table_kind kind;
+    std::string prefix;
+    table_key key;
+};
+
+struct table_selection {
+    std::vector<int64_t> interface_table_pos;
+    std::vector<double> interface_weight;
+    std::vector<table_use> uses;
+    // A neighbouring-layer ratio of 50 or more stopped the selection after
+    // the uses before it; the run must end with the ratio message.
+    bool ratio_refused = false;
+};
+
+table_selection select_tables(const configure& cfg, const layer_stack& stack);
+
+// Relative permittivities of the real layers, bottom to top.
+std::vector<double> layer_permittivities(const layer_stack& stack);
+
+// The ratio message on the error log, then exit status 1.
+[[noreturn]] void refuse_ratio();

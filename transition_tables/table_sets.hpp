@@ -1,0 +1,44 @@
+// In-memory transition tables, one record per table set. GFT and GFT_IS rows
+// are cumulative over the panels of a cube (last entry exactly 1); WVT_IS
+// values are absolute first-hop weight factors. Configuration c of a set owns
+// gft row c, gft_is rows 3c + axis and wvt_is[3c + axis].
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+// Panels of a cube with n x n panels on each of its six faces.
+constexpr std::size_t panels_31 = 6 * 31 * 31;  // 5766
+constexpr std::size_t panels_32 = 6 * 32 * 32;  // 6144
+
+// The homogeneous cube, kept in double precision.
+struct single_table_set {
+    double wvt_is[3];
+    double gft[panels_31];
+    double gft_is[3 * panels_31];
+};
+
+// 30 interface positions of a 31-cell division of the side.
+struct pair_table_set {
+    std::vector<float> wvt_is, gft, gft_is;
+};
+
+// One interface through the walker, 32 panels a side.
+struct h_pair_table_set {
+    std::vector<float> wvt_is, gft, gft_is;
+};
+
+// 105 placements of two interfaces.
+struct triple_table_set {
+    std::vector<float> wvt_is, gft, gft_is;
+};
+
+// 455 placements of three interfaces; ordinary hops only.
+struct four_layer_table {
+    std::vector<float> gft;
+};
+
+// Four slabs of equal height.
+struct equal_slab_table_set {
+    std::vector<float> wvt_is, gft, gft_is;
+};

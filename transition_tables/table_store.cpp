@@ -1,0 +1,119 @@
+#include "transition_tables/table_store.hpp"
+
+#include <unordered_set>
+
+#include "foundation/log_writers.hpp"
+#include "foundation/writer.hpp"
+#include "transition_tables/table_plan.hpp"
+#include "transition_tables/table_reader.hpp"
+#include "transition_tables/table_selection.hpp"
+
+namespace {
+
+void loading_line(const table_key* key) {
+    sea::writer& w = log_debug_w();
+    w.printf("loading table: (");
+    if (!key) {
+        w.printf("single table)");
+    } else {
+        for (std::size_t i = 0; i < key->size; ++i) {
+            if (i) w.printf(", ");
+            write_double(w, key->v[i]);
+        }
+        w.printf(")");
+    }
+    w.put('\n').flush();
+}
+
+template <class Set>
+void size_families(Set& set, table_kind kind) {
+    set.gft_is.assign(table_value_count(kind, table_family::gft_is), 0.0f);
+    set.gft.assign(table_value_count(kind, table_family::gft), 0.0f);
+    set.wvt_is.assign(table_value_count(kind, table_family::wvt_is), 0.0f);
+}
+
+// Loading line, then the three families of a float set.
+template <class Set>
+void load_three(Set& set, table_kind kind, const std::string& prefix, const table_key& key) {
+    size_families(set, kind);
+    loading_line(&key);
+    const std::vector<double> k = key.values();
+    read_table_file(kind, table_family::gft_is, set.gft_is.data(),
+                    table_file_path(kind, table_family::gft_is, prefix, k));
+    read_table_file(kind, table_family::gft, set.gft.data(), table_file_path(kind, table_family::gft, prefix, k));
+    read_table_file(kind, table_family::wvt_is, set.wvt_is.data(),
+                    table_file_path(kind, table_family::wvt_is, prefix, k));
+}
+
+template <class Set, class Loader>
+void find_or_load(table_cache<Set>& cache, std::vector<Set*>& list, const table_use& use, Loader load) {
+    auto found = cache.find(use.key);
+    if (found == cache.end()) {
+        found = cache.emplace(use.key, Set()).first;
+        load(found->second, use.prefix, use.key);
+    }
+    list.push_back(&found->second);
+}
+
+} // namespace
+
+void load_single_table(single_table_set& set, const std::string& prefix) {
+    loading_line(nullptr);
+    const std::vector<double> none;
+    read_single_gft_is(set.gft_is, table_file_path(table_kind::single, table_family::gft_is, prefix, none));
+    read_table_file(table_kind::single, table_family::gft, set.gft,
+                    table_file_path(table_kind::single, table_family::gft, prefix, none));
+    read_single_wvt_is(set.wvt_is, table_file_path(table_kind::single, table_family::wvt_is, prefix, none));
+}
+
+void load_pair_table(pair_table_set& set, const std::string& prefix, const table_key& key) {
+    load_three(set, table_kind::pair, prefix, key);
+}
+void load_h_pair_table(h_pair_table_set& set, const std::string& prefix, const table_key& key) {
+    load_three(set, table_kind::h_pair, prefix, key);
+}
+void load_triple_table(triple_table_set& set, const std::string& prefix, const table_key& key) {
+    load_three(set, table_kind::triple, prefix, key);
+}
+void load_equal_slab_table(equal_slab_table_set& set, const std::string& prefix, const table_key& key) {
+    load_three(set, table_kind::equal_slab, prefix, key);
+}
+
+void load_four_layer_table(four_layer_table& set, const std::string& prefix, const table_key& key) {
+    set.gft.assign(table_value_count(table_kind::four_layer, table_family::gft), 0.0f);
+    loading_line(&key);
+    load_four_layer_gft(set.gft.data(),
+                        table_file_path(table_kind::four_layer, table_family::gft, prefix, key.values()));
+}
+
+void load_tables(table_store& store, const configure& cfg, const layer_stack& stack) {
+    table_selection sel = select_tables(cfg, stack);
+    for (const table_use& use : sel.uses) {
+        switch (use.kind) {
+        case table_kind::single: load_single_table(store.single, use.prefix); break;
+        case table_kind::pair: find_or_load(store.pair_tables, store.pair_list, use, load_pair_table); break;
+        case table_kind::h_pair: find_or_load(store.h_pair_tables, store.h_pair_list, use, load_h_pair_table); break;
+        case table_kind::triple: find_or_load(store.triple_tables, store.triple_list, use, load_triple_table); break;
+        case table_kind::four_layer:
+            find_or_load(store.four_layer_tables, store.four_layer_list, use, load_four_layer_table);
+            break;
+        case table_kind::equal_slab:
+            find_or_load(store.equal_slab_tables, store.equal_slab_list, use, load_equal_slab_table);
+            break;
+        }
+    }
+    if (sel.ratio_refused) refuse_ratio();
+    store.interface_table_pos = std::move(sel.interface_table_pos);
+    store.interface_weight = std::move(sel.interface_weight);
+}
+
+std::vector<table_request> planned_tables(const configure& cfg, const layer_stack& stack) {
+    const table_selection sel = select_tables(cfg, stack);
+    if (sel.ratio_refused) refuse_ratio();
+    std::unordered_set<table_key, table_key_hash, table_key_equal> seen[6];
+    std::vector<table_request> plan;
+    for (const table_use& use : sel.uses)
+        if (seen[static_cast<int>(use.kind)].insert(use.key).second)
+            plan.push_back({use.kind, use.prefix, use.key.values()});
+    return plan;
+}
