@@ -1,0 +1,132 @@
+#include "tools/tablegen/table_generator.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "foundation/error_handler.hpp"
+#include "foundation/thread_pool.hpp"
+#include "tools/tablegen/configuration_profiles.hpp"
+#include "tools/tablegen/stored_rows.hpp"
+
+namespace {
+
+constexpr table_family families[] = {table_family::gft_is, table_family::gft, table_family::wvt_is};
+
+bool has_first_hop(table_kind kind) { return table_value_count(kind, table_family::wvt_is) > 0; }
+
+const std::vector<double>& values_of(const generated_set& s, table_family f) {
+    return f == table_family::gft_is ? s.gft_is : f == table_family::gft ? s.gft : s.wvt_is;
+}
+
+[[noreturn]] void fail(const std::string& what, const std::string& path) {
+    error_handler::instance().raise(sea::file_error(what + " \"" + path + "\"\n"));
+    throw sea::file_error(what);  // raise returns only when a handler took the error
+}
+
+template <class T>
+void write_values(std::FILE* f, const std::vector<double>& values) {
+    std::vector<T> out(values.begin(), values.end());
+    if (std::fwrite(out.data(), sizeof(T), out.size(), f) != out.size()) throw std::system_error(errno, std::generic_category());
+}
+
+void write_file(table_kind kind, const std::string& path, const std::vector<double>& values) {
+    std::error_code ec;
+    const std::filesystem::path target(path);
+    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
+    if (ec) fail("cannot create the directory of", path);
+    const std::string part = path + ".part";
+    std::FILE* f = std::fopen(part.c_str(), "wb");
+    if (!f) fail("cannot write", part);
+    bool ok = true;
+    try {
+        const std::vector<char> header(table_header_bytes(kind), 0);
+        if (!header.empty() && std::fwrite(header.data(), 1, header.size(), f) != header.size()) ok = false;
+        if (ok) {
+            if (table_stored_width(kind) == sizeof(double))
+                write_values<double>(f, values);
+            else
+                write_values<float>(f, values);
+        }
+    } catch (const std::system_error&) {
+        ok = false;
+    }
+    if (std::fclose(f) != 0) ok = false;
+    if (ok) {
+        std::filesystem::rename(part, target, ec);
+        ok = !ec;
+    }
+    if (!ok) {
+        std::filesystem::remove(part, ec);
+        fail("cannot write", path);
+    }
+}
+
+bool file_accepted(table_kind kind, table_family family, const std::string& path) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec) return false;
+    const std::size_t n = table_value_count(kind, family), h = table_header_bytes(kind);
+    return size == h + n * sizeof(float) || size == h + n * sizeof(double);
+}
+
+} // namespace
+
+generated_set generate_table_set(table_kind kind, const std::vector<double>& key, int threads,
+                                 const series_length& len) {
+    const int configurations = table_configurations(kind);
+    const int panels = table_panels_per_side(kind);
+    const std::size_t row = std::size_t(6 * panels * panels);
+    const bool first_hop = has_first_hop(kind);
+    // Checks the key before any thread starts.
+    configuration_profile(kind, key, 0);
+
+    generated_set s;
+    s.kind = kind;
+    s.key = key;
+    s.gft.assign(std::size_t(configurations) * row, 0.0);
+    if (first_hop) {
+        s.gft_is.assign(std::size_t(configurations) * 3 * row, 0.0);
+        s.wvt_is.assign(std::size_t(configurations) * 3, 0.0);
+    }
+    // Each configuration writes only its own rows.
+    auto one = [&](int c) {
+        const stored_rows r = make_stored_rows(compute_cube_exit(configuration_profile(kind, key, c), panels, len));
+        std::copy(r.gft.begin(), r.gft.end(), s.gft.begin() + std::ptrdiff_t(std::size_t(c) * row));
+        if (!first_hop) return;
+        for (std::size_t axis = 0; axis < 3; ++axis) {
+            std::copy(r.gft_is[axis].begin(), r.gft_is[axis].end(),
+                      s.gft_is.begin() + std::ptrdiff_t((3 * std::size_t(c) + axis) * row));
+            s.wvt_is[3 * std::size_t(c) + axis] = r.wvt_is[axis];
+        }
+    };
+    if (threads < 2 || configurations < 2) {
+        for (int c = 0; c < configurations; ++c) one(c);
+    } else {
+        sea::thread_pool pool(std::min(threads, configurations));
+        pool.run(configurations, one);
+    }
+    return s;
+}
+
+generated_set homogeneous_single_set() { return generate_table_set(table_kind::single, {}, 1); }
+
+bool table_set_present(table_kind kind, const std::string& prefix, const std::vector<double>& key) {
+    for (table_family f : families)
+        if (table_value_count(kind, f) > 0 && !file_accepted(kind, f, table_file_path(kind, f, prefix, key)))
+            return false;
+    return true;
+}
+
+void write_generated_set(const generated_set& set, const std::string& prefix) {
+    for (table_family f : families)
+        if (table_value_count(set.kind, f) > 0)
+            write_file(set.kind, table_file_path(set.kind, f, prefix, set.key), values_of(set, f));
+}
+
+void write_table_set(table_kind kind, const std::string& prefix, const std::vector<double>& key, int threads) {
+    if (table_set_present(kind, prefix, key)) return;
+    write_generated_set(generate_table_set(kind, key, threads), prefix);
+}

@@ -1,0 +1,40 @@
+// Making transition-table sets: every value in double, exact to rounding,
+// written in the file layout the program's readers load.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/tablegen/cube_exit.hpp"
+#include "transition_tables/table_paths.hpp"
+
+// One set's values in file order, before the readers make rows cumulative:
+// configuration c owns gft row c, gft_is rows 3c + axis (x, y, z) and
+// wvt_is[3c + axis]. A four-layer set has no gft_is and no wvt_is.
+struct generated_set {
+    table_kind kind = table_kind::single;
+    std::vector<double> key;
+    std::vector<double> gft_is;
+    std::vector<double> gft;
+    std::vector<double> wvt_is;
+};
+
+// The set of a key (relative permittivities bottom to top, none for the
+// single set), configurations spread over threads (below 2: this thread).
+generated_set generate_table_set(table_kind kind, const std::vector<double>& key, int threads,
+                                 const series_length& len = {});
+
+// The homogeneous 31-panel set.
+generated_set homogeneous_single_set();
+
+// The set's files exist under prefix (a join_dir result) with a size the
+// readers accept.
+bool table_set_present(table_kind kind, const std::string& prefix, const std::vector<double>& key);
+
+// Writes the set's files under prefix, creating directories; the header is
+// zeros, the values in the kind's stored width. Each file appears whole
+// (written aside, then renamed). Throws sea::file_error on failure.
+void write_generated_set(const generated_set& set, const std::string& prefix);
+
+// Generates and writes the set unless table_set_present.
+void write_table_set(table_kind kind, const std::string& prefix, const std::vector<double>& key, int threads);
