@@ -1,8 +1,43 @@
 #include "extraction/problem_manager.hpp"
 
+#include <mutex>
+
+#include "extraction/coupling_criteria.hpp"
+#include "extraction/extraction_task.hpp"
+#include "foundation/duration.hpp"
+#include "foundation/error_handler.hpp"
+#include "foundation/log_writers.hpp"
+#include "foundation/memory_usage.hpp"
+#include "foundation/thread_pool.hpp"
 #include "geometry/parse_layout.hpp"
 
-problem_manager::problem_manager(configure& c) : cfg(&c), layout_ptr(&layout), space_manager_ptr(&space_manager), writers_ptr(&writers) {
+namespace {
+
+// "<label><duration>\n" and the memory line, on the info log.
+void log_phase(const char* label, std::int64_t ns) {
+    sea::writer& info = log_info_w();
+    info.printf("%s", label);
+    write_duration(info, ns).put('\n').flush();
+    write_memory_line(info);
+}
+
+// The option machinery takes any integer; a run needs a positive minimum
+// walk count (it divides the progress) and a thread count of at least 0.
+void check_run_counts(const configure& cfg) {
+    if (cfg.min_walks < 1)
+        error_handler::instance().raise(sea::basic_error("the minimum walk count \"-t\" must be at least 1"));
+    if (cfg.nthreads < 0)
+        error_handler::instance().raise(sea::basic_error("the walk thread count \"-n\" must not be negative"));
+}
+
+} // namespace
+
+problem_manager::problem_manager(configure& c)
+    : cfg(&c),
+      layout_ptr(&layout),
+      space_manager_ptr(&space_manager),
+      tables_ptr(&tables),
+      writers_ptr(&writers) {
     layout.cfg = &c;
 }
 
@@ -18,7 +53,58 @@ void problem_manager::run() {
     writers.file_out = new sea::file_writer(cfg->output_file);
     writers.both_out = new sea::multi_writer({writers.screen_out, writers.file_out});
     both().printf("Command: %s %s\n\n", cfg->program_path.c_str(), cfg->command_line.c_str());
+    check_run_counts(*cfg);
+
+    const std::int64_t t0 = steady_nanoseconds();
+    const std::int64_t t1 = steady_nanoseconds();
     parse_layout(layout);
+    log_phase("parse input cost ", steady_nanoseconds() - t1);
+
+    check_coupling_condition(layout.masters, cfg->set_coupling_error);
+
+    init_breakpoint();
+    const std::int64_t elapsed = steady_nanoseconds() - t0;
+    both().printf("Preparation costed ");
+    write_duration(screen(), elapsed).printf("\n\n").flush();
+    write_seconds(file(), elapsed).put('\n').put('\n').flush();
 }
 
-void problem_manager::extract_all() {}
+void problem_manager::check_coupling_condition(const std::vector<conductor*>& masters, const std::string& text) {
+    ::check_coupling_condition(masters, text);
+}
+
+void problem_manager::extract_all() {
+    screen().printf("Online Info. Random Walk Begins\n\n");
+    const std::int64_t t0 = steady_nanoseconds();
+    {
+        // Masters go one after another on this thread: the pool has no worker.
+        sea::thread_pool pool(cfg->master_threads);
+        std::vector<conductor*>& masters = layout.masters;
+        pool.run(static_cast<int>(masters.size()), [&](int i) { extract_master(masters[i]); });
+    }
+    const std::int64_t elapsed = steady_nanoseconds() - t0;
+    screen().printf("Online Info. Random Walk Ends\n");
+    both().printf("Random Walk costed ");
+    write_duration(screen(), elapsed).put('\n').flush();
+    write_seconds(file(), elapsed).put('\n').flush();
+    both().printf("Korvex has run %lld walks (%.2f hops/walk)\n", static_cast<long long>(nwalks),
+                  static_cast<double>(nhops) / static_cast<double>(nwalks));
+    write_memory_line(log_info_w());
+    if (cfg->breakpoint_resume) write_breakpoint();
+}
+
+void problem_manager::extract_master(conductor* master) {
+    extraction_task task(*this, master);
+    task.start();
+    load_task_results(task, master);
+    const std::int64_t walks_before = task.net_stats.nwalks;
+    task.run_walks();
+
+    std::lock_guard<sea::spin_lock> guard(lock);
+    nwalks += task.net_stats.nwalks - walks_before;
+    nhops += static_cast<std::int64_t>(task.hops);
+    task.report();
+    save_task_results(task, master);
+    sample_memory_usage();
+    sample_memory_usage();
+}

@@ -2,13 +2,21 @@
 // manager, then extracts the masters one after another.
 #pragma once
 
+#include <json/json.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "config/configure.hpp"
 #include "extraction/run_writers.hpp"
 #include "foundation/spin_lock.hpp"
 #include "geometry/layout.hpp"
 #include "space/space_manager.hpp"
+#include "transition_tables/table_store.hpp"
 
-struct table_store;
+class extraction_task;
 
 class problem_manager {
 public:
@@ -19,6 +27,16 @@ public:
 
     void run();
     void extract_all();
+    void extract_master(conductor* master);
+
+    // Raises sea::basic_error when a tuple's master word is unknown.
+    void check_coupling_condition(const std::vector<conductor*>& masters, const std::string& text);
+
+    // Resume file beside the geometry file.
+    void init_breakpoint();
+    void save_task_results(const extraction_task& task, const conductor* master);
+    void load_task_results(extraction_task& task, const conductor* master);
+    void write_breakpoint();
 
     sea::writer& screen() { return *writers.screen_out; }
     sea::writer& file() { return *writers.file_out; }
@@ -27,10 +45,19 @@ public:
     configure* cfg;
     ::layout* layout_ptr;
     std::unique_ptr<space_manager_interface>* space_manager_ptr;
-    table_store* tables_ptr = nullptr;
+    table_store* tables_ptr;
     run_writers* writers_ptr;
-    sea::spin_lock lock;
+    sea::spin_lock lock;  // run totals, reports and resume data of finished masters
+
     ::layout layout;
     std::unique_ptr<space_manager_interface> space_manager;
+    table_store tables;
     run_writers writers;
+
+    Json::Value json_out;
+    Json::Value json_in;
+    bool resumed = false;
+    std::string breakpoint_path;
+    std::int64_t nwalks = 0;
+    std::int64_t nhops = 0;
 };
