@@ -62,6 +62,10 @@ void problem_manager::run() {
 
     check_coupling_condition(layout.masters, cfg->set_coupling_error);
 
+    const std::int64_t t3 = steady_nanoseconds();
+    load_tables(tables, *cfg, layout.layers);
+    log_phase("load tables cost ", steady_nanoseconds() - t3);
+
     init_breakpoint();
     const std::int64_t elapsed = steady_nanoseconds() - t0;
     both().printf("Preparation costed ");

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/generated_tables.hpp"
 #include "tests/run_binary.hpp"
 
 using korvex_test::binary_run;
@@ -77,9 +78,11 @@ TEST(CommandLine, EmptyWordValueOfAWordOptionListsEveryCandidate) {
 TEST(Run, CommandAndTotalTimeOnScreenAndInTheDefaultOutputFile) {
     scratch_dir dir;
     const std::string input = dir.write("sub dir/case.lumod", one_box);
-    const binary_run r = run_korvex({"-f", input, "-n", "1"}, dir.root.string());
+    const std::string tables = korvex_test::make_tables(dir);
+    const binary_run r = run_korvex({"-f", input, "-n", "1", "--table-single", tables}, dir.root.string());
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string command = "Command: " + std::string(KORVEX_BINARY) + "  -f \"" + input + "\" -n 1\n\n";
+    const std::string command =
+        "Command: " + std::string(KORVEX_BINARY) + "  -f \"" + input + "\" -n 1 --table-single " + tables + "\n\n";
     EXPECT_EQ(r.out.substr(0, command.size()), command);
     EXPECT_TRUE(std::regex_search(r.out, std::regex("\nTotal cost: ([0-9]+hr)?([0-9]+min)?[0-9]+\\.[0-9]{2}sec\n$")))
         << r.out;
@@ -92,13 +95,15 @@ TEST(Run, CommandAndTotalTimeOnScreenAndInTheDefaultOutputFile) {
 TEST(Run, ScreenOffNamedOutputAndInputFromStandardInput) {
     scratch_dir dir;
     const std::string input = dir.write("case.lumod", one_box);
-    binary_run quiet = run_korvex({"-f", input, "--std-output=off", "-o", "report.txt"}, dir.root.string());
+    const std::string tables = korvex_test::make_tables(dir);
+    binary_run quiet = run_korvex({"-f", input, "--std-output=off", "-o", "report.txt", "--table-single", tables},
+                                  dir.root.string());
     EXPECT_EQ(quiet.status, 0) << quiet.err;
     EXPECT_EQ(quiet.out, "");
     EXPECT_NE(dir.read("report.txt").find("Total cost: "), std::string::npos);
     EXPECT_FALSE(dir.exists("case.lumod.out"));
 
-    binary_run piped = run_korvex({"-f", "stdin"}, dir.root.string(), input);
+    binary_run piped = run_korvex({"-f", "stdin", "--table-single", tables}, dir.root.string(), input);
     EXPECT_EQ(piped.status, 0) << piped.err;
     EXPECT_NE(dir.read("stdin.out").find("Total cost: "), std::string::npos);
 }
