@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <system_error>
 
 #include "foundation/error_handler.hpp"
@@ -129,4 +132,60 @@ void write_generated_set(const generated_set& set, const std::string& prefix) {
 void write_table_set(table_kind kind, const std::string& prefix, const std::vector<double>& key, int threads) {
     if (table_set_present(kind, prefix, key)) return;
     write_generated_set(generate_table_set(kind, key, threads), prefix);
+}
+
+table_run_summary write_table_sets(const std::vector<table_request>& requests, int threads,
+                                   const std::function<void(const table_request&)>& on_written) {
+    table_run_summary summary;
+    std::vector<const table_request*> missing_multi, missing_one;
+    std::set<std::string> seen;
+    for (const table_request& r : requests) {
+        // The hop-row file names the set: same kind, directory and key.
+        if (!seen.insert(table_file_path(r.kind, table_family::gft, r.prefix, r.key)).second) continue;
+        if (table_set_present(r.kind, r.prefix, r.key)) {
+            ++summary.kept;
+            continue;
+        }
+        (table_configurations(r.kind) > 1 ? missing_multi : missing_one).push_back(&r);
+    }
+    auto report = [&](const table_request& r) {
+        ++summary.written;
+        if (on_written) on_written(r);
+    };
+    for (const table_request* r : missing_multi) {
+        write_generated_set(generate_table_set(r->kind, r->key, threads), r->prefix);
+        report(*r);
+    }
+    if (missing_one.empty()) return summary;
+
+    // One set per job; the first failure is rethrown here once all threads
+    // have stopped taking new sets.
+    std::mutex mutex;
+    std::exception_ptr failure;
+    std::vector<char> done(missing_one.size(), 0);
+    auto one = [&](int i) {
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            if (failure) return;
+        }
+        const table_request& r = *missing_one[std::size_t(i)];
+        try {
+            write_generated_set(generate_table_set(r.kind, r.key, 1), r.prefix);
+            done[std::size_t(i)] = 1;
+        } catch (...) {
+            std::lock_guard<std::mutex> guard(mutex);
+            if (!failure) failure = std::current_exception();
+        }
+    };
+    const int count = int(missing_one.size());
+    if (threads < 2 || count < 2) {
+        for (int i = 0; i < count; ++i) one(i);
+    } else {
+        sea::thread_pool pool(std::min(threads, count));
+        pool.run(count, one);
+    }
+    for (std::size_t i = 0; i < done.size(); ++i)
+        if (done[i]) report(*missing_one[i]);
+    if (failure) std::rethrow_exception(failure);
+    return summary;
 }

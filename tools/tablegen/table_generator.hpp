@@ -2,11 +2,13 @@
 // written in the file layout the program's readers load.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "tools/tablegen/cube_exit.hpp"
 #include "transition_tables/table_paths.hpp"
+#include "transition_tables/table_plan.hpp"
 
 // One set's values in file order, before the readers make rows cumulative:
 // configuration c owns gft row c, gft_is rows 3c + axis (x, y, z) and
@@ -38,3 +40,17 @@ void write_generated_set(const generated_set& set, const std::string& prefix);
 
 // Generates and writes the set unless table_set_present.
 void write_table_set(table_kind kind, const std::string& prefix, const std::vector<double>& key, int threads);
+
+// What write_table_sets did.
+struct table_run_summary {
+    int written = 0;
+    int kept = 0;  // already present
+};
+
+// Writes every requested set that is not present yet. Sets of many
+// configurations spread those over the threads; single-configuration sets
+// are made several at a time. A request repeated in the list is made once.
+// on_written (may be empty) hears of each set written, on the calling
+// thread.
+table_run_summary write_table_sets(const std::vector<table_request>& requests, int threads,
+                                   const std::function<void(const table_request&)>& on_written = {});
