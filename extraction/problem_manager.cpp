@@ -66,6 +66,10 @@ void problem_manager::run() {
     load_tables(tables, *cfg, layout.layers);
     log_phase("load tables cost ", steady_nanoseconds() - t3);
 
+    const std::int64_t t5 = steady_nanoseconds();
+    create_space_manager(space_manager, *cfg, layout);
+    log_phase("init space manager cost ", steady_nanoseconds() - t5);
+
     init_breakpoint();
     const std::int64_t elapsed = steady_nanoseconds() - t0;
     both().printf("Preparation costed ");
