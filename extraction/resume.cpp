@@ -2,8 +2,8 @@
 // lets a later run of the same geometry continue every master's statistics.
 #include "extraction/problem_manager.hpp"
 
+#include <cstdio>
 #include <fstream>
-#include <iterator>
 
 #include "config/configure.hpp"
 #include "extraction/extraction_task.hpp"
@@ -14,10 +14,16 @@
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 namespace {
 
+// Whole text of a file; empty when it cannot be read (a directory included).
 std::string read_whole_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::string();
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string text;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return text;
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    std::fclose(f);
+    return text;
 }
 
 // "dir/.base.json" beside the geometry file "dir/base".
