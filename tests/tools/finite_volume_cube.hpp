@@ -1,12 +1,11 @@
 // A plain finite-volume solve of the layered cube, independent of the
-// separated series: cells of side h = 2 / cells (half-side units), layers
-// on cell faces, Dirichlet data on the cube's faces. The discrete exit
-// probability of every boundary cell face, and its gradient at the centre,
-// come from one adjoint solve each (the matrix is symmetric).
+// separated series: cells of side h = 2 / cells (half-side units), layers on
+// cell faces, Dirichlet data on the cube's faces. Each functional of the
+// solution at the centre takes one adjoint solve (the matrix is symmetric);
+// its flux through each boundary cell face is that face's mass.
 #pragma once
 
 #include <array>
-#include <cmath>
 #include <cstddef>
 #include <vector>
 
@@ -18,97 +17,84 @@ namespace fv_check {
 class layered_cube {
 public:
     layered_cube(const dielectric_profile& p, int cells) : n(cells), h(2.0 / cells) {
-        for (int k = 0; k < n; ++k) eps_level.push_back(p.eps[layer_at(p, -1.0 + (k + 0.5) * h)]);
+        for (int k = 0; k < n; ++k) eps.push_back(p.eps[layer_at(p, -1.0 + (k + 0.5) * h)]);
     }
 
-    // Panel masses (panel order of the tables, panels a side, cells a
-    // multiple of panels) of a functional of the solution at the centre:
-    // q = 3 the value, 0..2 the derivative along that axis.
+    // Panel masses (table panel order) of q = 3: the value at the centre,
+    // q = 0..2: its derivative along that axis.
     std::vector<double> panel_masses(int panels, int q) const {
         const std::vector<double> g = solve(functional(q));
-        const int per_panel = n / panels;
         std::vector<double> out(std::size_t(6 * panels * panels), 0.0);
         for (int face = 0; face < 6; ++face) {
-            int code = panel_face_code[face];
-            const bool plus = code < 3;
-            if (!plus) code -= 3;
-            const int ra = panel_row_axis[code], ca = panel_column_axis[code];
+            const int code = panel_face_code[face], axis = code % 3;
             for (int r = 0; r < n; ++r)
                 for (int c = 0; c < n; ++c) {
                     std::array<int, 3> cell{};
-                    cell[std::size_t(code)] = plus ? n - 1 : 0;
-                    cell[std::size_t(ra)] = r;
-                    cell[std::size_t(ca)] = c;
-                    const double flux = 2.0 * eps_level[std::size_t(cell[2])] * g[index(cell[0], cell[1], cell[2])];
-                    out[std::size_t(face * panels * panels + (r / per_panel) * panels + c / per_panel)] += flux;
+                    cell[std::size_t(axis)] = code < 3 ? n - 1 : 0;
+                    cell[std::size_t(panel_row_axis[axis])] = r;
+                    cell[std::size_t(panel_column_axis[axis])] = c;
+                    const int per_panel = n / panels;
+                    out[std::size_t((face * panels + r / per_panel) * panels + c / per_panel)] +=
+                        2.0 * eps[std::size_t(cell[2])] * g[index(cell)];
                 }
         }
         return out;
     }
 
 private:
-    std::size_t index(int x, int y, int z) const { return (std::size_t(z) * n + std::size_t(y)) * n + std::size_t(x); }
+    std::size_t index(const std::array<int, 3>& c) const { return (std::size_t(c[2]) * n + c[1]) * n + c[0]; }
 
-    // Centre vertex: mean of the 8 cells around it, or the centred
+    // Mean of the 8 cells around the centre vertex, or the centred
     // difference of the 4 above and the 4 below along an axis.
     std::vector<double> functional(int q) const {
-        std::vector<double> c(std::size_t(n) * n * n, 0.0);
+        std::vector<double> f(std::size_t(n) * n * n, 0.0);
         const int m = n / 2;
         for (int z = m - 1; z <= m; ++z)
             for (int y = m - 1; y <= m; ++y)
                 for (int x = m - 1; x <= m; ++x) {
-                    const int coord[3] = {x, y, z};
-                    c[index(x, y, z)] = q == 3 ? 0.125 : (coord[q] == m ? 0.25 : -0.25) / h;
+                    const std::array<int, 3> c = {x, y, z};
+                    f[index(c)] = q == 3 ? 0.125 : (c[std::size_t(q)] == m ? 0.25 : -0.25) / h;
                 }
-        return c;
+        return f;
     }
 
-    double vertical_conductance(int z0, int z1) const {
-        const double a = eps_level[std::size_t(z0)], b = eps_level[std::size_t(z1)];
-        return 2.0 * a * b / (a + b);
-    }
-
-    // y = A x with A the flux balance of every cell (divided by h).
-    void apply(const std::vector<double>& x, std::vector<double>& y) const {
+    // Flux balance of every cell divided by h: neighbours across a face
+    // with the harmonic mean of their permittivities, a boundary face at
+    // half a cell with twice the cell's own. With diagonal_only, the
+    // diagonal of the matrix.
+    void apply(const std::vector<double>& x, std::vector<double>& y, bool diagonal_only) const {
+        const std::size_t row = std::size_t(n), layer = row * row;
         for (int z = 0; z < n; ++z) {
-            const double e = eps_level[std::size_t(z)];
-            const double down = z > 0 ? vertical_conductance(z - 1, z) : 2.0 * e;
-            const double up = z + 1 < n ? vertical_conductance(z, z + 1) : 2.0 * e;
+            const double e = eps[std::size_t(z)];
+            const double down = z > 0 ? 2.0 * e * eps[std::size_t(z - 1)] / (e + eps[std::size_t(z - 1)]) : 0.0;
+            const double up = z + 1 < n ? 2.0 * e * eps[std::size_t(z + 1)] / (e + eps[std::size_t(z + 1)]) : 0.0;
             for (int yy = 0; yy < n; ++yy)
                 for (int xx = 0; xx < n; ++xx) {
-                    const std::size_t i = index(xx, yy, z);
-                    const double xi = x[i];
-                    double s = (down + up) * xi;
-                    if (z > 0) s -= down * x[i - std::size_t(n) * n];
-                    if (z + 1 < n) s -= up * x[i + std::size_t(n) * n];
-                    s += e * (xx > 0 ? xi - x[i - 1] : 2.0 * xi);
-                    s += e * (xx + 1 < n ? xi - x[i + 1] : 2.0 * xi);
-                    s += e * (yy > 0 ? xi - x[i - std::size_t(n)] : 2.0 * xi);
-                    s += e * (yy + 1 < n ? xi - x[i + std::size_t(n)] : 2.0 * xi);
+                    const std::size_t i = index({xx, yy, z});
+                    const double xi = diagonal_only ? 1.0 : x[i];
+                    double s = 0.0;
+                    // One face: conductance g to the neighbour at offset, or
+                    // the boundary when there is none.
+                    auto face = [&](bool inside, double g, std::ptrdiff_t offset) {
+                        if (!inside) s += 2.0 * e * xi;
+                        else s += g * (diagonal_only ? 1.0 : xi - x[std::size_t(std::ptrdiff_t(i) + offset)]);
+                    };
+                    face(xx > 0, e, -1);
+                    face(xx + 1 < n, e, 1);
+                    face(yy > 0, e, -std::ptrdiff_t(row));
+                    face(yy + 1 < n, e, std::ptrdiff_t(row));
+                    face(z > 0, down, -std::ptrdiff_t(layer));
+                    face(z + 1 < n, up, std::ptrdiff_t(layer));
                     y[i] = s;
                 }
         }
     }
 
-    std::vector<double> diagonal() const {
-        std::vector<double> d(std::size_t(n) * n * n);
-        for (int z = 0; z < n; ++z) {
-            const double e = eps_level[std::size_t(z)];
-            const double vert = (z > 0 ? vertical_conductance(z - 1, z) : 2.0 * e) +
-                                (z + 1 < n ? vertical_conductance(z, z + 1) : 2.0 * e);
-            for (int yy = 0; yy < n; ++yy)
-                for (int xx = 0; xx < n; ++xx)
-                    d[index(xx, yy, z)] = vert + e * ((xx > 0 && xx + 1 < n ? 2.0 : 3.0) +
-                                                      (yy > 0 && yy + 1 < n ? 2.0 : 3.0));
-        }
-        return d;
-    }
-
     // Jacobi-preconditioned conjugate gradients to a relative residual of 1e-11.
     std::vector<double> solve(const std::vector<double>& b) const {
         const std::size_t size = b.size();
-        const std::vector<double> d = diagonal();
-        std::vector<double> x(size, 0.0), r = b, z(size), p(size), ap(size);
+        std::vector<double> d(size), x(size, 0.0), r = b, z(size), p(size), ap(size);
+        apply(x, d, true);
         auto dot = [](const std::vector<double>& u, const std::vector<double>& v) {
             double s = 0.0;
             for (std::size_t i = 0; i < u.size(); ++i) s += u[i] * v[i];
@@ -116,26 +102,24 @@ private:
         };
         for (std::size_t i = 0; i < size; ++i) p[i] = z[i] = r[i] / d[i];
         double rz = dot(r, z);
-        const double stop = 1e-22 * dot(b, b);
-        for (int it = 0; it < 20000 && dot(r, r) > stop; ++it) {
-            apply(p, ap);
+        for (int it = 0; it < 20000 && dot(r, r) > 1e-22 * dot(b, b); ++it) {
+            apply(p, ap, false);
             const double alpha = rz / dot(p, ap);
             for (std::size_t i = 0; i < size; ++i) {
                 x[i] += alpha * p[i];
                 r[i] -= alpha * ap[i];
                 z[i] = r[i] / d[i];
             }
-            const double rz_next = dot(r, z);
-            const double beta = rz_next / rz;
-            rz = rz_next;
-            for (std::size_t i = 0; i < size; ++i) p[i] = z[i] + beta * p[i];
+            const double next = dot(r, z);
+            for (std::size_t i = 0; i < size; ++i) p[i] = z[i] + next / rz * p[i];
+            rz = next;
         }
         return x;
     }
 
     int n;
     double h;
-    std::vector<double> eps_level;
+    std::vector<double> eps;  // per cell level in z
 };
 
 } // namespace fv_check
