@@ -1,7 +1,6 @@
 #include "tools/tablegen/table_generator.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -30,9 +29,9 @@ const std::vector<double>& values_of(const generated_set& s, table_family f) {
 }
 
 template <class T>
-void write_values(std::FILE* f, const std::vector<double>& values) {
-    std::vector<T> out(values.begin(), values.end());
-    if (std::fwrite(out.data(), sizeof(T), out.size(), f) != out.size()) throw std::system_error(errno, std::generic_category());
+bool write_values(std::FILE* f, const std::vector<double>& values) {
+    const std::vector<T> out(values.begin(), values.end());  // doubles round to the nearest float
+    return std::fwrite(out.data(), sizeof(T), out.size(), f) == out.size();
 }
 
 void write_file(table_kind kind, const std::string& path, const std::vector<double>& values) {
@@ -43,25 +42,13 @@ void write_file(table_kind kind, const std::string& path, const std::vector<doub
     const std::string part = path + ".part";
     std::FILE* f = std::fopen(part.c_str(), "wb");
     if (!f) fail("cannot write", part);
-    bool ok = true;
-    try {
-        const std::vector<char> header(table_header_bytes(kind), 0);
-        if (!header.empty() && std::fwrite(header.data(), 1, header.size(), f) != header.size()) ok = false;
-        if (ok) {
-            if (table_stored_width(kind) == sizeof(double))
-                write_values<double>(f, values);
-            else
-                write_values<float>(f, values);
-        }
-    } catch (const std::system_error&) {
-        ok = false;
-    }
-    if (std::fclose(f) != 0) ok = false;
-    if (ok) {
-        std::filesystem::rename(part, target, ec);
-        ok = !ec;
-    }
-    if (!ok) {
+    const std::vector<char> header(table_header_bytes(kind), 0);
+    bool ok = header.empty() || std::fwrite(header.data(), 1, header.size(), f) == header.size();
+    ok = ok && (table_stored_width(kind) == sizeof(double) ? write_values<double>(f, values)
+                                                           : write_values<float>(f, values));
+    ok = std::fclose(f) == 0 && ok;
+    if (ok) std::filesystem::rename(part, target, ec);
+    if (!ok || ec) {
         std::filesystem::remove(part, ec);
         fail("cannot write", path);
     }
