@@ -9,6 +9,9 @@
 #include "foundation/log_writers.hpp"
 #include "foundation/memory_usage.hpp"
 #include "foundation/thread_pool.hpp"
+#include "geometry/ground_and_window.hpp"
+#include "geometry/index_layout.hpp"
+#include "geometry/layer_stack.hpp"
 #include "geometry/parse_layout.hpp"
 
 namespace {
@@ -58,6 +61,11 @@ void problem_manager::run() {
     const std::int64_t t0 = steady_nanoseconds();
     const std::int64_t t1 = steady_nanoseconds();
     parse_layout(layout);
+    index_layout(layout);
+    setup_media(layout);
+    setup_ground_and_wire_width(layout);
+    select_masters(layout);
+    setup_window(layout, screen(), file());
     log_phase("parse input cost ", steady_nanoseconds() - t1);
 
     check_coupling_condition(layout.masters, cfg->set_coupling_error);

@@ -329,7 +329,7 @@ TEST(Grammar, BundledExamplesParse) {
     const example examples[] = {
         {"box_over_ground.lumod", {"GROUND", "box1"}, 2, 1, 1},
         {"crossing_wires.lumod", {"GROUND", "wire_x", "wire_y"}, 3, 2, 1},
-        {"polygon_cylinder.lumod", {"plate", "via"}, 3, 1, 2},
+        {"polygon_cylinder.lumod", {"GROUND", "plate", "via"}, 4, 1, 2},
         {"floating.lumod", {"left", "middle", "right"}, 3, 1, 1},
     };
     for (const example& e : examples) {

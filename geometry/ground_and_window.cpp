@@ -1,0 +1,158 @@
+#include "geometry/ground_and_window.hpp"
+
+#include <sstream>
+
+#include "config/configure.hpp"
+#include "foundation/log_writers.hpp"
+#include "geometry/layout.hpp"
+#include "geometry/primitives.hpp"
+
+namespace {
+
+constexpr double thin_block = 0.0001;
+constexpr double no_width = 1e9;
+// The padded box reaches this many wire widths beyond every block.
+constexpr double padding_widths = 40.0;
+
+[[noreturn]] void ground_error(const char* message) {
+    log_error_w().printf("%s", message).flush();
+    fatal_exit(-1);
+}
+
+box empty_box() { return box{{no_width, no_width, no_width}, {-no_width, -no_width, -no_width}}; }
+
+// Grows b over o; a bound moves only when o lies beyond it by more than geom_eps.
+void grow_over(box& b, const box& o) {
+    for (int a = 0; a < 3; ++a) {
+        if (axis_of(b.lo, a) - geom_eps > axis_of(o.lo, a)) axis_of(b.lo, a) = axis_of(o.lo, a);
+        if (axis_of(o.hi, a) - geom_eps > axis_of(b.hi, a)) axis_of(b.hi, a) = axis_of(o.hi, a);
+    }
+}
+
+box grown(const box& b, double m) {
+    return box{{b.lo.x - m, b.lo.y - m, b.lo.z - m}, {b.hi.x + m, b.hi.y + m, b.hi.z + m}};
+}
+
+sea::writer& print_point(sea::writer& w, double x, double y) { return w.printf("(%.12f, %.12f)", x, y); }
+
+} // namespace
+
+sea::writer& print_box(sea::writer& w, const box& b) {
+    return w.printf("(%.12f, %.12f, %.12f):(%.12f, %.12f, %.12f), xlen: %.12f, ylen: %.12f, zlen: %.12f", b.lo.x,
+                    b.lo.y, b.lo.z, b.hi.x, b.hi.y, b.hi.z, b.hi.x - b.lo.x, b.hi.y - b.lo.y, b.hi.z - b.lo.z);
+}
+
+sea::writer& print_solid(sea::writer& w, const solid& s) {
+    switch (s.kind) {
+    case solid_box: return print_box(w, s.shape.box);
+    case solid_cylinder: {
+        const cylinder_t& c = s.shape.cylinder;
+        return w.printf("(%.12f, %.12f, %.12f) %.12f %.12f", c.centre.x, c.centre.y, c.centre.z, c.radius,
+                        c.half_height);
+    }
+    default: {
+        const nprism_t& p = s.shape.prism;
+        for (uint64_t i = 0; i < p.n; ++i) print_point(w, p.vertex[i].x, p.vertex[i].y).put(' ');
+        return w.printf("%.12f %.12f", p.z0, p.z1);
+    }
+    }
+}
+
+void setup_ground_and_wire_width(layout& l) {
+    l.ground = nullptr;
+    for (block& b : l.blocks)
+        if (b.owner && b.owner->name == "GROUND") {
+            l.ground = &b;
+            break;
+        }
+
+    double w = no_width;
+    for (block* b : l.all_blocks) {
+        if (b == l.ground) continue;
+        const box& o = b->solid.outer_box;
+        const double xs = o.hi.x - o.lo.x, ys = o.hi.y - o.lo.y;
+        const double m = xs > ys + geom_eps ? ys : xs;
+        if (m - geom_eps > thin_block) {
+            w = tmin(w, m);
+            continue;
+        }
+        log_warn_w().printf("0-width block %s::%s\n", b->owner->name.c_str(), b->name.c_str()).flush();
+        print_solid(log_info_w(), b->solid).put('\n').flush();
+    }
+    const double floor = l.cfg->min_wire_width;
+    l.wire_width = w - geom_eps > floor ? w : floor;
+    log_info_w().printf("wire width set to %.12f", l.wire_width).put('\n').flush();
+    if (!l.ground) return;
+
+    if (l.ground->solid.kind != solid_box) ground_error("ground net must be Manhattan shape.\n");
+    if (l.ground->owner->blocks.size() > 1) ground_error("ground net can contain only one block.\n");
+    const box g = l.ground->solid.shape.box;
+    for (block* b : l.all_blocks)
+        if (b != l.ground && b->solid.outer_box.lo.z < g.hi.z + geom_eps)
+            ground_error("ground net must be under other blocks.\n");
+
+    // The slab spans the media; without a medium section there is no such
+    // extent (the window box is still empty) and the ground keeps its own.
+    const box& win = l.window.box;
+    const bool media_known = win.lo.x <= win.hi.x && win.lo.y <= win.hi.y;
+    const box extent = media_known ? win : g;
+    l.ground->solid = make_box_solid(
+        box{{extent.lo.x, extent.lo.y, g.hi.z - l.wire_width}, {extent.hi.x, extent.hi.y, g.hi.z}});
+}
+
+void select_masters(layout& l) {
+    const configure& cfg = *l.cfg;
+    if (!cfg.overwrite_tasks.empty()) {
+        if (cfg.enable_merge)
+            log_warn_w()
+                .printf("warning: dremol merge is enabled, be sure your overwrite master name is right.")
+                .put('\n')
+                .flush();
+        l.task_names.clear();
+        std::istringstream words(cfg.overwrite_tasks);
+        std::string word;
+        while (words >> word) l.task_names.insert(word);
+    }
+    const bool all = l.task_names.count("ALL") > 0;
+    for (conductor* c : l.nets) {
+        if (l.ground && !c->blocks.empty() && c->blocks.front() == l.ground) continue;
+        if (all || l.task_names.count(c->name)) l.masters.push_back(c);
+    }
+    std::unordered_set<std::string>().swap(l.task_names);
+}
+
+void setup_window(layout& l, sea::writer& screen, sea::writer& file) {
+    box b = empty_box();
+    for (block* blk : l.all_blocks) {
+        if (blk == l.ground) {
+            b.lo.z = l.ground->solid.outer_box.lo.z;
+            continue;
+        }
+        grow_over(b, blk->solid.outer_box);
+    }
+    l.padded_box = grown(b, padding_widths * l.wire_width);
+
+    const configure& cfg = *l.cfg;
+    if (!cfg.auto_window && l.window.boundary != boundary_none) {
+        print_box(log_debug_w().printf("inputed window "), l.window.box).put('\n').flush();
+        l.critical_box = l.window.box;
+        if (l.window.boundary == boundary_neumann) {
+            screen.printf("Neumann boundary condition applied\n\n").flush();
+            file.printf("Neumann boundary condition applied\n\n").flush();
+            return;
+        }
+    }
+    screen.printf("Dirichlet boundary condition applied\n\n").flush();
+    file.printf("Dirichlet boundary condition applied\n\n").flush();
+    l.window.boundary = boundary_dirichlet;
+    double m0 = b.hi.x - b.lo.x;
+    if (b.hi.y - b.lo.y > m0 + geom_eps) m0 = b.hi.y - b.lo.y;
+    if (b.hi.z - b.lo.z > m0 + geom_eps) m0 = b.hi.z - b.lo.z;
+    const double e = cfg.window_extension * l.wire_width;
+    const double m = m0 - geom_eps > e ? m0 : e;
+    l.window.box = grown(b, m);
+    l.critical_box = grown(b, m / 2);
+    print_box(log_debug_w().printf("box of all conductor "), b).put('\n').flush();
+    print_box(log_debug_w().printf("auto generated window "), l.window.box).put('\n').flush();
+    print_box(log_debug_w().printf("auto generated critial box window "), l.critical_box).put('\n').flush();
+}
