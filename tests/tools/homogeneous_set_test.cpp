@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "tools/tablegen/table_generator.hpp"
 #include "walker/transfer.hpp"
@@ -16,6 +17,7 @@ constexpr double reference_wvt_32 = 2.614543567667;
 vec3 direction(int n, std::size_t i) { return n == 31 ? panel_direction<31>(i) : panel_direction<32>(i); }
 
 struct homogeneous_case {
+    const char* name;
     table_kind kind;
     std::vector<double> key;
     double reference_wvt;
@@ -59,8 +61,9 @@ TEST_P(homogeneous_sets, faces_weights_and_centre_planes) {
 
 INSTANTIATE_TEST_SUITE_P(
     kinds, homogeneous_sets,
-    ::testing::Values(homogeneous_case{table_kind::single, {}, reference_wvt_31},
-                      homogeneous_case{table_kind::h_pair, {2.5, 2.5}, reference_wvt_32},
-                      homogeneous_case{table_kind::equal_slab, {1.0, 1.0, 1.0, 1.0}, reference_wvt_32}));
+    ::testing::Values(homogeneous_case{"single", table_kind::single, {}, reference_wvt_31},
+                      homogeneous_case{"h_pair", table_kind::h_pair, {2.5, 2.5}, reference_wvt_32},
+                      homogeneous_case{"equal_slab", table_kind::equal_slab, {1.0, 1.0, 1.0, 1.0}, reference_wvt_32}),
+    [](const ::testing::TestParamInfo<homogeneous_case>& info) { return std::string(info.param.name); });
 
 } // namespace
