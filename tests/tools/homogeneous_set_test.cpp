@@ -23,6 +23,8 @@ struct homogeneous_case {
     double reference_wvt;
 };
 
+void PrintTo(const homogeneous_case& c, std::ostream* os) { *os << c.name; }
+
 class homogeneous_sets : public ::testing::TestWithParam<homogeneous_case> {};
 
 TEST_P(homogeneous_sets, faces_weights_and_centre_planes) {
