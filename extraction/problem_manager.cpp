@@ -9,6 +9,8 @@
 #include "foundation/log_writers.hpp"
 #include "foundation/memory_usage.hpp"
 #include "foundation/thread_pool.hpp"
+#include "geometry/dump_layout.hpp"
+#include "geometry/floating_surface.hpp"
 #include "geometry/ground_and_window.hpp"
 #include "geometry/index_layout.hpp"
 #include "geometry/layer_stack.hpp"
@@ -66,6 +68,8 @@ void problem_manager::run() {
     setup_ground_and_wire_width(layout);
     select_masters(layout);
     setup_window(layout, screen(), file());
+    setup_floating_conductors(layout);
+    dump_layout(layout);
     log_phase("parse input cost ", steady_nanoseconds() - t1);
 
     check_coupling_condition(layout.masters, cfg->set_coupling_error);

@@ -5,10 +5,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-dir=build; flags=(-DCMAKE_BUILD_TYPE=Release)
+dir=build; flags=(-DCMAKE_BUILD_TYPE=Release); skip=()
 if [ "${1:-}" = "--sanitize" ]; then
   dir=build-asan; flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_SANITIZE=ON)
+  # Millions of long walks: the Release pass checks the physics, and under
+  # the sanitizers it would take most of the CI budget.
+  skip=(-E '^Physics\.LoneUnitCube')
 fi
 cmake -S . -B "$dir" "${flags[@]}" >/dev/null
 cmake --build "$dir" -j"$(nproc)"
-cd "$dir" && ctest --output-on-failure -j"$(nproc)"
+cd "$dir" && ctest --output-on-failure -j"$(nproc)" "${skip[@]}"

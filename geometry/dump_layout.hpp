@@ -1,0 +1,22 @@
+// Writes the prepared layout back as a geometry file ("--dump-layout"),
+// optionally tiled and turned about z, then ends the run.
+#pragma once
+
+#include "foundation/writer.hpp"
+
+struct layout;
+struct solid;
+
+// Does nothing without "--dump-layout"; otherwise writes the dump, prints
+// "dump layout finished." and exits with status 0.
+void dump_layout(layout& l);
+
+// Appends the tile copies of every net ("--dump-tile-nx/ny/nz").
+void replicate_layout_tiles(layout& l);
+
+// The dump text of the layout, plain or turned by degrees about z.
+void write_layout(sea::writer& w, const layout& l);
+void write_rotated_layout(sea::writer& w, const layout& l, double degrees);
+
+// One block section of the dump (box, cylinder or poly).
+sea::writer& dump_solid(sea::writer& w, const solid& s);
