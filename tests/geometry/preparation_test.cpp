@@ -1,0 +1,269 @@
+// Layout preparation after parsing: merge and index, ground slab and wire
+// width, masters, window, floating surfaces, and the dump.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "foundation/log_writers.hpp"
+#include "foundation/writer.hpp"
+#include "geometry/dump_layout.hpp"
+#include "geometry/floating_surface.hpp"
+#include "geometry/ground_and_window.hpp"
+#include "geometry/index_layout.hpp"
+#include "geometry/layer_stack.hpp"
+#include "tests/geometry/layout_text.hpp"
+
+using namespace geometry_test;
+
+namespace {
+
+struct prepared {
+    std::unique_ptr<parsed> p;
+    std::string screen;
+    layout& lay() { return p->lay; }
+};
+
+// Every preparation step of a run up to the floating surfaces.
+prepared prepare(const std::string& text, configure cfg = configure()) {
+    prepared r{parse(text, cfg), {}};
+    layout& l = r.p->lay;
+    index_layout(l);
+    setup_media(l);
+    setup_ground_and_wire_width(l);
+    select_masters(l);
+    sea::string_writer screen(&r.screen);
+    std::string file;
+    sea::string_writer file_out(&file);
+    setup_window(l, screen, file_out);
+    setup_floating_conductors(l);
+    return r;
+}
+
+const std::string ground = conductor_text("GROUND", block_text("", -10, -10, 0, 20, 20, 0.5));
+
+std::string task(const std::string& name) { return "<task> <capacitance> " + name + " </capacitance> </task>\n"; }
+
+FILE* text_stream(const std::string& text) {
+    FILE* f = std::tmpfile();
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::rewind(f);
+    return f;
+}
+
+// Preparation whose error log reaches standard error, for death tests.
+void prepare_dying(const std::string& text, configure cfg = configure()) {
+    rebuild_log_writers(log_error, {stdout, stdout, stderr, stderr});
+    prepare(text, cfg);
+}
+
+} // namespace
+
+TEST(Merge, SharedKeysJoinUnlessProtectedFloatingOrKeyless) {
+    const std::string body = medium_text(0, 5, 1) +
+                             conductor_text("m1_7_a", block_text("a", 0, 0, 1)) +
+                             conductor_text("x_7_b", block_text("b", 2, 0, 1)) +
+                             conductor_text("f_7_c", block_text("c", 4, 0, 1), "floating") +
+                             conductor_text("y_7_d", block_text("d", 6, 0, 1)) +
+                             conductor_text("one_under", block_text("e", 8, 0, 1)) +
+                             conductor_text("two_9_x", block_text("f", 10, 0, 1)) + task("ALL");
+    prepared r = prepare(root(body));
+    EXPECT_EQ(conductor_names(r.lay()), (std::vector<std::string>{"m1_7_a", "f_7_c", "one_under", "two_9_x"}));
+    const conductor& merged = r.lay().conductors.front();
+    ASSERT_EQ(merged.blocks.size(), 3u);
+    EXPECT_EQ(merged.blocks[2]->name, "d");
+    for (const block* b : merged.blocks) EXPECT_EQ(b->owner, &merged);
+    EXPECT_EQ(r.lay().all_blocks.size(), 6u);
+
+    // A task keyed 7 protects every conductor of key 7.
+    prepared kept = prepare(root(body + task("t_7_z")));
+    EXPECT_EQ(kept.lay().conductors.size(), 6u);
+
+    // Without merging nothing joins.
+    configure off;
+    off.enable_merge = false;
+    EXPECT_EQ(prepare(root(body), off).lay().conductors.size(), 6u);
+}
+
+TEST(Merge, IdMapTranslatesKeysAndRefusesMalformedRecords) {
+    const std::string body = medium_text(0, 5, 1) + conductor_text("a_7_x", block_text("", 0, 0, 1)) +
+                             conductor_text("b_8_y", block_text("", 2, 0, 1)) + task("ALL");
+    configure cfg;
+    cfg.idmap_file = text_stream("Id : 7 Name : net\nId:8 Name:net");
+    EXPECT_EQ(conductor_names(prepare(root(body), cfg).lay()), (std::vector<std::string>{"a_7_x"}));
+
+    configure bad;
+    bad.idmap_file = text_stream("Id = 7 Name : net\n");
+    EXPECT_EXIT(prepare_dying(root(body), bad), ::testing::ExitedWithCode(255), "idmap file format error");
+}
+
+TEST(Ground, SlabSpansTheMediaAndMustBeOneBoxUnderEverything) {
+    const std::string wire = conductor_text("w", block_text("", -1, -3, 1, 0.4, 6, 0.3));
+    prepared r = prepare(root(medium_text(0, 5, 1, 10) + ground + wire + task("ALL")));
+    EXPECT_DOUBLE_EQ(r.lay().wire_width, 0.4);
+    const box& slab = r.lay().ground->solid.outer_box;
+    EXPECT_DOUBLE_EQ(slab.lo.x, -10);
+    EXPECT_DOUBLE_EQ(slab.hi.x, 10);
+    EXPECT_DOUBLE_EQ(slab.lo.z, 0.5 - 0.4);
+    EXPECT_DOUBLE_EQ(slab.hi.z, 0.5);
+    EXPECT_EQ(r.lay().masters.size(), 1u);  // ALL skips the ground
+
+    configure floor;
+    floor.min_wire_width = 0.5;
+    EXPECT_DOUBLE_EQ(prepare(root(medium_text(0, 5, 1, 10) + ground + wire + task("ALL")), floor).lay().wire_width,
+                     0.5);
+
+    // Without a medium section the slab keeps the ground's own extent.
+    prepared bare = prepare(root(ground + wire + task("ALL")));
+    const box& own = bare.lay().ground->solid.outer_box;
+    EXPECT_LT(own.lo.x, own.hi.x);
+    EXPECT_DOUBLE_EQ(own.lo.x, -10);
+
+    const std::string two_blocks =
+        conductor_text("GROUND", block_text("", -10, -10, 0, 20, 20, 0.5) + block_text("", -10, -10, -2, 1, 1, 1));
+    EXPECT_EXIT(prepare_dying(root(medium_text(0, 5, 1) + two_blocks + wire + task("ALL"))),
+                ::testing::ExitedWithCode(255), "ground net can contain only one block.");
+    const std::string touching = conductor_text("w", block_text("", -1, -3, 0.5, 0.4, 6, 0.3));
+    EXPECT_EXIT(prepare_dying(root(medium_text(0, 5, 1) + ground + touching + task("ALL"))),
+                ::testing::ExitedWithCode(255), "ground net must be under other blocks.");
+}
+
+TEST(Masters, TaskNamesAllAndOverwrite) {
+    const std::string nets = conductor_text("a", block_text("", 0, 0, 1)) + conductor_text("b", block_text("", 2, 0, 1)) +
+                             conductor_text("c", block_text("", 4, 0, 1));
+    EXPECT_EQ(prepare(root(medium_text(0, 5, 1) + nets + task("b") + task("nobody"))).lay().masters.size(), 1u);
+    configure over;
+    over.overwrite_tasks = "a  b\tc";
+    EXPECT_EQ(prepare(root(medium_text(0, 5, 1) + nets + task("b")), over).lay().masters.size(), 3u);
+}
+
+TEST(Window, DirichletGrowsTheConductorBoxNeumannKeepsTheMedia) {
+    const std::string body = medium_text(0, 5, 1, 50) + conductor_text("a", block_text("", 0, 0, 1, 2, 1, 1)) + task("a");
+    prepared auto_window = prepare(root(body));
+    EXPECT_EQ(auto_window.screen, "Dirichlet boundary condition applied\n\n");
+    EXPECT_EQ(auto_window.lay().window.boundary, uint32_t(boundary_dirichlet));
+    // m = max(2, 600 x wire width 1) = 600.
+    EXPECT_DOUBLE_EQ(auto_window.lay().window.box.lo.x, -600);
+    EXPECT_DOUBLE_EQ(auto_window.lay().window.box.hi.z, 602);
+    EXPECT_DOUBLE_EQ(auto_window.lay().critical_box.hi.x, 302);
+    EXPECT_DOUBLE_EQ(auto_window.lay().padded_box.lo.x, -40);
+
+    const std::string neumann = "<window> v1 (-50, -50, 0) v2 (50, 50, 5) neumann </window>\n";
+    prepared kept = prepare(root(neumann + body));
+    EXPECT_EQ(kept.screen, "Neumann boundary condition applied\n\n");
+    EXPECT_DOUBLE_EQ(kept.lay().window.box.lo.x, -50);
+    EXPECT_DOUBLE_EQ(kept.lay().critical_box.hi.z, 5);
+    configure auto_on;
+    auto_on.auto_window = true;
+    EXPECT_EQ(prepare(root(neumann + body), auto_on).lay().window.boundary, uint32_t(boundary_dirichlet));
+}
+
+TEST(Floating, DistanceFollowsSizeGapAndOption) {
+    // A floating box of sides 1, 2, 3 at gap 0.8 from the other net.
+    const std::string body = medium_text(0, 10, 1) + conductor_text("f", block_text("", 0, 0, 1, 1, 2, 3), "floating") +
+                             conductor_text("a", block_text("", 1.8, 0, 1)) + task("a");
+    EXPECT_DOUBLE_EQ(prepare(root(body)).p->cfg.floating_d, 0.25);
+    for (const auto& [option, d] : std::vector<std::pair<double, double>>{{0.5, 0.5}, {2, 0.8}}) {
+        configure cfg;
+        cfg.floating_d = option;
+        EXPECT_NEAR(prepare(root(body), cfg).p->cfg.floating_d, d, 1e-12);
+    }
+    const std::string touching = medium_text(0, 10, 1) +
+                                 conductor_text("f", block_text("", 0, 0, 1, 1, 2, 3), "floating") +
+                                 conductor_text("a", block_text("", 1, 0, 1)) + task("a");
+    EXPECT_EXIT(prepare_dying(root(touching)), ::testing::ExitedWithCode(255), "floating d should be larger than 0");
+    const std::string overlapping = medium_text(0, 10, 1) +
+                                    conductor_text("f", block_text("", 0, 0, 1, 1, 2, 3), "floating") +
+                                    conductor_text("a", block_text("", 0.5, 0, 1)) + task("a");
+    EXPECT_EXIT(prepare_dying(root(overlapping)), ::testing::ExitedWithCode(255), "floating d less than 0.");
+}
+
+TEST(Floating, BoxTablesWeighFacesByAreaAndPermittivity) {
+    // A 1 x 2 x 1 floating box inside one layer of permittivity 2.
+    const std::string body = medium_text(0, 10, 2) + conductor_text("f", block_text("", 0, 0, 1, 1, 2, 1), "floating") +
+                             conductor_text("a", block_text("", 5, 0, 1)) + task("a");
+    configure fd;
+    fd.floating_type = configure::floating_arg::fd;
+    prepared r = prepare(root(body), fd);
+    const std::vector<double>& t = r.lay().conductors.front().surface_table;
+    ASSERT_EQ(t.size(), 8u);
+    // H = 1 x 2 (all above the split at the bottom): faces -y, -x, +y, +x, -z, +z
+    // weigh 2, 4, 2, 4, 4, 4 (X = 1, Y = 2).
+    const double total = 20;
+    EXPECT_DOUBLE_EQ(t[0], 2 / total);
+    EXPECT_DOUBLE_EQ(t[1], 6 / total);
+    EXPECT_DOUBLE_EQ(t[4], 16 / total);
+    EXPECT_EQ(t[5], 1.0);
+    EXPECT_DOUBLE_EQ(t[6], 1.0);  // split at the box bottom
+    EXPECT_EQ(t[7], 0.0);
+
+    prepared cd = prepare(root(body));
+    EXPECT_EQ(cd.lay().conductors.front().surface_table.size(), 28u);
+    EXPECT_EQ(cd.lay().conductors.front().surface_table[25], 1.0);
+}
+
+TEST(Floating, PrismPushDistancesAndPieceAreas) {
+    const std::string triangle =
+        "<conductor> name f floating <poly> basepoint (0, 0, 1) v1 (0, 0, 0) v2 (0, 0, 0) hvector (0, 0, 1)\n"
+        "<coord> (0, 0) (2, 0) (0, 2) </coord> </poly> </conductor>\n";
+    const std::string body = medium_text(0, 10, 1) + triangle + conductor_text("a", block_text("", 5, 5, 1)) + task("a");
+    prepared r = prepare(root(body));
+    const conductor& f = r.lay().conductors.front();
+    const double d = r.p->cfg.floating_d;
+    ASSERT_EQ(f.surface_elements.size(), 5u);  // 2 triangles, 3 sides
+    ASSERT_EQ(f.surface_table.size(), 8u);
+    EXPECT_EQ(f.surface_table[4], 1.0);
+    // Axis sides are pushed by d, the slanted one by d (|nx| + |ny|) = d sqrt 2.
+    EXPECT_NEAR(f.surface_table[5], d, 1e-12);
+    EXPECT_NEAR(f.surface_table[7], d, 1e-12);
+    EXPECT_NEAR(f.surface_table[6], d * std::sqrt(2.0), 1e-12);
+    EXPECT_DOUBLE_EQ(surface_piece_area(f.surface_elements[0]), 2.0);
+    EXPECT_NEAR(point_line_distance_2d({1, 1}, {0, 0}, {2, 0}), 1.0, 1e-15);
+}
+
+TEST(Dump, DumpOfADumpIsStableForEveryExample) {
+    for (const char* name : {"box_over_ground", "crossing_wires", "polygon_cylinder", "floating"}) {
+        SCOPED_TRACE(name);
+        std::ifstream in(std::string(KORVEX_SOURCE_DIR) + "/examples/" + name + ".lumod");
+        std::ostringstream source;
+        source << in.rdbuf();
+        std::string texts[3] = {source.str()};
+        for (int round = 1; round < 3; ++round) {
+            prepared r = prepare(texts[round - 1]);
+            sea::string_writer out(&texts[round]);
+            write_layout(out, r.lay());
+        }
+        EXPECT_EQ(texts[1].substr(0, 7), "<pryx>\n");
+        // The first dump widens the ground slab to the window; after that the
+        // text is a fixed point.
+        prepared again = prepare(texts[2]);
+        std::string third;
+        sea::string_writer out(&third);
+        write_layout(out, again.lay());
+        EXPECT_EQ(third, texts[2]);
+    }
+}
+
+TEST(Dump, TilesAndRotation) {
+    const std::string body = medium_text(0, 5, 1) + conductor_text("a", block_text("", 0, 0, 1)) +
+                             conductor_text("b", block_text("", 2, 0, 1)) + task("a");
+    configure tiles;
+    tiles.dump_tile_nx = 2;
+    prepared r = prepare(root(body), tiles);
+    const double px = r.lay().padded_box.hi.x - r.lay().padded_box.lo.x;
+    replicate_layout_tiles(r.lay());
+    ASSERT_EQ(r.lay().nets.size(), 4u);
+    EXPECT_EQ(r.lay().nets[2]->name, "tilex1x0x0xconductor1");
+    EXPECT_EQ(r.lay().nets[3]->name, "tilex1x0x0xconductor2");
+    EXPECT_DOUBLE_EQ(r.lay().nets[3]->blocks[0]->solid.outer_box.lo.x, 2 + px);
+
+    prepared turned = prepare(root(medium_text(0, 5, 1) + conductor_text("a", block_text("", 1, 0, 1, 1, 1, 1)) + task("a")));
+    std::string text;
+    sea::string_writer out(&text);
+    write_rotated_layout(out, turned.lay(), 90);
+    // The box corner (1, 0) turns to (0, -1) (the x of a tiny negative value prints as -0).
+    EXPECT_NE(text.find("0.000000000000, -1.000000000000) "), std::string::npos) << text;
+    EXPECT_NE(text.find("\t<poly>\n"), std::string::npos);
+}
