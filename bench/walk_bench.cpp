@@ -1,36 +1,39 @@
 // Complete random walks per second on the example geometries, on one and on
 // eight threads. Each thread owns its walker, as the walk threads of a master
 // do; the layout, tables, space manager and Gaussian surface are shared.
+// The layouts go through the run's own preparation and the tables come from
+// the table generator (written once into a temporary directory).
 // Counters: walks/s, hops/s (both summed over threads) and hops per walk.
-//
-// Until generated tables are at hand the walks use the in-memory tables of
-// the walker tests (solid-angle hops), which cost the same per hop.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "config/configure.hpp"
+#include "foundation/writer.hpp"
+#include "geometry/floating_surface.hpp"
+#include "geometry/ground_and_window.hpp"
+#include "geometry/index_layout.hpp"
 #include "geometry/layer_stack.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/parse_layout.hpp"
 #include "space/space_manager.hpp"
-#include "tests/walker/synthetic_tables.hpp"
+#include "tools/tablegen/table_generator.hpp"
+#include "transition_tables/table_plan.hpp"
+#include "transition_tables/table_store.hpp"
 #include "walker/gauss_surface.hpp"
 #include "walker/walker_factory.hpp"
 
 namespace {
 
-// One prepared example: parsed, media stacked, block lists and wire width
-// set, the first task's conductor as master.
 struct prepared_case {
     std::string name;
     configure cfg;
     layout lay;
-    walker_test::synthetic_tables tables;
+    table_store tables;
     std::unique_ptr<space_manager_interface> space;
     std::unique_ptr<gauss_surface> gauss;
 };
@@ -40,34 +43,25 @@ std::vector<std::unique_ptr<prepared_case>>& cases() {
     return all;
 }
 
-double smallest_side(const layout& lay) {
-    double w = 1e9;
-    for (const block* b : lay.all_blocks) {
-        const box& o = b->solid.outer_box;
-        w = std::min({w, o.hi.x - o.lo.x, o.hi.y - o.lo.y});
-    }
-    return w;
-}
-
-bool prepare(prepared_case& c, const std::string& path) {
+bool prepare(prepared_case& c, const std::string& path, const std::string& tables) {
     c.cfg.input_file = std::fopen(path.c_str(), "r");
     if (!c.cfg.input_file) return false;
-    c.cfg.multi_dielectric = configure::layout_off;  // homogeneous tables only
+    c.cfg.table_single = c.cfg.table_twolyr = c.cfg.table_mullyr = c.cfg.table_approx = tables;
     c.lay.cfg = &c.cfg;
     parse_layout(c.lay);
+    index_layout(c.lay);
     setup_media(c.lay);
-    for (conductor& n : c.lay.conductors) c.lay.nets.push_back(&n);
-    for (block& b : c.lay.blocks) c.lay.all_blocks.push_back(&b);
-    c.lay.wire_width = smallest_side(c.lay);
-    c.lay.critical_box = c.lay.window.box;
-    const bool all = c.lay.task_names.count("ALL") > 0;
-    conductor* master = nullptr;
-    for (conductor& n : c.lay.conductors)
-        if (!master && !n.floating && (all ? n.name != "GROUND" : c.lay.task_names.count(n.name) > 0)) master = &n;
-    if (!master) return false;
+    setup_ground_and_wire_width(c.lay);
+    select_masters(c.lay);
+    sea::empty_writer quiet;
+    setup_window(c.lay, quiet, quiet);
+    setup_floating_conductors(c.lay);
+    if (c.lay.masters.empty()) return false;
+    write_table_sets(planned_tables(c.cfg, c.lay.layers), 8);
+    load_tables(c.tables, c.cfg, c.lay.layers);
     create_space_manager(c.space, c.cfg, c.lay);
     c.gauss = std::make_unique<gauss_surface>(&c.cfg, &c.lay);
-    build_master_gauss_surfaces(*c.gauss, *master);
+    build_master_gauss_surfaces(*c.gauss, *c.lay.masters.front());
     return true;
 }
 
@@ -80,7 +74,7 @@ std::string examples_dir() {
 
 void walk_bench(benchmark::State& state, prepared_case* c) {
     std::unique_ptr<random_walker_interface> walker;
-    create_walker(walker, walker_task_head{&c->cfg, &c->lay, &c->space, &c->tables.store}, c->gauss.get());
+    create_walker(walker, walker_task_head{&c->cfg, &c->lay, &c->space, &c->tables}, c->gauss.get());
     uint64_t hops = 0, walks = 0;
     for (auto _ : state) {
         const walk_result* r = walker->walk_once();
@@ -96,12 +90,15 @@ void walk_bench(benchmark::State& state, prepared_case* c) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* examples[] = {"box_over_ground", "crossing_wires", "polygon_cylinder"};
+    char pattern[] = "/tmp/korvex-bench-XXXXXX";
+    if (!::mkdtemp(pattern)) return 1;
+    const std::string tables = pattern;
+    const char* examples[] = {"box_over_ground", "crossing_wires", "polygon_cylinder", "floating"};
     for (const char* name : examples) {
         auto c = std::make_unique<prepared_case>();
         c->name = name;
         const std::string path = examples_dir() + "/" + name + ".lumod";
-        if (!prepare(*c, path)) {
+        if (!prepare(*c, path, tables)) {
             std::fprintf(stderr, "skipping %s\n", path.c_str());
             continue;
         }
@@ -116,5 +113,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    std::system(("rm -rf " + tables).c_str());
     return 0;
 }
