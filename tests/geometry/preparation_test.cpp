@@ -110,6 +110,10 @@ TEST(Ground, SlabSpansTheMediaAndMustBeOneBoxUnderEverything) {
     EXPECT_DOUBLE_EQ(slab.hi.z, 0.5);
     EXPECT_EQ(r.lay().masters.size(), 1u);  // ALL skips the ground
 
+    // A line thinner than 0.0001 is reported and does not set the width.
+    const std::string thin = conductor_text("t", block_text("", 3, -3, 1, 0.00005, 6, 0.3));
+    EXPECT_DOUBLE_EQ(prepare(root(medium_text(0, 5, 1, 10) + ground + wire + thin + task("ALL"))).lay().wire_width, 0.4);
+
     configure floor;
     floor.min_wire_width = 0.5;
     EXPECT_DOUBLE_EQ(prepare(root(medium_text(0, 5, 1, 10) + ground + wire + task("ALL")), floor).lay().wire_width,

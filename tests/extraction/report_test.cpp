@@ -1,0 +1,76 @@
+// The capacitance report of one master, byte for byte, from statistics
+// whose estimates are known by hand.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "extraction/extraction_task.hpp"
+#include "extraction/problem_manager.hpp"
+#include "foundation/writer.hpp"
+
+namespace {
+
+struct report_fixture {
+    configure cfg;
+    problem_manager run{cfg};
+    std::string screen, file;
+    conductor* m;
+    conductor* n;
+    conductor* f;
+
+    report_fixture() {
+        run.writers.screen_out = new sea::string_writer(&screen);
+        run.writers.file_out = new sea::string_writer(&file);
+        run.writers.both_out = new sea::multi_writer({run.writers.screen_out, run.writers.file_out});
+        for (const char* name : {"m", "n", "f"}) run.layout.conductors.emplace_back(name, 0);
+        m = &run.layout.conductors[0];
+        n = &run.layout.conductors[1];
+        f = &run.layout.conductors[2];
+    }
+
+    // Eight walks: four of weight 2 on m, three of -1 on n, one absorbed.
+    // m: mean 1, variance 1/8; n: mean -0.375, variance 1.875/64.
+    void fill(extraction_task& t) {
+        t.gauss.total_area = 1;
+        t.gtried = 1;
+        t.sumpdf = 1;
+        for (int i = 0; i < 4; ++i) t.net_stats.add(m, 0, 2.0);
+        for (int i = 0; i < 3; ++i) t.net_stats.add(n, 0, -1.0);
+        t.net_stats.add(nullptr, 0, 0.0);
+        t.floating_hits[f] = {1, 3};
+    }
+};
+
+} // namespace
+
+TEST(Report, FullFormatMatchesByteForByte) {
+    report_fixture fx;
+    extraction_task task(fx.run, fx.m);
+    fx.fill(task);
+    task.criteria.push_back({fx.n, 0.1, 0.0});  // 45.64 % misses 10 %
+    task.report();
+    const std::string head = "\nMaster m :    8.854e-18F  +/-  3.13e-18F   (35.36%)\n\n";
+    EXPECT_EQ(fx.screen, head + "\n");
+    EXPECT_EQ(fx.file.substr(0, head.size()), head);
+    for (const char* line : {"    m              :    8.854e-18F  +/- 35.36%\n",
+                             "    n              :   -3.320e-18F  +/- 45.64%\n",
+                             "\nCAPACITANCE\n\nCapacitance on m =  8.854188e-18 F\n",
+                             "Capacitance on n = -3.320320e-18 F\n\n",
+                             "Voltage of floating conductor f: 0.333333 V\n",
+                             "No error control on coupling capacitancebetween m and n\n"})
+        EXPECT_NE(fx.file.find(line), std::string::npos) << line << "\nin\n" << fx.file;
+    EXPECT_EQ(fx.file.find("caperr"), std::string::npos);
+    EXPECT_EQ(fx.file.substr(fx.file.size() - 1), "\n");
+}
+
+TEST(Report, SimpleFormatListsCaperrLinesOnly) {
+    report_fixture fx;
+    fx.cfg.simple_format = true;
+    extraction_task task(fx.run, fx.m);
+    fx.fill(task);
+    task.criteria.push_back({fx.n, 0.1, 0.0});
+    task.report();
+    EXPECT_NE(fx.file.find("caperr m n 3.320e-18 0.4564\n"), std::string::npos) << fx.file;
+    EXPECT_EQ(fx.file.find("No error control"), std::string::npos);
+    EXPECT_EQ(fx.file.find("    n  "), std::string::npos);
+}
