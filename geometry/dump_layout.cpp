@@ -132,7 +132,7 @@ void write_layout(sea::writer& w, const layout& l) {
     write_nets_and_task(w, l, nullptr);
 }
 
-void write_rotated_layout(sea::writer& w, const layout& l, double degrees) {
+void dump_rotated_layout(sea::writer& w, const layout& l, double degrees) {
     const double t = degrees * pi_dump / 180;
     const rotation turn{std::cos(t), std::sin(t)};
     const box& b = l.window.box;
@@ -189,7 +189,7 @@ void dump_layout(layout& l) {
     replicate_layout_tiles(l);
     sea::file_writer out(cfg.dump_layout);
     if (cfg.dump_rotate_degree != 0)
-        write_rotated_layout(out, l, cfg.dump_rotate_degree);
+        dump_rotated_layout(out, l, cfg.dump_rotate_degree);
     else
         write_layout(out, l);
     out.flush();

@@ -16,7 +16,7 @@ void replicate_layout_tiles(layout& l);
 
 // The dump text of the layout, plain or turned by degrees about z.
 void write_layout(sea::writer& w, const layout& l);
-void write_rotated_layout(sea::writer& w, const layout& l, double degrees);
+void dump_rotated_layout(sea::writer& w, const layout& l, double degrees);
 
 // One block section of the dump (box, cylinder or poly).
 sea::writer& dump_solid(sea::writer& w, const solid& s);

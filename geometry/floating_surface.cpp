@@ -260,9 +260,9 @@ void setup_floating_conductors(layout& l) {
             if (b->owner == f->owner) continue;
             double gap;
             if (f->solid.kind != solid_prism && b->solid.kind != solid_prism) {
-                gap = box_gap(b->solid.outer_box, fo);
+                gap = box_gap(fo, b->solid.outer_box);
             } else {
-                if (!(box_gap(b->solid.outer_box, near) < -geom_eps)) continue;
+                if (!(box_gap(near, b->solid.outer_box) < -geom_eps)) continue;
                 gap = block_pair_distance(f->solid, b->solid);
             }
             g = std::fmin(g, gap);
@@ -271,7 +271,7 @@ void setup_floating_conductors(layout& l) {
     }
     if (g >= geom_infinity) g = geom_infinity;
     if (g == 0) {
-        log_error_w().printf("floating d is %.12f.", g).put('\n');
+        log_error_w().printf("floating d is %.12f.", g).put('\n').flush();
         log_error_w()
             .printf("error: floating d should be larger than 0, this maybe caused by that floating conductor is "
                     "touched by some other conductor.")

@@ -1,5 +1,6 @@
 #include "geometry/ground_and_window.hpp"
 
+#include <algorithm>
 #include <sstream>
 
 #include "config/configure.hpp"
@@ -73,7 +74,7 @@ void setup_ground_and_wire_width(layout& l) {
         const double xs = o.hi.x - o.lo.x, ys = o.hi.y - o.lo.y;
         const double m = xs > ys + geom_eps ? ys : xs;
         if (m - geom_eps > thin_block) {
-            w = tmin(w, m);
+            w = std::min(w, m);
             continue;
         }
         log_warn_w().printf("0-width block %s::%s\n", b->owner->name.c_str(), b->name.c_str()).flush();

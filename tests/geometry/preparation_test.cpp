@@ -266,7 +266,7 @@ TEST(Dump, TilesAndRotation) {
     prepared turned = prepare(root(medium_text(0, 5, 1) + conductor_text("a", block_text("", 1, 0, 1, 1, 1, 1)) + task("a")));
     std::string text;
     sea::string_writer out(&text);
-    write_rotated_layout(out, turned.lay(), 90);
+    dump_rotated_layout(out, turned.lay(), 90);
     // The box corner (1, 0) turns to (0, -1) (the x of a tiny negative value prints as -0).
     EXPECT_NE(text.find("0.000000000000, -1.000000000000) "), std::string::npos) << text;
     EXPECT_NE(text.find("\t<poly>\n"), std::string::npos);
