@@ -30,6 +30,8 @@ void grow_over(box& b, const box& o) {
     }
 }
 
+bool has_extent(const box& b) { return b.lo.x <= b.hi.x && b.lo.y <= b.hi.y && b.lo.z <= b.hi.z; }
+
 box grown(const box& b, double m) {
     return box{{b.lo.x - m, b.lo.y - m, b.lo.z - m}, {b.hi.x + m, b.hi.y + m, b.hi.z + m}};
 }
@@ -94,9 +96,7 @@ void setup_ground_and_wire_width(layout& l) {
 
     // The slab spans the media; without a medium section there is no such
     // extent (the window box is still empty) and the ground keeps its own.
-    const box& win = l.window.box;
-    const bool media_known = win.lo.x <= win.hi.x && win.lo.y <= win.hi.y;
-    const box extent = media_known ? win : g;
+    const box extent = has_extent(l.window.box) ? l.window.box : g;
     l.ground->solid = make_box_solid(
         box{{extent.lo.x, extent.lo.y, g.hi.z - l.wire_width}, {extent.hi.x, extent.hi.y, g.hi.z}});
 }
@@ -134,7 +134,19 @@ void setup_window(layout& l, sea::writer& screen, sea::writer& file) {
     l.padded_box = grown(b, padding_widths * l.wire_width);
 
     const configure& cfg = *l.cfg;
-    if (!cfg.auto_window && l.window.boundary != boundary_none) {
+    bool keep_file_window = !cfg.auto_window && l.window.boundary != boundary_none;
+    // The file's window is the box of its media; without any medium section
+    // it is empty and would leave no room to walk in, so the window is then
+    // generated as if the section were absent.
+    if (keep_file_window && !has_extent(l.window.box)) {
+        log_warn_w()
+            .printf("warning: window section without any medium section, the window is generated from the "
+                    "conductors.")
+            .put('\n')
+            .flush();
+        keep_file_window = false;
+    }
+    if (keep_file_window) {
         print_box(log_debug_w().printf("inputed window "), l.window.box).put('\n').flush();
         l.critical_box = l.window.box;
         if (l.window.boundary == boundary_neumann) {
