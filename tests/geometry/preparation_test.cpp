@@ -129,6 +129,10 @@ TEST(Ground, SlabSpansTheMediaAndMustBeOneBoxUnderEverything) {
         conductor_text("GROUND", block_text("", -10, -10, 0, 20, 20, 0.5) + block_text("", -10, -10, -2, 1, 1, 1));
     EXPECT_EXIT(prepare_dying(root(medium_text(0, 5, 1) + two_blocks + wire + task("ALL"))),
                 ::testing::ExitedWithCode(255), "ground net can contain only one block.");
+    const std::string round_ground =
+        conductor_text("GROUND", "<block> basepoint (0, 0, 0) radius 5 height 0.5 </block>\n");
+    EXPECT_EXIT(prepare_dying(root(medium_text(0, 5, 1) + round_ground + wire + task("ALL"))),
+                ::testing::ExitedWithCode(255), "ground net must be Manhattan shape.");
     const std::string touching = conductor_text("w", block_text("", -1, -3, 0.5, 0.4, 6, 0.3));
     EXPECT_EXIT(prepare_dying(root(medium_text(0, 5, 1) + ground + touching + task("ALL"))),
                 ::testing::ExitedWithCode(255), "ground net must be under other blocks.");
@@ -159,6 +163,10 @@ TEST(Window, DirichletGrowsTheConductorBoxNeumannKeepsTheMedia) {
     EXPECT_EQ(kept.screen, "Neumann boundary condition applied\n\n");
     EXPECT_DOUBLE_EQ(kept.lay().window.box.lo.x, -50);
     EXPECT_DOUBLE_EQ(kept.lay().critical_box.hi.z, 5);
+    // Without a medium section the file's window has no extent: generated.
+    prepared bare = prepare(root(neumann + conductor_text("a", block_text("", 0, 0, 1, 2, 1, 1)) + task("a")));
+    EXPECT_EQ(bare.lay().window.boundary, uint32_t(boundary_dirichlet));
+    EXPECT_DOUBLE_EQ(bare.lay().window.box.lo.x, -600);
     configure auto_on;
     auto_on.auto_window = true;
     EXPECT_EQ(prepare(root(neumann + body), auto_on).lay().window.boundary, uint32_t(boundary_dirichlet));
@@ -208,6 +216,39 @@ TEST(Floating, BoxTablesWeighFacesByAreaAndPermittivity) {
     EXPECT_EQ(cd.lay().conductors.front().surface_table[25], 1.0);
 }
 
+TEST(Floating, BoxTablesSplitAtTheInterfaceBetweenUnequalLayers) {
+    // A 1 x 2 box from z 1 to 3 across the interface at 2 (permittivity 1
+    // below, 4 above), d = 0.2: a = b = 1, H = 5, D = 0.1.
+    const std::string body = medium_text(0, 2, 1) + medium_text(2, 10, 4) +
+                             conductor_text("f", block_text("", 0, 0, 1, 1, 2, 2), "floating") +
+                             conductor_text("a", block_text("", 50, 0, 1)) + task("a");
+    configure cfg;
+    cfg.floating_d = 0.2;
+    const double L = 0.693147181;
+    // Central: faces 50, 100, 50, 100, 20, 80; vertical edges 10 L; the
+    // horizontal edges 4 L, 16 L, 2 L, 8 L in pairs; corners 0.3 (1 - L) and 1.2 (1 - L).
+    const std::vector<double> cd = prepare(root(body), cfg).lay().conductors.front().surface_table;
+    ASSERT_EQ(cd.size(), 28u);
+    const double total = 406 + 94 * L;
+    EXPECT_NEAR(cd[5], 400 / total, 1e-12);
+    EXPECT_NEAR(cd[9], (400 + 40 * L) / total, 1e-12);
+    EXPECT_NEAR(cd[17], (400 + 100 * L) / total, 1e-12);
+    EXPECT_NEAR(cd[21], (401.2 + 100 * L - 1.2 * L) / total, 1e-12);
+    EXPECT_DOUBLE_EQ(cd[26], 2);
+    EXPECT_DOUBLE_EQ(cd[27], 0.2);
+
+    // Easy: the box grown by d / 2 is 1.2 x 2.2 from 0.9 to 3.1, a = b = 1.1,
+    // H = 5.5; faces 6.6, 12.1, 6.6, 12.1, 2.64, 10.56 of 50.6.
+    cfg.floating_type = configure::floating_arg::easy;
+    const std::vector<double> easy = prepare(root(body), cfg).lay().conductors.front().surface_table;
+    ASSERT_EQ(easy.size(), 8u);
+    EXPECT_NEAR(easy[0], 6.6 / 50.6, 1e-12);
+    EXPECT_NEAR(easy[3], 37.4 / 50.6, 1e-12);
+    EXPECT_NEAR(easy[4], 40.04 / 50.6, 1e-12);
+    EXPECT_DOUBLE_EQ(easy[6], 2);
+    EXPECT_NEAR(easy[7], 0.2, 1e-12);
+}
+
 TEST(Floating, PrismPushDistancesAndPieceAreas) {
     const std::string triangle =
         "<conductor> name f floating <poly> basepoint (0, 0, 1) v1 (0, 0, 0) v2 (0, 0, 0) hvector (0, 0, 1)\n"
@@ -248,6 +289,46 @@ TEST(Dump, DumpOfADumpIsStableForEveryExample) {
         write_layout(out, again.lay());
         EXPECT_EQ(third, texts[2]);
     }
+}
+
+TEST(Dump, BlocksInTheirDumpFormAndTheRunEndsAfterwards) {
+    std::string text;
+    sea::string_writer out(&text);
+    dump_solid(out, make_box_solid(box{{0, 0, 0}, {1, 2, 3}}));
+    EXPECT_EQ(text, "\t<block>\n\t\tbasepoint (0.000000000000, 0.000000000000, 0.000000000000)\n"
+                    "\t\tv1 (1.000000000000, 0, 0)\n\t\tv2 (0, 2.000000000000, 0)\n"
+                    "\t\thvector (0, 0, 3.000000000000)\n\t[/block]\n");
+    text.clear();
+    dump_solid(out, make_cylinder_solid(vec3{1, 1, 1}, 0.25, 0.5));
+    EXPECT_NE(text.find("\t\tradius 0.250000000000\n\t\theight 1.000000000000\n"), std::string::npos) << text;
+    text.clear();
+    nprism_t triangle{};
+    triangle.n = 3;
+    triangle.vertex[1] = {1, 0};
+    triangle.vertex[2] = {0, 1};
+    triangle.z1 = 1;
+    dump_solid(out, make_nprism_solid(triangle));
+    EXPECT_NE(text.find("\t\t\t(0.000000000000, 1.000000000000) (1.000000000000, 0.000000000000) "
+                        "(0.000000000000, 0.000000000000) \n"),
+              std::string::npos)
+        << text;
+
+    // The whole run: the dump goes to the option's stream, then exit 0.
+    const std::string body = medium_text(0, 10, 1) + conductor_text("f", block_text("", 0, 0, 1), "floating") +
+                             conductor_text("a", block_text("", 5, 0, 1)) + task("a");
+    const std::string path = ::testing::TempDir() + "prep_dump.lumod";
+    configure cfg;
+    cfg.dump_layout = std::fopen(path.c_str(), "w+");
+    prepared r = prepare(root(body), cfg);
+    std::string expected;
+    sea::string_writer expect_out(&expected);
+    write_layout(expect_out, r.lay());
+    EXPECT_NE(expected.find("\tname f\n\tfloating\n"), std::string::npos);
+    EXPECT_EXIT(dump_layout(r.lay()), ::testing::ExitedWithCode(0), "");
+    std::ifstream in(path);
+    std::ostringstream written;
+    written << in.rdbuf();
+    EXPECT_EQ(written.str(), expected);
 }
 
 TEST(Dump, TilesAndRotation) {
