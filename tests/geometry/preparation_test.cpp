@@ -192,30 +192,6 @@ TEST(Floating, DistanceFollowsSizeGapAndOption) {
     EXPECT_EXIT(prepare_dying(root(overlapping)), ::testing::ExitedWithCode(255), "floating d less than 0.");
 }
 
-TEST(Floating, BoxTablesWeighFacesByAreaAndPermittivity) {
-    // A 1 x 2 x 1 floating box inside one layer of permittivity 2.
-    const std::string body = medium_text(0, 10, 2) + conductor_text("f", block_text("", 0, 0, 1, 1, 2, 1), "floating") +
-                             conductor_text("a", block_text("", 5, 0, 1)) + task("a");
-    configure fd;
-    fd.floating_type = configure::floating_arg::fd;
-    prepared r = prepare(root(body), fd);
-    const std::vector<double>& t = r.lay().conductors.front().surface_table;
-    ASSERT_EQ(t.size(), 8u);
-    // H = 1 x 2 (all above the split at the bottom): faces -y, -x, +y, +x, -z, +z
-    // weigh 2, 4, 2, 4, 4, 4 (X = 1, Y = 2).
-    const double total = 20;
-    EXPECT_DOUBLE_EQ(t[0], 2 / total);
-    EXPECT_DOUBLE_EQ(t[1], 6 / total);
-    EXPECT_DOUBLE_EQ(t[4], 16 / total);
-    EXPECT_EQ(t[5], 1.0);
-    EXPECT_DOUBLE_EQ(t[6], 1.0);  // split at the box bottom
-    EXPECT_EQ(t[7], 0.0);
-
-    prepared cd = prepare(root(body));
-    EXPECT_EQ(cd.lay().conductors.front().surface_table.size(), 28u);
-    EXPECT_EQ(cd.lay().conductors.front().surface_table[25], 1.0);
-}
-
 TEST(Floating, BoxTablesSplitAtTheInterfaceBetweenUnequalLayers) {
     // A 1 x 2 box from z 1 to 3 across the interface at 2 (permittivity 1
     // below, 4 above), d = 0.2: a = b = 1, H = 5, D = 0.1.
@@ -247,6 +223,13 @@ TEST(Floating, BoxTablesSplitAtTheInterfaceBetweenUnequalLayers) {
     EXPECT_NEAR(easy[4], 40.04 / 50.6, 1e-12);
     EXPECT_DOUBLE_EQ(easy[6], 2);
     EXPECT_NEAR(easy[7], 0.2, 1e-12);
+
+    // Inside one layer the split is the bottom and nothing lies below it:
+    // faces -y, -x, +y, +x, -z, +z weigh 2, 4, 2, 4, 2, 2 (H = 2).
+    cfg.floating_type = configure::floating_arg::fd;
+    const std::string one_layer = medium_text(0, 10, 1) + body.substr(body.find("<conductor>"));
+    const std::vector<double> fd = prepare(root(one_layer), cfg).lay().conductors.front().surface_table;
+    EXPECT_EQ(fd, (std::vector<double>{2. / 16, 6. / 16, 8. / 16, 12. / 16, 14. / 16, 1, 1, 0}));
 }
 
 TEST(Floating, PrismPushDistancesAndPieceAreas) {
