@@ -159,7 +159,12 @@ void replicate_layout_tiles(layout& l) {
     l.window.box.hi.y += (ny - 1) * py;
     l.window.box.hi.z += (nz - 1) * pz;
     if (nx < 1) return;
-    const std::vector<conductor*> sources = l.nets;
+    // The ground net is not copied: a copy would be an ordinary net lying
+    // level with the ground, which no reading of the dump accepts, and the
+    // one slab already spans the grown window once the dump is read back.
+    std::vector<conductor*> sources;
+    for (conductor* c : l.nets)
+        if (!(l.ground && l.ground->owner == c)) sources.push_back(c);
     int n = 0;
     for (int i = 0; i < nx; ++i)
         for (int j = 0; j < ny; ++j)

@@ -315,17 +315,20 @@ TEST(Dump, BlocksInTheirDumpFormAndTheRunEndsAfterwards) {
 }
 
 TEST(Dump, TilesAndRotation) {
-    const std::string body = medium_text(0, 5, 1) + conductor_text("a", block_text("", 0, 0, 1)) +
+    // The ground is not copied: its slab spans the grown window on reading.
+    const std::string body = medium_text(0, 5, 1) + ground + conductor_text("a", block_text("", 0, 0, 1)) +
                              conductor_text("b", block_text("", 2, 0, 1)) + task("a");
     configure tiles;
     tiles.dump_tile_nx = 2;
     prepared r = prepare(root(body), tiles);
     const double px = r.lay().padded_box.hi.x - r.lay().padded_box.lo.x;
+    const double window_x = r.lay().window.box.hi.x;
     replicate_layout_tiles(r.lay());
-    ASSERT_EQ(r.lay().nets.size(), 4u);
-    EXPECT_EQ(r.lay().nets[2]->name, "tilex1x0x0xconductor1");
-    EXPECT_EQ(r.lay().nets[3]->name, "tilex1x0x0xconductor2");
-    EXPECT_DOUBLE_EQ(r.lay().nets[3]->blocks[0]->solid.outer_box.lo.x, 2 + px);
+    ASSERT_EQ(r.lay().nets.size(), 5u);
+    EXPECT_EQ(r.lay().nets[3]->name, "tilex1x0x0xconductor1");
+    EXPECT_EQ(r.lay().nets[4]->name, "tilex1x0x0xconductor2");
+    EXPECT_DOUBLE_EQ(r.lay().nets[4]->blocks[0]->solid.outer_box.lo.x, 2 + px);
+    EXPECT_DOUBLE_EQ(r.lay().window.box.hi.x, window_x + px);
 
     prepared turned = prepare(root(medium_text(0, 5, 1) + conductor_text("a", block_text("", 1, 0, 1, 1, 1, 1)) + task("a")));
     std::string text;
