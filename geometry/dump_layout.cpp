@@ -23,6 +23,19 @@ sea::writer& print_point(sea::writer& w, double x, double y, double z) {
     return w.printf("(%.12f, %.12f, %.12f)", x, y, z);
 }
 
+// Bounds in x and y of the four corners of b turned; z unchanged.
+box turned_bounds(const box& b, const rotation& turn) {
+    const vec2 corners[4] = {turn(b.lo.x, b.lo.y), turn(b.lo.x, b.hi.y), turn(b.hi.x, b.hi.y), turn(b.hi.x, b.lo.y)};
+    box r{{corners[0].x, corners[0].y, b.lo.z}, {corners[0].x, corners[0].y, b.hi.z}};
+    for (const vec2& c : corners) {
+        r.lo.x = std::fmin(r.lo.x, c.x);
+        r.lo.y = std::fmin(r.lo.y, c.y);
+        r.hi.x = std::fmax(r.hi.x, c.x);
+        r.hi.y = std::fmax(r.hi.y, c.y);
+    }
+    return r;
+}
+
 void write_window_and_media(sea::writer& w, const layout& l, const box& win) {
     w.printf("<window>\n\tv1 ");
     print_point(w, win.lo.x, win.lo.y, win.lo.z).printf("\n\tv2 ");
@@ -90,7 +103,15 @@ void write_nets_and_task(sea::writer& w, const layout& l, const rotation* turn) 
     for (const conductor* c : l.nets) {
         w.printf("<conductor>\n\tname %s\n", c->name.c_str());
         if (c->floating) w.printf("\tfloating\n");
-        for (const block* b : c->blocks) write_block(w, b->solid, turn);
+        for (const block* b : c->blocks) {
+            // A turned ground slab stays a box, over the turned outline's
+            // bounds: only a box reads back as ground, and reading rebuilds
+            // the slab over the window anyway.
+            if (turn && b == l.ground)
+                write_block(w, make_box_solid(turned_bounds(b->solid.outer_box, *turn)), nullptr);
+            else
+                write_block(w, b->solid, turn);
+        }
         w.printf("[/conductor]\n");
     }
     // Without a master there is no name to write, and an empty task section
@@ -135,17 +156,8 @@ void write_layout(sea::writer& w, const layout& l) {
 void dump_rotated_layout(sea::writer& w, const layout& l, double degrees) {
     const double t = degrees * pi_dump / 180;
     const rotation turn{std::cos(t), std::sin(t)};
-    const box& b = l.window.box;
-    const vec2 corners[4] = {turn(b.lo.x, b.lo.y), turn(b.lo.x, b.hi.y), turn(b.hi.x, b.hi.y), turn(b.hi.x, b.lo.y)};
-    box win{{corners[0].x, corners[0].y, b.lo.z}, {corners[0].x, corners[0].y, b.hi.z}};
-    for (const vec2& c : corners) {
-        win.lo.x = std::fmin(win.lo.x, c.x);
-        win.lo.y = std::fmin(win.lo.y, c.y);
-        win.hi.x = std::fmax(win.hi.x, c.x);
-        win.hi.y = std::fmax(win.hi.y, c.y);
-    }
     w.printf("<pryx>\n");
-    write_window_and_media(w, l, win);
+    write_window_and_media(w, l, turned_bounds(l.window.box, turn));
     write_nets_and_task(w, l, &turn);
 }
 

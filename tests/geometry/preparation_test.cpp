@@ -330,11 +330,13 @@ TEST(Dump, TilesAndRotation) {
     EXPECT_DOUBLE_EQ(r.lay().nets[4]->blocks[0]->solid.outer_box.lo.x, 2 + px);
     EXPECT_DOUBLE_EQ(r.lay().window.box.hi.x, window_x + px);
 
-    prepared turned = prepare(root(medium_text(0, 5, 1) + conductor_text("a", block_text("", 1, 0, 1, 1, 1, 1)) + task("a")));
+    prepared turned = prepare(root(medium_text(0, 5, 1, 10) + ground + conductor_text("a", block_text("", 1, 0, 1)) + task("a")));
     std::string text;
     sea::string_writer out(&text);
     dump_rotated_layout(out, turned.lay(), 90);
     // The box corner (1, 0) turns to (0, -1) (the x of a tiny negative value prints as -0).
     EXPECT_NE(text.find("0.000000000000, -1.000000000000) "), std::string::npos) << text;
     EXPECT_NE(text.find("\t<poly>\n"), std::string::npos);
+    // The turned ground stays a box, so the dump reads back.
+    EXPECT_EQ(prepare(text).lay().ground->solid.kind, uint32_t(solid_box));
 }
