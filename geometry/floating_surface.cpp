@@ -286,6 +286,16 @@ void setup_floating_conductors(layout& l) {
     double d = l.all_blocks.empty() ? std::fmin(no_block_d, gap_share * g)
                                     : std::fmin(floating_size_share * w, gap_share * g);
     if (cfg.floating_d > 0) d = std::fmin(g, cfg.floating_d);
+    // A floating block without extent in some direction leaves no room for
+    // its surface: walks would jump onto the conductor itself forever.
+    if (!(d > 0)) {
+        log_error_w().printf("floating d is %.12f.", d).put('\n').flush();
+        log_error_w()
+            .printf("error: floating d should be larger than 0, a floating block has no width, depth or height.")
+            .put('\n')
+            .flush();
+        fatal_exit(-1);
+    }
     cfg.floating_d = d;
     log_info_w().printf("floating d: %.12f", d).put('\n').flush();
 

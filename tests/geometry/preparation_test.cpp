@@ -190,6 +190,10 @@ TEST(Floating, DistanceFollowsSizeGapAndOption) {
                                     conductor_text("f", block_text("", 0, 0, 1, 1, 2, 3), "floating") +
                                     conductor_text("a", block_text("", 0.5, 0, 1)) + task("a");
     EXPECT_EXIT(prepare_dying(root(overlapping)), ::testing::ExitedWithCode(255), "floating d less than 0.");
+    const std::string flat = medium_text(0, 10, 1) +
+                             conductor_text("f", block_text("", 0, 0, 1, 0, 2, 3), "floating") +
+                             conductor_text("a", block_text("", 5, 0, 1)) + task("a");
+    EXPECT_EXIT(prepare_dying(root(flat)), ::testing::ExitedWithCode(255), "a floating block has no width");
 }
 
 TEST(Floating, BoxTablesSplitAtTheInterfaceBetweenUnequalLayers) {
