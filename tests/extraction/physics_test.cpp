@@ -9,50 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/generated_tables.hpp"
-#include "tests/run_binary.hpp"
+#include "tests/extraction/physics_harness.hpp"
 
-using korvex_test::binary_run;
-using korvex_test::run_korvex;
-using korvex_test::scratch_dir;
+using namespace korvex_test;
 
 namespace {
-
-constexpr double eps0 = 8.854187817e-18;  // farad per micrometre
-constexpr double pi = 3.14159265358979323846;
-
-struct estimate {
-    double cap = NAN;
-    double err = NAN;
-};
-
-// "Master NAME : C F  +/- E F" of the output file.
-estimate master_line(const std::string& report, const std::string& name) {
-    const std::regex line("Master " + name + " : +([-+0-9.e]+)F  \\+/- *([-+0-9.e]+)F");
-    std::smatch m;
-    if (!std::regex_search(report, m, line)) return {};
-    return {std::stod(m[1]), std::stod(m[2])};
-}
-
-// The coupling "    NET: -C F  +/- P%" listed under the current master.
-estimate coupling_line(const std::string& report, const std::string& master, const std::string& net) {
-    const std::size_t from = report.find("Master " + master + " :");
-    if (from == std::string::npos) return {};
-    const std::string rest = report.substr(from);
-    const std::regex line("\n    " + net + " *: +(-[0-9.e+-]+)F  \\+/- +([0-9.]+)%");
-    std::smatch m;
-    if (!std::regex_search(rest, m, line)) return {};
-    const double cap = -std::stod(m[1]);
-    return {cap, cap * std::stod(m[2]) / 100};
-}
-
-binary_run extract(const scratch_dir& dir, const std::string& input, const std::string& tables,
-                   std::vector<std::string> extra) {
-    std::vector<std::string> args = {"-f", input, "-n", "8"};
-    for (const std::string& a : korvex_test::table_options(tables)) args.push_back(a);
-    for (const std::string& a : extra) args.push_back(a);
-    return run_korvex(args, dir.root.string());
-}
 
 // Two plates filling a Neumann window of 10 x 10: ground at 0..0.2, the
 // master at 1.2..1.4, slabs of permittivity e1 (0..0.7) and e2 (0.7..1.4).
