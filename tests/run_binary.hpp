@@ -3,10 +3,13 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -55,14 +58,18 @@ public:
 
 struct binary_run {
     int status = -1;  // exit status, or -1 when the child did not exit normally
+    bool timed_out = false;  // killed at the time limit: a hang, not an answer
     std::string out;
     std::string err;
 };
 
 // Runs binary with args (argv[0] is the binary's path) in directory dir,
-// with standard input read from stdin_file ("/dev/null" by default).
+// with standard input read from stdin_file ("/dev/null" by default). A
+// positive time limit (seconds) kills a child that outlives it, so that a
+// hang fails its test instead of stalling the suite.
 inline binary_run run_binary(const std::string& binary, const std::vector<std::string>& args,
-                             const std::string& dir, const std::string& stdin_file = "/dev/null") {
+                             const std::string& dir, const std::string& stdin_file = "/dev/null",
+                             double time_limit = 0) {
     scratch_dir capture;
     const std::string out_path = capture.path("stdout"), err_path = capture.path("stderr");
     // Everything the child needs is built before the fork: it only makes
@@ -85,8 +92,22 @@ inline binary_run run_binary(const std::string& binary, const std::vector<std::s
     }
     binary_run result;
     int wstatus = 0;
-    if (child > 0 && ::waitpid(child, &wstatus, 0) == child && WIFEXITED(wstatus))
-        result.status = WEXITSTATUS(wstatus);
+    pid_t waited = -1;
+    if (child > 0 && time_limit > 0) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(time_limit);
+        while ((waited = ::waitpid(child, &wstatus, WNOHANG)) == 0) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                ::kill(child, SIGKILL);
+                result.timed_out = true;
+                waited = ::waitpid(child, &wstatus, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    } else if (child > 0) {
+        waited = ::waitpid(child, &wstatus, 0);
+    }
+    if (waited == child && WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
     result.out = capture.read("stdout");
     result.err = capture.read("stderr");
     return result;
@@ -95,8 +116,8 @@ inline binary_run run_binary(const std::string& binary, const std::vector<std::s
 #ifdef KORVEX_BINARY
 // The korvex binary of this build.
 inline binary_run run_korvex(const std::vector<std::string>& args, const std::string& dir,
-                             const std::string& stdin_file = "/dev/null") {
-    return run_binary(KORVEX_BINARY, args, dir, stdin_file);
+                             const std::string& stdin_file = "/dev/null", double time_limit = 0) {
+    return run_binary(KORVEX_BINARY, args, dir, stdin_file, time_limit);
 }
 #endif
 
