@@ -1,30 +1,98 @@
 #!/usr/bin/env bash
-# Whole-process extraction of every bundled example at a fixed accuracy, on
-# one walk thread and on eight: wall time, walks, hops per walk and walks
-# per second. Usage: bench/end_to_end.sh [accuracy]   (default 0.01)
+# Whole-process extraction of every bundled example and of two generated
+# layouts (a lone cube far from everything, and a dense three-layer wire
+# array of about 3000 blocks), under the default space manager and under
+# octree-none side by side: wall time, walks, hops per walk and walks per
+# second of each.
+# Usage: bench/end_to_end.sh [accuracy] [build-dir] [threads]
+#   accuracy  "-p" value, default 0.01
+#   build-dir a Release build to run instead of building ./build
+#   threads   "-n" value, default 1
 set -euo pipefail
 cd "$(dirname "$0")/.."
 accuracy="${1:-0.01}"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)" --target korvex korvex-tables >/dev/null
+build="${2:-}"
+threads="${3:-1}"
+if [[ -z "$build" ]]; then
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build build -j3 --target korvex korvex-tables >/dev/null
+    build=build
+fi
+build=$(cd "$build" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for example in examples/*.lumod; do
-    ./build/tools/tablegen/korvex-tables -f "$example" --table-single "$work/tables" --table-twolyr "$work/tables" \
-        --table-mullyr "$work/tables" --table-approx "$work/tables" >/dev/null
+
+# A unit cube alone in one medium, no window section: the window is grown
+# far around it, so most of a walk is spent far from any block.
+cat >"$work/sparse_cube.lumod" <<'EOF'
+<lumod>
+<medium>
+  <block> basepoint (-1000, -1000, -1000) v1 (2000, 0, 0) v2 (0, 2000, 0) hvector (0, 0, 2000) </block>
+  diel 3.9
+</medium>
+<conductor> name cube
+  <block> basepoint (-0.5, -0.5, -0.5) v1 (1, 0, 0) v2 (0, 1, 0) hvector (0, 0, 1) </block>
+</conductor>
+<task> <capacitance> cube </capacitance> </task>
+</lumod>
+EOF
+
+# Three layers of 25 wires of 40 segments each (3000 boxes) over a ground
+# plane; the master is a wire in the middle of the middle layer.
+awk 'BEGIN {
+    print "<lumod>"
+    print "<window> v1 (-20, -20, 0) v2 (60, 60, 6) dirichlet </window>"
+    print "<medium>"
+    print "  <block> basepoint (-20, -20, 0) v1 (80, 0, 0) v2 (0, 80, 0) hvector (0, 0, 6) </block>"
+    print "  diel 3.9"
+    print "</medium>"
+    print "<conductor> name GROUND"
+    print "  <block> basepoint (-20, -20, 0) v1 (80, 0, 0) v2 (0, 80, 0) hvector (0, 0, 0.1) </block>"
+    print "</conductor>"
+    for (l = 0; l < 3; ++l) {
+        z = 0.5 + 0.5 * l
+        for (w = 0; w < 25; ++w) {
+            printf "<conductor> name w%d_%d\n", l, w
+            for (s = 0; s < 40; ++s) {
+                a = w * 0.2; b = s * 1.0
+                if (l % 2) printf "  <block> basepoint (%g, %g, %g) v1 (0.9, 0, 0) v2 (0, 0.1, 0) hvector (0, 0, 0.2) </block>\n", b, a, z
+                else printf "  <block> basepoint (%g, %g, %g) v1 (0.1, 0, 0) v2 (0, 0.9, 0) hvector (0, 0, 0.2) </block>\n", a, b, z
+            }
+            print "</conductor>"
+        }
+    }
+    print "<task> <capacitance> w1_12 </capacitance> </task>"
+    print "</lumod>"
+}' >"$work/dense_wires.lumod"
+
+layouts=(examples/*.lumod "$work/sparse_cube.lumod" "$work/dense_wires.lumod")
+tables=(--table-single "$work/tables" --table-twolyr "$work/tables" --table-mullyr "$work/tables"
+    --table-approx "$work/tables")
+for layout in "${layouts[@]}"; do
+    "$build/tools/tablegen/korvex-tables" -f "$layout" "${tables[@]}" >/dev/null
 done
-printf '%-18s %8s %10s %10s %10s %12s\n' example threads seconds walks hops/walk walks/s
-for example in examples/*.lumod; do
-    for threads in 1 8; do
-        start=$(date +%s.%N)
-        out=$(./build/app/korvex -f "$example" -p "$accuracy" -n "$threads" -o "$work/out" \
-            --table-single "$work/tables" --table-twolyr "$work/tables" \
-            --table-mullyr "$work/tables" --table-approx "$work/tables")
-        end=$(date +%s.%N)
-        summary=$(grep -o 'has run [0-9]* walks ([0-9.]* hops/walk)' <<<"$out")
-        walks=$(awk '{print $3}' <<<"$summary")
-        hops=$(awk '{print $5}' <<<"$summary" | tr -d '(')
-        awk -v n="$(basename "$example" .lumod)" -v t="$threads" -v s="$start" -v e="$end" -v w="$walks" -v h="$hops" \
-            'BEGIN { d = e - s; printf "%-18s %8d %10.2f %10d %10.1f %12.0f\n", n, t, d, w, h, w / d }'
-    done
+
+# Prints "seconds walks hops/walk walks/s" of one run.
+run() {
+    local start end out summary
+    start=$(date +%s.%N)
+    out=$("$build/app/korvex" -f "$1" -p "$accuracy" -n "$threads" -o "$work/out" --spacemgr-type "$2" \
+        "${tables[@]}")
+    end=$(date +%s.%N)
+    summary=$(grep -o 'has run [0-9]* walks ([0-9.]* hops/walk)' <<<"$out")
+    awk -v s="$start" -v e="$end" '{ gsub(/\(/, "", $5); d = e - s; printf "%8.2f %9d %7.1f %9.0f", d, $3, $5, $3 / d }' \
+        <<<"$summary"
+}
+
+echo "accuracy $accuracy, $threads thread(s), $build"
+printf '%-18s | %8s %9s %7s %9s | %8s %9s %7s %9s | %6s %6s\n' '' hybrid-none: '' '' '' octree-none: '' '' '' ratio: ''
+printf '%-18s | %8s %9s %7s %9s | %8s %9s %7s %9s | %6s %6s\n' layout seconds walks hops walks/s seconds walks hops \
+    walks/s hops speed
+for layout in "${layouts[@]}"; do
+    hybrid=$(run "$layout" hybrid-none)
+    octree=$(run "$layout" octree-none)
+    awk -v n="$(basename "$layout" .lumod)" -v h="$hybrid" -v o="$octree" 'BEGIN {
+        split(h, a, " "); split(o, b, " ")
+        printf "%-18s | %s | %s | %6.2f %6.2f\n", n, h, o, a[3] / b[3], a[4] / b[4]
+    }'
 done

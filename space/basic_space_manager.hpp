@@ -11,18 +11,27 @@
 #include "space/simple_spacemgr.hpp"
 #include "space/space_manager.hpp"
 
+// Indexes with a second, wider structure to retry answers their cell capped.
+template <class Index, class = void>
+struct has_wide : std::false_type {};
+template <class Index>
+struct has_wide<Index, std::void_t<decltype(&Index::locate_wide)>> : std::true_type {};
+
 template <class Primary, class Secondary>
 class basic_space_manager final : public space_manager_interface {
+    static constexpr bool no_secondary = std::is_same<Secondary, unused_spacemgr>::value;
+
 public:
     nearest_result find_nearest(const vec3& p, search_hint& h1, search_hint& h2,
                                 double max) const override {
-        const nearest_result r1 = search(primary, p, h1, max);
+        // Without a secondary its hint is free to cache the primary's wide leaf.
+        const nearest_result r1 = search(primary, p, h1, max, no_secondary ? &h2 : nullptr);
         // An unused secondary answers {null, 1e9, 1e9} and never wins.
-        if constexpr (std::is_same<Secondary, unused_spacemgr>::value) {
+        if constexpr (no_secondary) {
             return r1;
         } else {
             const double d1 = r1.dist;
-            const nearest_result s = search(secondary, p, h2, d1);
+            const nearest_result s = search(secondary, p, h2, d1, nullptr);
             if (d1 - geom_eps > s.dist) return {s.block, s.dist, s.bound < d1 - geom_eps ? s.bound : d1};
             return r1;
         }
@@ -34,23 +43,51 @@ public:
     uint8_t critical_used = 0;
     Primary primary;
     Secondary secondary;
+    // With the critical box in use: every block that reaches out of it far
+    // enough to be nearer than the window to some point outside it (the
+    // ground slab spans the whole window), nearest possible first.
+    spacemgr::candlist outside;
 
 private:
     // One index's answer within limit: from the hinted list when p is still in
-    // its cell, else from the window when p is outside the critical box in
-    // use, else from the list of p's cell.
+    // its cell, else from the window and the blocks reaching out of the
+    // critical box when p is outside the critical box in use, else from the
+    // list of p's cell, retried wider when that cell's reach capped it.
     template <class Index>
-    nearest_result search(const Index& index, const vec3& p, search_hint& h, double limit) const {
+    nearest_result search(const Index& index, const vec3& p, search_hint& h, double limit,
+                          search_hint* wide_hint) const {
         if (!reuse(h, p)) {
-            if (critical_used && !box_contains_point(critical_box, p)) {
-                const double w = -box_distance(window, p);
-                const double d = w < limit - geom_eps ? w : limit;
-                return {nullptr, d, d};
-            }
+            if (critical_used && !box_contains_point(critical_box, p)) return outside_critical(p, limit);
             h.list = index.locate(p);
             spacemgr::hint_radius(h, p);
         }
-        return spacemgr::candlist::nearest(h, p, limit);
+        const nearest_result r = spacemgr::candlist::nearest(h, p, limit);
+        if constexpr (has_wide<Index>::value) {
+            if (!r.block && r.dist < limit - geom_eps) return wider(index, p, r, limit, wide_hint);
+        }
+        return r;
+    }
+
+    // Both answers are proven: a block found is the nearest, and no block
+    // lies nearer than a distance found empty; the larger one stands.
+    template <class Index>
+    static nearest_result wider(const Index& index, const vec3& p, const nearest_result& r, double limit,
+                                search_hint* wide_hint) {
+        search_hint own;
+        search_hint& w = wide_hint ? *wide_hint : own;
+        if (!reuse(w, p)) {
+            w.list = index.locate_wide(p);
+            spacemgr::hint_radius(w, p);
+        }
+        const nearest_result r2 = spacemgr::candlist::nearest(w, p, limit);
+        return r2.dist > r.dist ? r2 : r;
+    }
+
+    // The distance to the nearest window face, or to a block reaching out of
+    // the critical box when that is nearer; the hint is left as it was.
+    nearest_result outside_critical(const vec3& p, double limit) const {
+        const search_hint window_reach{&outside, -box_distance(window, p)};
+        return spacemgr::candlist::nearest(window_reach, p, limit);
     }
 
     static bool reuse(search_hint& h, const vec3& p) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "config/configure.hpp"
+#include "foundation/errors.hpp"
 #include "foundation/log_writers.hpp"
 #include "space/box_measures.hpp"
 
@@ -14,8 +15,20 @@ constexpr double primary_min_side_share = 0.51;
 constexpr double incline_side_share = 0.03125;
 constexpr double incline_min_side_share = 0.031251;
 
+// Cells a grid may have: a fixed allowance above what the default sizing
+// gives any domain, plus a share per block.
+constexpr uint64_t max_cells_base = uint64_t(1) << 18;
+constexpr uint64_t max_cells_per_block = 4;
+
 // Tolerant maximum: b only when a is below it by more than 1e-9.
 double above(double a, double b) { return a < b - geom_eps ? b : a; }
+
+// A cell bound clamped to 0..n without a cast of a value out of range; a
+// bound that is not a number (a block without finite extent) takes nan_to.
+uint64_t clamp_cell(double f, uint64_t n, uint64_t nan_to) {
+    if (std::isnan(f)) return nan_to;
+    return f > 0 ? (f < double(n) ? uint64_t(f) : n) : 0;
+}
 
 uint32_t limit_or(int option, uint32_t fallback) { return option < 0 ? fallback : uint32_t(option); }
 
@@ -29,13 +42,13 @@ grid_sizing size_grid(const configure& cfg, const box& domain, bool incline_size
     grid_sizing s;
     if (incline_sized) {
         s.list_limit = limit_or(cfg.spacemgr_list_incline, list_default);
-        s.depth_limit = limit_or(cfg.spacemgr_depth_incline, depth_default);
+        s.depth_limit = std::min(limit_or(cfg.spacemgr_depth_incline, depth_default), octree_depth_cap);
         s.length = above(big * incline_side_share, small * incline_min_side_share);
         s.scope = s.length;
         log_info_w().printf("use seperated incline spacemgr (grid).\n").flush();
     } else {
         s.list_limit = limit_or(cfg.spacemgr_list, list_default);
-        s.depth_limit = limit_or(cfg.spacemgr_depth, depth_default);
+        s.depth_limit = std::min(limit_or(cfg.spacemgr_depth, depth_default), octree_depth_cap);
         s.scope = std::ldexp(big, -int(s.depth_limit / 2));
         s.length = above(s.scope, small * primary_min_side_share);
     }
@@ -47,13 +60,30 @@ grid_sizing size_grid(const configure& cfg, const box& domain, bool incline_size
     return s;
 }
 
-void place_grid(grid_frame& g, const box& domain, double length) {
+void place_grid(grid_frame& g, const box& domain, double length, std::size_t blocks) {
+    const double extent[3] = {domain.hi.x - domain.lo.x, domain.hi.y - domain.lo.y,
+                              domain.hi.z - domain.lo.z};
+    for (const double e : extent)
+        if (!std::isfinite(e) || !std::isfinite(length))
+            throw sea::fatal_error(
+                "space manager: the domain (" + std::to_string(domain.lo.x) + ", " + std::to_string(domain.lo.y) +
+                ", " + std::to_string(domain.lo.z) + "):(" + std::to_string(domain.hi.x) + ", " +
+                std::to_string(domain.hi.y) + ", " + std::to_string(domain.hi.z) +
+                ") has no finite size, so no grid of cells can cover it\n");
+    // Counted in doubles, which cannot wrap; widened cells keep the lists
+    // complete, they only hold more.
+    const double most = double(max_cells_base + max_cells_per_block * uint64_t(blocks));
+    auto cells_along = [&](double e) { return std::max(1.0, std::ceil(e / length)); };
+    for (;;) {
+        const double cells = cells_along(extent[0]) * cells_along(extent[1]) * cells_along(extent[2]);
+        if (cells <= most) break;
+        length *= std::max(1.01, std::cbrt(cells / most));
+    }
     g.length = length;
     uint64_t* n[3] = {&g.nx, &g.ny, &g.nz};
     for (int k = 0; k < 3; ++k) {
-        const double extent = axis_of(domain.hi, k) - axis_of(domain.lo, k);
-        *n[k] = std::max<uint64_t>(1, uint64_t(std::ceil(extent / length)));
-        const double pad = (double(*n[k]) * length - extent) / 2;
+        *n[k] = uint64_t(cells_along(extent[k]));
+        const double pad = (double(*n[k]) * length - extent[k]) / 2;
         axis_of(g.origin, k) = axis_of(domain.lo, k) - pad;
         axis_of(g.upper, k) = axis_of(domain.hi, k) + pad;
     }
@@ -68,9 +98,8 @@ cell_range grid_cells_near(const grid_frame& g, const box& b, double scope) {
         const double o = axis_of(g.origin, k);
         const double lo = std::floor((axis_of(b.lo, k) - scope - o) / g.length);
         const double hi = std::ceil((axis_of(b.hi, k) + scope - o) / g.length);
-        const double top = double(n[k]);
-        r.lo[k] = uint64_t(std::clamp(lo, 0.0, top));
-        r.hi[k] = uint64_t(std::clamp(hi, 0.0, top));
+        r.lo[k] = clamp_cell(lo, n[k], 0);
+        r.hi[k] = clamp_cell(hi, n[k], n[k]);
     }
     return r;
 }
@@ -87,11 +116,10 @@ void grid_cell_init(incline_cell& c, spacemgr_t kind, const configure& cfg, cons
     c.shrink_count = 0;
 }
 
-void grid_cell_offer(octree_cell& c, const block& b, uint32_t list_limit, uint32_t depth_limit) {
-    octree_insert(c, b, list_limit, depth_limit);
-}
+void grid_cell_offer(octree_cell& c, const block& b, octree_limits& limits) { octree_insert(c, b, limits); }
 
-void grid_cell_offer(incline_cell& c, const block& b, uint32_t list_limit, uint32_t depth_limit) {
+void grid_cell_offer(incline_cell& c, const block& b, octree_limits& limits) {
+    const uint32_t list_limit = limits.list, depth_limit = limits.depth;
     if (b.solid.kind == solid_box) return;
     spacemgr::candlist& l = c.list;
     const int32_t factor = l.rotated_cube ? spacemgr::rotated_factor : 1;

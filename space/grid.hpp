@@ -67,8 +67,10 @@ struct grid_sizing {
 grid_sizing size_grid(const configure& cfg, const box& domain, bool incline_sized,
                       uint32_t list_default, uint32_t depth_default);
 
-// Centres a grid of cells of the given side on the domain and logs its size.
-void place_grid(grid_frame& g, const box& domain, double length);
+// Centres a grid of cells of at least the given side on the domain and logs
+// its size. The cells are widened until their count stays within a share per
+// block; a domain without finite size is refused (fatal error).
+void place_grid(grid_frame& g, const box& domain, double length, std::size_t blocks);
 
 // Cells within scope of the box, per axis [lo, hi), clamped to the grid.
 struct cell_range {
@@ -77,13 +79,18 @@ struct cell_range {
 };
 cell_range grid_cells_near(const grid_frame& g, const box& b, double scope);
 
+// The wide octree of a grid keeps the octree managers' default limits,
+// whatever the grid's options ask.
+constexpr uint32_t wide_list_limit = 20;
+constexpr uint32_t wide_depth_limit = 12;
+
 // Per-cell policy of the two cell types.
 void grid_cell_init(octree_cell& c, spacemgr_t kind, const configure& cfg, const vec3& centre,
                     double half, double scope);
 void grid_cell_init(incline_cell& c, spacemgr_t kind, const configure& cfg, const vec3& centre,
                     double half, double scope);
-void grid_cell_offer(octree_cell& c, const block& b, uint32_t list_limit, uint32_t depth_limit);
-void grid_cell_offer(incline_cell& c, const block& b, uint32_t list_limit, uint32_t depth_limit);
+void grid_cell_offer(octree_cell& c, const block& b, octree_limits& limits);
+void grid_cell_offer(incline_cell& c, const block& b, octree_limits& limits);
 void grid_cell_finish(octree_cell& c);
 void grid_cell_finish(incline_cell& c);
 inline const spacemgr::candlist* grid_cell_list(const octree_cell& c, const vec3& p) {
@@ -94,20 +101,30 @@ inline const spacemgr::candlist* grid_cell_list(const incline_cell& c, const vec
 }
 
 // ListDefault and DepthDefault stand in for the limit options when below 0.
+//
+// A cell's list is complete only within the cell's small reach, so far from
+// every block it can prove little. An answer that the reach capped is
+// retried in `wide`, a plain octree over the same domain whose leaves grow
+// large where blocks are sparse; the larger of two proven distances stands.
 template <class Node, uint32_t ListDefault, uint32_t DepthDefault>
 struct basic_grid_spacemgr : grid_frame {
     static constexpr bool incline_sized =
         std::is_base_of<incline_cell, Node>::value || Node::kind == spacemgr_incline;
+    // A keep-everything list never shrinks and so would never stop
+    // splitting; the wide tree of such a grid hides like kind 1.
+    static constexpr spacemgr_t wide_kind = Node::kind == spacemgr_incline_keep ? spacemgr_incline : Node::kind;
 
     std::unique_ptr<Node[]> cells;
     uint32_t list_limit = 0;
     uint32_t depth_limit = 0;
+    octree_node<wide_kind> wide;
 
     void build(const configure& cfg, const box& domain, const std::vector<block*>& blocks) {
         const grid_sizing s = size_grid(cfg, domain, incline_sized, ListDefault, DepthDefault);
         list_limit = s.list_limit;
         depth_limit = s.depth_limit;
-        place_grid(*this, domain, s.length);
+        place_grid(*this, domain, s.length, blocks.size());
+        octree_limits limits = octree_limits_for(list_limit, depth_limit, blocks.size());
         cells.reset(new Node[count]());
         for (uint64_t i = 0; i < nx; ++i)
             for (uint64_t j = 0; j < ny; ++j)
@@ -119,12 +136,14 @@ struct basic_grid_spacemgr : grid_frame {
             for (uint64_t i = r.lo[0]; i < r.hi[0]; ++i)
                 for (uint64_t j = r.lo[1]; j < r.hi[1]; ++j)
                     for (uint64_t k = r.lo[2]; k < r.hi[2]; ++k)
-                        grid_cell_offer(cells[(i * ny + j) * nz + k], *b, list_limit, depth_limit);
+                        grid_cell_offer(cells[(i * ny + j) * nz + k], *b, limits);
         }
         for (uint64_t n = 0; n < count; ++n) grid_cell_finish(cells[n]);
+        octree_build(wide, wide_kind, cfg, domain, blocks, wide_list_limit, wide_depth_limit);
     }
 
     const spacemgr::candlist* locate(const vec3& p) const {
         return grid_cell_list(cells[cell_index(p)], p);
     }
+    const spacemgr::candlist* locate_wide(const vec3& p) const { return octree_locate(&wide, p); }
 };

@@ -1,5 +1,6 @@
 #include "space/octree.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "config/configure.hpp"
@@ -9,6 +10,10 @@ namespace {
 
 constexpr uint32_t default_list_limit = 20;
 constexpr uint32_t default_depth_limit = 12;
+// Splits an index may make: a fixed allowance plus a share per block, far
+// above what ordinary layouts use.
+constexpr uint64_t splits_base = 4096;
+constexpr uint64_t splits_per_block = 16;
 
 void octree_split(octree_cell& n) {
     const configure& cfg = *n.config;
@@ -37,16 +42,23 @@ void octree_init_cell(octree_cell& n, spacemgr_t kind, const configure& cfg, con
     n.config = &cfg;
 }
 
-void octree_insert(octree_cell& n, const block& b, uint32_t list_limit, uint32_t depth_limit) {
+octree_limits octree_limits_for(uint32_t list, uint32_t depth, std::size_t blocks) {
+    return {list, std::min(depth, octree_depth_cap), splits_base + splits_per_block * uint64_t(blocks)};
+}
+
+void octree_insert(octree_cell& n, const block& b, octree_limits& limits) {
     spacemgr::candlist& l = n.list;
     const spacemgr::candidate c = spacemgr::cell_candidate(b, l.centre, l.half, l.rotated_cube);
     if (!(l.scope - geom_eps > c.dist)) return;
     if (n.children) {
-        for (int i = 0; i < 8; ++i) octree_insert(n.children[i], b, list_limit, depth_limit);
+        for (int i = 0; i < 8; ++i) octree_insert(n.children[i], b, limits);
         return;
     }
-    if (spacemgr::node_add_candidate(l, c) && l.entries.size() > list_limit && n.depth <= depth_limit)
+    if (spacemgr::node_add_candidate(l, c) && l.entries.size() > limits.list && n.depth <= limits.depth &&
+        limits.splits_left > 0) {
+        --limits.splits_left;
         octree_split(n);
+    }
 }
 
 void octree_finalize(octree_cell& n) {
@@ -62,15 +74,16 @@ uint32_t octree_list_limit(const configure& cfg) {
 }
 
 uint32_t octree_depth_limit(const configure& cfg) {
-    return cfg.spacemgr_depth < 0 ? default_depth_limit : uint32_t(cfg.spacemgr_depth);
+    return cfg.spacemgr_depth < 0 ? default_depth_limit : std::min(uint32_t(cfg.spacemgr_depth), octree_depth_cap);
 }
 
 void octree_build(octree_cell& root, spacemgr_t kind, const configure& cfg, const box& domain,
                   const std::vector<block*>& blocks, uint32_t list_limit, uint32_t depth_limit) {
     const cube c = bounding_cube(domain);
     // Depth limits 0 and 1 continue the power of two below 1: twice the half.
-    const double scope = std::ldexp(c.half, -(int(depth_limit / 2) - 1));
+    octree_limits limits = octree_limits_for(list_limit, depth_limit, blocks.size());
+    const double scope = std::ldexp(c.half, -(int(limits.depth / 2) - 1));
     octree_init_cell(root, kind, cfg, c.centre, c.half, scope, 0);
-    for (const block* b : blocks) octree_insert(root, *b, list_limit, depth_limit);
+    for (const block* b : blocks) octree_insert(root, *b, limits);
     octree_finalize(root);
 }

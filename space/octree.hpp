@@ -27,9 +27,26 @@ struct octree_cell {
 void octree_init_cell(octree_cell& n, spacemgr_t kind, const configure& cfg, const vec3& centre,
                       double half, double scope, uint32_t depth);
 
+// What one index may build. Crowded blocks (a fan of prisms meeting in one
+// edge, lists that a small limit keeps overfull) would split cells down to
+// the depth limit wherever they meet, so the splits of a whole index are
+// counted against a share per block; once spent, leaves keep longer lists,
+// which stay correct and only scan slower.
+struct octree_limits {
+    uint32_t list;         // a leaf with more entries splits...
+    uint32_t depth;        // ...while its depth is at most this
+    uint64_t splits_left;  // for the whole index
+};
+
+// Depth limits beyond this divide a cell below any length a double resolves.
+constexpr uint32_t octree_depth_cap = 40;
+
+// Limits for an index over the given number of blocks.
+octree_limits octree_limits_for(uint32_t list, uint32_t depth, std::size_t blocks);
+
 // Offers b to n and every descendant in reach; splits a leaf that grew past
-// list_limit while its depth is at most depth_limit.
-void octree_insert(octree_cell& n, const block& b, uint32_t list_limit, uint32_t depth_limit);
+// the list limit while its depth and the split budget allow.
+void octree_insert(octree_cell& n, const block& b, octree_limits& limits);
 
 // Finalizes the list of every leaf, depth first.
 void octree_finalize(octree_cell& n);

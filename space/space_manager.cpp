@@ -1,5 +1,7 @@
 #include "space/space_manager.hpp"
 
+#include <algorithm>
+
 #include "config/configure.hpp"
 #include "foundation/errors.hpp"
 #include "foundation/log_writers.hpp"
@@ -20,6 +22,30 @@ using grid = basic_grid_spacemgr<Node, grid_list_default, grid_depth_default>;
 
 using rect_grid = grid<octree_node<spacemgr_rect>>;
 
+// The blocks that may be nearer than the window to a point outside the
+// critical box. Such a point is nearer to a window face than the widest gap
+// between the critical box and the window, and at least as far from a block
+// as the block lies inside the critical box; only blocks less deep than
+// that gap are kept, each with its depth as the lower bound of its distance.
+void collect_outside(spacemgr::candlist& list, const configure& cfg, const layout& lay) {
+    const box& c = lay.critical_box;
+    const box& w = lay.window.box;
+    const double gap = std::max({c.lo.x - w.lo.x, c.lo.y - w.lo.y, c.lo.z - w.lo.z, w.hi.x - c.hi.x,
+                                 w.hi.y - c.hi.y, w.hi.z - c.hi.z});
+    list.make_cell(spacemgr_all, cfg, {}, 0.0, 0.0);
+    for (const block* b : lay.all_blocks) {
+        const box& o = b->solid.outer_box;
+        const double depth = std::min({o.lo.x - c.lo.x, o.lo.y - c.lo.y, o.lo.z - c.lo.z, c.hi.x - o.hi.x,
+                                       c.hi.y - o.hi.y, c.hi.z - o.hi.z});
+        if (!(depth < gap + geom_eps)) continue;
+        spacemgr::candidate e = spacemgr::cell_candidate(*b, {}, 0.0, cfg.rotated_cube);
+        e.dist = depth;
+        list.entries.push_back(e);
+    }
+    std::sort(list.entries.begin(), list.entries.end(),
+              [](const spacemgr::candidate& a, const spacemgr::candidate& b) { return a.dist < b.dist; });
+}
+
 template <class Primary, class Secondary>
 void make(std::unique_ptr<space_manager_interface>& out, const configure& cfg, const layout& lay) {
     auto owned = std::make_unique<basic_space_manager<Primary, Secondary>>();
@@ -34,6 +60,7 @@ void make(std::unique_ptr<space_manager_interface>& out, const configure& cfg, c
         log_info_w().printf("use critical box.\n").flush();
         m.domain = grow_box(lay.critical_box, grow);
         m.critical_box = lay.critical_box;
+        collect_outside(m.outside, cfg, lay);
     } else {
         m.critical_used = 0;
         log_info_w().printf("Don't use critical box.\n").flush();
