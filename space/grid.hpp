@@ -124,20 +124,26 @@ struct basic_grid_spacemgr : grid_frame {
         list_limit = s.list_limit;
         depth_limit = s.depth_limit;
         place_grid(*this, domain, s.length, blocks.size());
-        octree_limits limits = octree_limits_for(list_limit, depth_limit, blocks.size());
         cells.reset(new Node[count]());
-        for (uint64_t i = 0; i < nx; ++i)
-            for (uint64_t j = 0; j < ny; ++j)
-                for (uint64_t k = 0; k < nz; ++k)
-                    grid_cell_init(cells[(i * ny + j) * nz + k], Node::kind, cfg, cell_centre(i, j, k),
-                                   length / 2, s.scope);
-        for (const block* b : blocks) {
-            const cell_range r = grid_cells_near(*this, b->solid.outer_box, s.scope);
-            for (uint64_t i = r.lo[0]; i < r.hi[0]; ++i)
-                for (uint64_t j = r.lo[1]; j < r.hi[1]; ++j)
-                    for (uint64_t k = r.lo[2]; k < r.hi[2]; ++k)
-                        grid_cell_offer(cells[(i * ny + j) * nz + k], *b, limits);
-        }
+        fill_within_room(
+            octree_limits_for(list_limit, depth_limit, blocks.size()),
+            [&] {
+                for (uint64_t i = 0; i < nx; ++i)
+                    for (uint64_t j = 0; j < ny; ++j)
+                        for (uint64_t k = 0; k < nz; ++k)
+                            grid_cell_init(cells[(i * ny + j) * nz + k], Node::kind, cfg, cell_centre(i, j, k),
+                                           length / 2, s.scope);
+            },
+            [&](octree_limits& limits) {
+                for (const block* b : blocks) {
+                    if (limits.spent) return;
+                    const cell_range r = grid_cells_near(*this, b->solid.outer_box, s.scope);
+                    for (uint64_t i = r.lo[0]; i < r.hi[0]; ++i)
+                        for (uint64_t j = r.lo[1]; j < r.hi[1]; ++j)
+                            for (uint64_t k = r.lo[2]; k < r.hi[2]; ++k)
+                                grid_cell_offer(cells[(i * ny + j) * nz + k], *b, limits);
+                }
+            });
         for (uint64_t n = 0; n < count; ++n) grid_cell_finish(cells[n]);
         octree_build(wide, wide_kind, cfg, domain, blocks, wide_list_limit, wide_depth_limit);
     }

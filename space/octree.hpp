@@ -28,15 +28,32 @@ void octree_init_cell(octree_cell& n, spacemgr_t kind, const configure& cfg, con
                       double half, double scope, uint32_t depth);
 
 // What one index may build. Crowded blocks (a fan of prisms meeting in one
-// edge, lists that a small limit keeps overfull) would split cells down to
-// the depth limit wherever they meet, so the splits of a whole index are
-// counted against a share per block; once spent, leaves keep longer lists,
-// which stay correct and only scan slower.
+// edge, a reach that does not shrink with the cells) would split cells down
+// to the depth limit wherever they meet and hand every block to every leaf,
+// so the cells and entries a whole index makes are counted against a share
+// per block. An index that spends it is built again without splitting:
+// lists then stay as long as the blocks in reach of a cell, which is
+// correct, bounded by the layout, and only slower to scan.
 struct octree_limits {
-    uint32_t list;         // a leaf with more entries splits...
-    uint32_t depth;        // ...while its depth is at most this
-    uint64_t splits_left;  // for the whole index
+    uint32_t list;   // a leaf with more entries splits...
+    uint32_t depth;  // ...while its depth is at most this
+    uint64_t room;   // cells and entries the index may still make
+    bool split;      // false: leaves never split and room is not counted
+    bool spent;      // the room ran out; the build stopped
 };
+
+// Runs reset() and fill(limits) once within the room; when the room runs
+// out, runs them again without splits.
+template <class Reset, class Fill>
+void fill_within_room(octree_limits limits, Reset reset, Fill fill) {
+    reset();
+    fill(limits);
+    if (!limits.spent) return;
+    limits.split = false;
+    limits.spent = false;
+    reset();
+    fill(limits);
+}
 
 // Depth limits beyond this divide a cell below any length a double resolves.
 constexpr uint32_t octree_depth_cap = 40;
