@@ -122,6 +122,31 @@ void normalise_solid(solid& s) {
     }
 }
 
+// The window box grew over each medium's box as written. Its heights are
+// grown again over the normalised media; in x and y only the window itself
+// is left, and an inverted side is swapped, which is exact when every
+// medium was written the same way round.
+void normalise_media(layout& l) {
+    bool swapped = false;
+    for (medium& m : l.media)
+        if (m.z0 > m.z1) {
+            std::swap(m.z0, m.z1);
+            swapped = true;
+        }
+    if (l.media.empty()) return;
+    box& w = l.window.box;
+    if (swapped) {
+        w.lo.z = geom_infinity;
+        w.hi.z = -geom_infinity;
+        for (const medium& m : l.media) {
+            w.lo.z = tmin(w.lo.z, m.z0);
+            w.hi.z = tmax(m.z1, w.hi.z);
+        }
+    }
+    if (w.lo.x > w.hi.x) std::swap(w.lo.x, w.hi.x);
+    if (w.lo.y > w.hi.y) std::swap(w.lo.y, w.hi.y);
+}
+
 double cross_section_area(const solid& s) {
     switch (s.kind) {
     case solid_cylinder: return M_PI * s.shape.cylinder.radius * s.shape.cylinder.radius;
@@ -220,8 +245,7 @@ void validate_layout(layout& l) {
     for (const block& b : l.blocks) check_block_range(b);
     check_permittivities(l);
 
-    for (medium& m : l.media)
-        if (m.z0 > m.z1) std::swap(m.z0, m.z1);
+    normalise_media(l);
     for (block& b : l.blocks) normalise_solid(b.solid);
 
     for (const conductor& c : l.conductors)
