@@ -45,8 +45,12 @@ void write_window_and_media(sea::writer& w, const layout& l, const box& win) {
     const std::size_t layers = st.permittivity.size() >= 2 * layer_guard_permittivities
                                    ? st.permittivity.size() - 2 * layer_guard_permittivities
                                    : 0;
-    for (std::size_t k = 0; k < layers; ++k) {
+    // Only the layers inside the window are written: a medium is read back
+    // by its bottom and top, so one reaching below the window's bottom or
+    // above its top would read back as another stack or another window.
+    for (std::size_t k = 0; k < layers && zb < win.hi.z; ++k) {
         const double top = st.interface_z[layer_guard_interfaces + k];
+        if (k + 1 < layers && top <= zb + geom_eps) continue;
         const double zt = win.hi.z - geom_eps > top ? top : win.hi.z;
         w.printf("<medium>\n\t<block>\n\t\tbasepoint ");
         print_point(w, win.lo.x, win.lo.y, zb).printf("\n");

@@ -7,6 +7,7 @@
 #include "foundation/log_writers.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/primitives.hpp"
+#include "geometry/validate_layout.hpp"
 
 namespace {
 
@@ -82,8 +83,12 @@ void setup_ground_and_wire_width(layout& l) {
         log_warn_w().printf("0-width block %s::%s\n", b->owner->name.c_str(), b->name.c_str()).flush();
         print_solid(log_info_w(), b->solid).put('\n').flush();
     }
+    // "-w" is a floor under the measured width, and the width itself when
+    // no block was wide enough to measure one.
     const double floor = l.cfg->min_wire_width;
-    l.wire_width = w - geom_eps > floor ? w : floor;
+    const bool measured = w < no_width;
+    const bool given = floor > 0;
+    l.wire_width = (measured || !given) && w - geom_eps > floor ? w : floor;
     log_info_w().printf("wire width set to %.12f", l.wire_width).put('\n').flush();
     if (!l.ground) return;
 
@@ -150,6 +155,7 @@ void setup_window(layout& l, sea::writer& screen, sea::writer& file) {
         print_box(log_debug_w().printf("inputed window "), l.window.box).put('\n').flush();
         l.critical_box = l.window.box;
         if (l.window.boundary == boundary_neumann) {
+            check_masters_inside_window(l);
             screen.printf("Neumann boundary condition applied\n\n").flush();
             file.printf("Neumann boundary condition applied\n\n").flush();
             return;

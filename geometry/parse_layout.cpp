@@ -9,6 +9,7 @@
 #include "geometry/layout.hpp"
 #include "geometry/primitives.hpp"
 #include "geometry/scanner.hpp"
+#include "geometry/validate_layout.hpp"
 
 namespace {
 
@@ -36,4 +37,5 @@ void parse_layout(layout& target) {
     sea::config_impl::file_opener::release(target.cfg->input_file);
     target.cfg->input_file = nullptr;
     scanner_end();
+    validate_layout(target);
 }

@@ -118,6 +118,10 @@ TEST(Ground, SlabSpansTheMediaAndMustBeOneBoxUnderEverything) {
     floor.min_wire_width = 0.5;
     EXPECT_DOUBLE_EQ(prepare(root(medium_text(0, 5, 1, 10) + ground + wire + task("ALL")), floor).lay().wire_width,
                      0.5);
+    // With no block wide enough to measure, "-w" is the width.
+    EXPECT_DOUBLE_EQ(prepare(root(medium_text(0, 5, 1, 10) + ground + thin + task("ALL")), floor).lay().wire_width,
+                     0.5);
+    EXPECT_DOUBLE_EQ(prepare(root(medium_text(0, 5, 1, 10) + ground + thin + task("ALL"))).lay().wire_width, 1e9);
 
     // Without a medium section the slab keeps the ground's own extent.
     prepared bare = prepare(root(ground + wire + task("ALL")));
@@ -193,7 +197,9 @@ TEST(Floating, DistanceFollowsSizeGapAndOption) {
     const std::string flat = medium_text(0, 10, 1) +
                              conductor_text("f", block_text("", 0, 0, 1, 0, 2, 3), "floating") +
                              conductor_text("a", block_text("", 5, 0, 1)) + task("a");
-    EXPECT_EXIT(prepare_dying(root(flat)), ::testing::ExitedWithCode(255), "a floating block has no width");
+    // Refused on reading, like any block without extent.
+    EXPECT_EXIT(prepare_dying(root(flat)), ::testing::ExitedWithCode(255),
+                "block unnamed00000 of conductor f has no width, length or height");
 }
 
 TEST(Floating, BoxTablesSplitAtTheInterfaceBetweenUnequalLayers) {
@@ -343,4 +349,29 @@ TEST(Dump, TilesAndRotation) {
     EXPECT_NE(text.find("\t<poly>\n"), std::string::npos);
     // The turned ground stays a box, so the dump reads back.
     EXPECT_EQ(prepare(text).lay().ground->solid.kind, uint32_t(solid_box));
+}
+
+TEST(Dump, OnlyTheLayersInsideTheWindowAreWrittenAndReadBackAsTheSameStack) {
+    // A window of the conductor box grown by 2: its bottom (z = -2) lies
+    // above the interface at z = -200.
+    const std::string body = "<window> v1 (0, 0, 0) v2 (1, 1, 1) dirichlet </window>\n" + medium_text(-300, -200, 1) +
+                             medium_text(-200, 0.25, 2) + medium_text(0.25, 300, 3) +
+                             conductor_text("a", block_text("", 0, 0, 0.5)) + task("a");
+    configure cfg;
+    cfg.window_extension = 2;
+    cfg.multi_dielectric = configure::layout_two;
+    prepared original = prepare(root(body), cfg);
+    ASSERT_DOUBLE_EQ(original.lay().window.box.lo.z, -1.5);
+    std::string dumped;
+    sea::string_writer out(&dumped);
+    write_layout(out, original.lay());
+
+    prepared back = prepare(dumped, cfg);
+    const layer_stack& st = back.lay().layers;
+    EXPECT_EQ(std::vector<double>(st.permittivity.begin() + layer_guard_permittivities,
+                                  st.permittivity.end() - layer_guard_permittivities),
+              (std::vector<double>{2, 3}));
+    ASSERT_EQ(st.layer_count(), 2u);
+    EXPECT_DOUBLE_EQ(st.interface_z[layer_guard_interfaces], 0.25);
+    EXPECT_EQ(dumped.find("hvector (0, 0, -"), std::string::npos) << dumped;
 }

@@ -1,0 +1,264 @@
+#include "geometry/validate_layout.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "foundation/error_handler.hpp"
+#include "foundation/errors.hpp"
+#include "geometry/layout.hpp"
+#include "geometry/primitives.hpp"
+
+namespace {
+
+// "Fatal error: " and the message, status 255, unless a registered handler
+// takes the error; then it is thrown to the caller.
+[[noreturn]] void refuse(const std::string& message) {
+    const sea::fatal_error e(message);
+    error_handler::instance().handle(e);
+    throw e;
+}
+
+std::string number(double v) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
+}
+
+std::string block_label(const block& b) {
+    return "block " + b.name + " of conductor " + (b.owner ? b.owner->name : std::string("(none)"));
+}
+
+std::string medium_label(std::size_t index) { return "medium section " + std::to_string(index + 1); }
+
+// NaN fails the comparison as well.
+bool in_range(double v) { return std::abs(v) < layout_coordinate_limit; }
+
+void check_coordinate(const std::string& owner, const char* what, double v) {
+    if (!in_range(v))
+        refuse(owner + ": " + what + " " + number(v) + " is not finite or lies beyond " +
+               number(layout_coordinate_limit) + " um");
+}
+
+void check_point(const std::string& owner, const vec3& p) {
+    check_coordinate(owner, "x", p.x);
+    check_coordinate(owner, "y", p.y);
+    check_coordinate(owner, "z", p.z);
+}
+
+void check_block_range(const block& b) {
+    const std::string owner = block_label(b);
+    const solid& s = b.solid;
+    switch (s.kind) {
+    case solid_cylinder:
+        check_point(owner, s.shape.cylinder.centre);
+        check_coordinate(owner, "radius", s.shape.cylinder.radius);
+        check_coordinate(owner, "half height", s.shape.cylinder.half_height);
+        break;
+    case solid_prism:
+        for (uint64_t i = 0; i < s.shape.prism.n; ++i) {
+            check_coordinate(owner, "x", s.shape.prism.vertex[i].x);
+            check_coordinate(owner, "y", s.shape.prism.vertex[i].y);
+        }
+        check_coordinate(owner, "z", s.shape.prism.z0);
+        check_coordinate(owner, "z", s.shape.prism.z1);
+        break;
+    default:
+        check_point(owner, s.shape.box.lo);
+        check_point(owner, s.shape.box.hi);
+    }
+}
+
+// The medium sections' x and y survive only in the window box they grew;
+// its upper corner first, since a medium wholly beyond the limit leaves the
+// lower one at the empty box's 1e9.
+void check_media_range(const layout& l) {
+    for (std::size_t i = 0; i < l.media.size(); ++i) {
+        check_coordinate(medium_label(i), "z", l.media[i].z0);
+        check_coordinate(medium_label(i), "z", l.media[i].z1);
+    }
+    if (l.media.empty()) return;
+    check_point("a medium section", l.window.box.hi);
+    check_point("a medium section", l.window.box.lo);
+}
+
+void check_permittivities(const layout& l) {
+    for (std::size_t i = 0; i < l.media.size(); ++i) {
+        const medium& m = l.media[i];
+        if (std::isfinite(m.eps) && m.eps > 0) continue;
+        refuse(medium_label(i) + " (z from " + number(m.z0) + " to " + number(m.z1) + ") has permittivity " +
+               number(m.eps) + "; a permittivity must be finite and positive");
+    }
+}
+
+// A solid given with a negative extent is the same solid with its corners
+// swapped; later steps take lo <= hi for granted.
+void normalise_solid(solid& s) {
+    switch (s.kind) {
+    case solid_cylinder:
+        if (s.shape.cylinder.half_height < 0)
+            s = make_cylinder_solid(s.shape.cylinder.centre, s.shape.cylinder.radius,
+                                    -s.shape.cylinder.half_height);
+        break;
+    case solid_prism:
+        if (s.shape.prism.z0 > s.shape.prism.z1) {
+            nprism_t p = s.shape.prism;
+            std::swap(p.z0, p.z1);
+            s = make_nprism_solid(p);
+        }
+        break;
+    default: {
+        box b = s.shape.box;
+        bool swapped = false;
+        for (int a = 0; a < 3; ++a)
+            if (axis_of(b.lo, a) > axis_of(b.hi, a)) {
+                std::swap(axis_of(b.lo, a), axis_of(b.hi, a));
+                swapped = true;
+            }
+        if (swapped) s = make_box_solid(b);
+    }
+    }
+}
+
+// The window box grew over each medium's box as written. Its heights are
+// grown again over the normalised media; in x and y only the window itself
+// is left, and an inverted side is swapped, which is exact when every
+// medium was written the same way round.
+void normalise_media(layout& l) {
+    bool swapped = false;
+    for (medium& m : l.media)
+        if (m.z0 > m.z1) {
+            std::swap(m.z0, m.z1);
+            swapped = true;
+        }
+    if (l.media.empty()) return;
+    box& w = l.window.box;
+    if (swapped) {
+        w.lo.z = geom_infinity;
+        w.hi.z = -geom_infinity;
+        for (const medium& m : l.media) {
+            w.lo.z = tmin(w.lo.z, m.z0);
+            w.hi.z = tmax(m.z1, w.hi.z);
+        }
+    }
+    if (w.lo.x > w.hi.x) std::swap(w.lo.x, w.hi.x);
+    if (w.lo.y > w.hi.y) std::swap(w.lo.y, w.hi.y);
+}
+
+double cross_section_area(const solid& s) {
+    switch (s.kind) {
+    case solid_cylinder: return M_PI * s.shape.cylinder.radius * s.shape.cylinder.radius;
+    case solid_prism: {
+        const nprism_t& p = s.shape.prism;
+        double twice = 0;
+        for (uint64_t i = 0; i < p.n; ++i) {
+            const vec2& a = p.vertex[i];
+            const vec2& b = p.vertex[(i + 1) % p.n];
+            twice += a.x * b.y - b.x * a.y;
+        }
+        return std::abs(twice) / 2;
+    }
+    default: {
+        const box& b = s.outer_box;
+        return (b.hi.x - b.lo.x) * (b.hi.y - b.lo.y);
+    }
+    }
+}
+
+// Sizes of a block, or of the convex pieces of one polygon taken together.
+// The width also looks at the cross-section's area, so that a slanted
+// sliver or a row of narrow pieces counts as narrow.
+struct extents {
+    box bounds{{geom_infinity, geom_infinity, geom_infinity}, {-geom_infinity, -geom_infinity, -geom_infinity}};
+    double area = 0;
+
+    void add(const solid& s) {
+        for (int a = 0; a < 3; ++a) {
+            axis_of(bounds.lo, a) = std::min(axis_of(bounds.lo, a), axis_of(s.outer_box.lo, a));
+            axis_of(bounds.hi, a) = std::max(axis_of(bounds.hi, a), axis_of(s.outer_box.hi, a));
+        }
+        area += cross_section_area(s);
+    }
+    double length() const { return std::max(bounds.hi.x - bounds.lo.x, bounds.hi.y - bounds.lo.y); }
+    double width() const {
+        const double narrow = std::min(bounds.hi.x - bounds.lo.x, bounds.hi.y - bounds.lo.y);
+        return length() > 0 ? std::min(narrow, area / length()) : narrow;
+    }
+    double height() const { return bounds.hi.z - bounds.lo.z; }
+    std::string text() const {
+        return "(width " + number(width()) + ", length " + number(length()) + ", height " + number(height()) + ")";
+    }
+};
+
+extents extents_of(const solid& s) {
+    extents e;
+    e.add(s);
+    return e;
+}
+
+void check_not_degenerate(const block& b) {
+    const extents e = extents_of(b.solid);
+    if (e.width() > geom_eps && e.height() > geom_eps) return;
+    refuse(block_label(b) + " has no width, length or height " + e.text());
+}
+
+// A block thin in one direction is a sheet, whose field the touch distance
+// barely changes; thin in two it is a line or a speck, which the walks
+// would see as a rod or cube of the touch distance's size.
+void check_resolvable(const block& b, const extents& e) {
+    const bool narrow = e.width() < walk_touch_distance;
+    if (!narrow || (e.length() >= walk_touch_distance && e.height() >= walk_touch_distance)) return;
+    refuse(block_label(b) + " is thinner than the touch distance " + number(walk_touch_distance) +
+           " um in two directions " + e.text() + "; the walks cannot resolve it");
+}
+
+bool is_ground(const conductor& c) { return c.name == "GROUND"; }
+
+void check_conductor_blocks(const conductor& c) {
+    const std::vector<block*>& blocks = c.blocks;
+    for (std::size_t i = 0; i < blocks.size();) {
+        // Every convex piece of one polygon carries its name and comes in a row.
+        extents group;
+        std::size_t j = i;
+        for (; j < blocks.size() && blocks[j]->name == blocks[i]->name; ++j) {
+            check_not_degenerate(*blocks[j]);
+            group.add(blocks[j]->solid);
+        }
+        check_resolvable(*blocks[i], group);
+        i = j;
+    }
+}
+
+bool reaches_into(const box& b, const box& window) {
+    for (int a = 0; a < 3; ++a)
+        if (!(axis_of(b.hi, a) - geom_eps > axis_of(window.lo, a) && axis_of(window.hi, a) - geom_eps > axis_of(b.lo, a)))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+void validate_layout(layout& l) {
+    check_media_range(l);
+    for (const block& b : l.blocks) check_block_range(b);
+    check_permittivities(l);
+
+    normalise_media(l);
+    for (block& b : l.blocks) normalise_solid(b.solid);
+
+    for (const conductor& c : l.conductors)
+        if (!is_ground(c)) check_conductor_blocks(c);
+}
+
+void check_masters_inside_window(const layout& l) {
+    if (l.window.boundary != boundary_neumann) return;
+    for (const conductor* m : l.masters) {
+        const bool inside = std::any_of(m->blocks.begin(), m->blocks.end(),
+                                        [&](const block* b) { return reaches_into(b->solid.outer_box, l.window.box); });
+        if (!inside)
+            refuse("master conductor " + m->name +
+                   " lies outside the Neumann window: none of its blocks reaches into it");
+    }
+}
