@@ -1,5 +1,6 @@
 #include "geometry/dump_layout.hpp"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
 #include "geometry/layout.hpp"
+#include "geometry/point_text.hpp"
 #include "geometry/primitives.hpp"
 
 namespace {
@@ -19,13 +21,22 @@ struct rotation {
     vec2 operator()(double x, double y) const { return {c * x + s * y, c * y - s * x}; }
 };
 
-sea::writer& print_point(sea::writer& w, double x, double y, double z) {
-    return w.printf("(%.12f, %.12f, %.12f)", x, y, z);
+// A box block section: basepoint at the lower corner, axis vectors of its sizes.
+void write_box_block(sea::writer& w, const box& b) {
+    w.printf("\t<block>\n\t\tbasepoint ");
+    print_point(w, b.lo).printf("\n");
+    w.printf("\t\tv1 (%.12f, 0, 0)\n\t\tv2 (0, %.12f, 0)\n\t\thvector (0, 0, %.12f)\n\t[/block]\n",
+             b.hi.x - b.lo.x, b.hi.y - b.lo.y, b.hi.z - b.lo.z);
+}
+
+// The corners of b's outline turned, in the order lo-lo, lo-hi, hi-hi, hi-lo.
+std::array<vec2, 4> turned_corners(const box& b, const rotation& turn) {
+    return {turn(b.lo.x, b.lo.y), turn(b.lo.x, b.hi.y), turn(b.hi.x, b.hi.y), turn(b.hi.x, b.lo.y)};
 }
 
 // Bounds in x and y of the four corners of b turned; z unchanged.
 box turned_bounds(const box& b, const rotation& turn) {
-    const vec2 corners[4] = {turn(b.lo.x, b.lo.y), turn(b.lo.x, b.hi.y), turn(b.hi.x, b.hi.y), turn(b.hi.x, b.lo.y)};
+    const std::array<vec2, 4> corners = turned_corners(b, turn);
     box r{{corners[0].x, corners[0].y, b.lo.z}, {corners[0].x, corners[0].y, b.hi.z}};
     for (const vec2& c : corners) {
         r.lo.x = std::fmin(r.lo.x, c.x);
@@ -38,8 +49,8 @@ box turned_bounds(const box& b, const rotation& turn) {
 
 void write_window_and_media(sea::writer& w, const layout& l, const box& win) {
     w.printf("<window>\n\tv1 ");
-    print_point(w, win.lo.x, win.lo.y, win.lo.z).printf("\n\tv2 ");
-    print_point(w, win.hi.x, win.hi.y, win.hi.z).printf("\n[/window]\n");
+    print_point(w, win.lo).printf("\n\tv2 ");
+    print_point(w, win.hi).printf("\n[/window]\n");
     const layer_stack& st = l.layers;
     double zb = win.lo.z;
     const std::size_t layers = st.permittivity.size() >= 2 * layer_guard_permittivities
@@ -52,10 +63,8 @@ void write_window_and_media(sea::writer& w, const layout& l, const box& win) {
         const double top = st.interface_z[layer_guard_interfaces + k];
         if (k + 1 < layers && top <= zb + geom_eps) continue;
         const double zt = win.hi.z - geom_eps > top ? top : win.hi.z;
-        w.printf("<medium>\n\t<block>\n\t\tbasepoint ");
-        print_point(w, win.lo.x, win.lo.y, zb).printf("\n");
-        w.printf("\t\tv1 (%.12f, 0, 0)\n\t\tv2 (0, %.12f, 0)\n\t\thvector (0, 0, %.12f)\n\t[/block]\n",
-                 win.hi.x - win.lo.x, win.hi.y - win.lo.y, zt - zb);
+        w.printf("<medium>\n");
+        write_box_block(w, box{{win.lo.x, win.lo.y, zb}, {win.hi.x, win.hi.y, zt}});
         w.printf("\tdiel %.12f\n[/medium]\n", st.permittivity[layer_guard_permittivities + k]);
         zb = zt;
     }
@@ -65,31 +74,25 @@ void write_poly(sea::writer& w, double z0, double z1, const vec2* v, std::size_t
     w.printf("\t<poly>\n\t\tbasepoint (0, 0, %.12f)\n\t\tv1 (1,0,0)\n\t\tv2 (0,1,0)\n\t\thvector (0, 0, %.12f)\n",
              z0, z1 - z0);
     w.printf("\t\t<coord>\n\t\t\t");
-    for (std::size_t i = 0; i < n; ++i) w.printf("(%.12f, %.12f) ", v[i].x, v[i].y);
+    for (std::size_t i = 0; i < n; ++i) print_point(w, v[i]).put(' ');
     w.printf("\n\t\t[/coord]\n\t[/poly]\n");
 }
 
 void write_block(sea::writer& w, const solid& s, const rotation* turn) {
     if (s.kind == solid_box && turn) {
         const box& o = s.outer_box;
-        const vec2 corners[4] = {(*turn)(o.lo.x, o.lo.y), (*turn)(o.lo.x, o.hi.y), (*turn)(o.hi.x, o.hi.y),
-                                 (*turn)(o.hi.x, o.lo.y)};
-        write_poly(w, o.lo.z, o.hi.z, corners, 4);
+        write_poly(w, o.lo.z, o.hi.z, turned_corners(o, *turn).data(), 4);
         return;
     }
     if (s.kind == solid_box) {
-        const box& o = s.outer_box;
-        w.printf("\t<block>\n\t\tbasepoint ");
-        print_point(w, o.lo.x, o.lo.y, o.lo.z).printf("\n");
-        w.printf("\t\tv1 (%.12f, 0, 0)\n\t\tv2 (0, %.12f, 0)\n\t\thvector (0, 0, %.12f)\n\t[/block]\n",
-                 o.hi.x - o.lo.x, o.hi.y - o.lo.y, o.hi.z - o.lo.z);
+        write_box_block(w, s.outer_box);
         return;
     }
     if (s.kind == solid_cylinder) {
         const cylinder_t& c = s.shape.cylinder;
         const vec2 centre = turn ? (*turn)(c.centre.x, c.centre.y) : vec2{c.centre.x, c.centre.y};
         w.printf("\t<block>\n\t\tbasepoint ");
-        print_point(w, centre.x, centre.y, c.centre.z).printf("\n");
+        print_point(w, vec3{centre.x, centre.y, c.centre.z}).printf("\n");
         w.printf("\t\tradius %.12f\n\t\theight %.12f\n\t[/block]\n", c.radius, 2 * c.half_height);
         return;
     }

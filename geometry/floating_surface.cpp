@@ -8,7 +8,7 @@
 #include "geometry/dump_layout.hpp"
 #include "geometry/layer_stack.hpp"
 #include "geometry/layout.hpp"
-#include "geometry/polygon.hpp"
+#include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
 
 namespace {
@@ -66,7 +66,7 @@ double floating_size(const solid& s) {
     double w = geom_infinity;
     for (uint64_t i = 0; i < p.n; ++i) {
         const vec2& a = p.vertex[i];
-        const vec2& b = p.vertex[(i + 1) % p.n];
+        const vec2& b = next_vertex(p, i);
         w = tmin(w, std::hypot(b.x - a.x, b.y - a.y));
     }
     return tmin(w, p.z1 - p.z0);
@@ -154,7 +154,7 @@ void single_prism_table(conductor& c, const nprism_t& p, double d, bool fd) {
     std::vector<double> push(n);
     for (std::size_t i = 0; i < n; ++i) {
         const vec2& a = p.vertex[i];
-        const vec2& b = p.vertex[(i + 1) % n];
+        const vec2& b = next_vertex(p, i);
         push[i] = tmax(point_line_distance_2d({a.x + d, a.y + d}, a, b), point_line_distance_2d({a.x + d, a.y - d}, a, b));
     }
     std::vector<double>& t = c.surface_table;

@@ -6,33 +6,12 @@
 %{
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <vector>
 
-#include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
 #include "geometry/grammar.hpp"
-#include "geometry/layout.hpp"
-#include "geometry/parse_layout.hpp"
-#include "geometry/polygon.hpp"
-#include "geometry/primitives.hpp"
+#include "geometry/layout_builder.hpp"
 #include "geometry/scanner.hpp"
-
-namespace {
-
-// The layout being filled; bound by run_grammar for one parse.
-layout* lay = nullptr;
-
-// Half side of the square that has the area of a circle of radius 1.
-constexpr double square_of_circle_area = 0.886226925452759;
-
-}  // namespace
-
-// A parsed block shape: one solid for a box or cylinder, the convex pieces
-// for a polygon.
-struct lumod_shape {
-    std::vector<solid> solids;
-};
 
 namespace {
 
@@ -41,110 +20,6 @@ char* copy_text(const char* text) {
     char* copy = new char[size];
     std::memcpy(copy, text, size);
     return copy;
-}
-
-// Takes ownership of a name that may be null; null becomes a generated one.
-std::string take_name(char* name) {
-    if (!name)
-        return make_default_name();
-    std::string s(name);
-    delete[] name;
-    return s;
-}
-
-lumod_shape* box_shape(const vec3& base, const vec3& v1, const vec3& v2, const vec3& h) {
-    // Only the axis components of the three edge vectors are used.
-    box b{base, {base.x + v1.x, base.y + v2.y, base.z + h.z}};
-    return new lumod_shape{{make_box_solid(b)}};
-}
-
-lumod_shape* cylinder_shape(const vec3& centre, double radius, double height) {
-    const double half_height = height / 2;
-    if (!lay->cfg->manhattan_approximation)
-        return new lumod_shape{{make_cylinder_solid(centre, radius, half_height)}};
-    const double k = radius * square_of_circle_area;
-    box b{{centre.x - k, centre.y - k, centre.z - half_height},
-          {centre.x + k, centre.y + k, centre.z + half_height}};
-    return new lumod_shape{{make_box_solid(b)}};
-}
-
-// Most vertices of a convex polygon piece.
-constexpr uint64_t max_piece_vertices = 4;
-constexpr uint64_t min_piece_vertices = 3;
-
-solid piece_solid(const poly_record& piece) {
-    if (!poly_split_check(piece.vertex.data(), piece.n))
-        log_error_w().printf("Implemetation error: convex vertex should be anticlock. (lumod)\n").flush();
-    if (piece.n > max_piece_vertices) {
-        log_error_w().printf("Implemetation error: convex sides should less than 5. (lumod)\n");
-        fatal_exit(-1);
-    }
-    if (piece.n < min_piece_vertices) {
-        log_error_w().printf("nprism_t error: vertex number %lu not supported.\n",
-                             static_cast<unsigned long>(piece.n));
-        fatal_exit(1, false);
-    }
-    nprism_t p{};
-    p.n = piece.n;
-    for (uint64_t i = 0; i < piece.n; ++i)
-        p.vertex[i] = piece.vertex[i];
-    p.z0 = piece.z0;
-    p.z1 = piece.z1;
-    if (lay->cfg->manhattan_approximation)
-        return make_box_solid(make_nprism_solid(p).outer_box);
-    return make_nprism_solid(p);
-}
-
-// The polygon's points are relative to the box's basepoint; its heights are
-// the box's.
-lumod_shape* polygon_shape(lumod_shape* base_box, std::vector<vec2>* points) {
-    const box b = base_box->solids.front().outer_box;
-    delete base_box;
-    poly_record poly;
-    poly.n = points->size();
-    for (const vec2& v : *points)
-        poly.vertex.push_back({v.x + b.lo.x, v.y + b.lo.y});
-    delete points;
-    poly.z0 = b.lo.z;
-    poly.z1 = b.hi.z;
-
-    std::vector<poly_record> pieces;
-    decompose_poly(poly, pieces);
-    auto* shape = new lumod_shape{};
-    for (const poly_record& piece : pieces)
-        shape->solids.push_back(piece_solid(piece));
-    return shape;
-}
-
-// The window box grows to take in every medium's box; bounds within the
-// tolerance of the current ones are kept.
-void add_medium(lumod_shape* medium_box, double eps) {
-    const box b = medium_box->solids.front().outer_box;
-    delete medium_box;
-    lay->media.push_back({b.lo.z, b.hi.z, eps});
-    box& w = lay->window.box;
-    w.lo = {tmin(w.lo.x, b.lo.x), tmin(w.lo.y, b.lo.y), tmin(w.lo.z, b.lo.z)};
-    w.hi = {tmax(b.hi.x, w.hi.x), tmax(b.hi.y, w.hi.y), tmax(b.hi.z, w.hi.z)};
-}
-
-uint64_t add_blocks(char* name, lumod_shape* shape) {
-    const std::string block_name = take_name(name);
-    for (const solid& s : shape->solids)
-        lay->blocks.emplace_back(block_name, s);
-    const uint64_t count = shape->solids.size();
-    delete shape;
-    return count;
-}
-
-// The conductor takes the last `count` blocks, which its section just added.
-void add_conductor(char* name, uint8_t floating_word, uint64_t count) {
-    const uint8_t floating = floating_word && lay->cfg->enable_floating;
-    conductor& c = lay->conductors.emplace_back(take_name(name), floating);
-    for (auto it = lay->blocks.end() - static_cast<std::ptrdiff_t>(count); it != lay->blocks.end(); ++it) {
-        c.blocks.push_back(&*it);
-        it->owner = &c;
-        it->floating = floating;
-    }
 }
 
 }  // namespace
@@ -156,8 +31,11 @@ void add_conductor(char* name, uint8_t floating_word, uint64_t count) {
 
 #include "geometry/vec3.hpp"
 
-struct lumod_shape;
+struct block_shape;
+class layout_builder;
 }
+
+%parse-param { layout_builder& build }
 
 %union {
     double number;
@@ -167,7 +45,7 @@ struct lumod_shape;
     uint32_t boundary;
     uint8_t flag;
     uint64_t count;
-    lumod_shape* shape;
+    block_shape* shape;
     std::vector<vec2>* points;
 }
 
@@ -229,7 +107,7 @@ item
 /* The window's own points are not used: the media decide its box. */
 window_section
     : WINDOW_BEGIN V1 point3 V2 point3 boundary WINDOW_END
-        { lay->window.boundary = $6; }
+        { build.set_boundary($6); }
     ;
 
 point3
@@ -254,7 +132,7 @@ item
 
 medium_section
     : MEDIUM_BEGIN medium_name medium_block DIEL NUMBER MEDIUM_END
-        { add_medium($3, $5); }
+        { build.add_medium(*$3, $5); delete $3; }
     ;
 
 /* Media are never named: a given name is dropped. */
@@ -283,7 +161,7 @@ opt_floating
 
 conductor_section
     : CONDUCTOR_BEGIN opt_name opt_floating block_list opt_rho CONDUCTOR_END
-        { add_conductor($2, $3, $4); }
+        { build.add_conductor($2, $3, $4); delete[] $2; }
     ;
 
 block_list
@@ -293,7 +171,7 @@ block_list
 
 cblock
     : BLOCK_BEGIN opt_name shape opt_rho BLOCK_END
-        { $$ = add_blocks($2, $3); }
+        { $$ = build.add_blocks($2, *$3); delete[] $2; delete $3; }
     ;
 
 shape
@@ -304,17 +182,17 @@ shape
 
 box
     : BASEPOINT point3 V1 point3 V2 point3 HVECTOR point3
-        { $$ = box_shape($2, $4, $6, $8); }
+        { $$ = new block_shape(build.box_shape($2, $4, $6, $8)); }
     ;
 
 cylinder
     : BASEPOINT point3 RADIUS NUMBER HEIGHT NUMBER
-        { $$ = cylinder_shape($2, $4, $6); }
+        { $$ = new block_shape(build.cylinder_shape($2, $4, $6)); }
     ;
 
 poly
     : box COORD_BEGIN point2_list COORD_END
-        { $$ = polygon_shape($1, $3); }
+        { $$ = new block_shape(build.polygon_shape(*$1, *$3)); delete $1; delete $3; }
     ;
 
 point2_list
@@ -334,7 +212,7 @@ item
 
 task_section
     : TASK_BEGIN CAPACITANCE_BEGIN id CAPACITANCE_END TASK_END
-        { lay->task_names.insert($3); delete[] $3; }
+        { build.add_task($3); delete[] $3; }
     ;
 
 /* Keywords other than "name" and "floating" serve as names too. */
@@ -354,13 +232,12 @@ id
 
 %%
 
-void lumod_error(const char* message) {
+void lumod_error(layout_builder&, const char* message) {
     log_error_w().printf("%s at %d with %s\n", message, lumod_line, scanner_text());
     fatal_exit(-1);
 }
 
 void run_grammar(layout& target) {
-    lay = &target;
-    lumod_parse();
-    lay = nullptr;
+    layout_builder build(target);
+    lumod_parse(build);
 }

@@ -6,6 +6,7 @@
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
 #include "geometry/layout.hpp"
+#include "geometry/point_text.hpp"
 #include "geometry/primitives.hpp"
 #include "geometry/validate_layout.hpp"
 
@@ -37,13 +38,12 @@ box grown(const box& b, double m) {
     return box{{b.lo.x - m, b.lo.y - m, b.lo.z - m}, {b.hi.x + m, b.hi.y + m, b.hi.z + m}};
 }
 
-sea::writer& print_point(sea::writer& w, double x, double y) { return w.printf("(%.12f, %.12f)", x, y); }
-
 } // namespace
 
 sea::writer& print_box(sea::writer& w, const box& b) {
-    return w.printf("(%.12f, %.12f, %.12f):(%.12f, %.12f, %.12f), xlen: %.12f, ylen: %.12f, zlen: %.12f", b.lo.x,
-                    b.lo.y, b.lo.z, b.hi.x, b.hi.y, b.hi.z, b.hi.x - b.lo.x, b.hi.y - b.lo.y, b.hi.z - b.lo.z);
+    print_point(w, b.lo).put(':');
+    return print_point(w, b.hi).printf(", xlen: %.12f, ylen: %.12f, zlen: %.12f", b.hi.x - b.lo.x, b.hi.y - b.lo.y,
+                                       b.hi.z - b.lo.z);
 }
 
 sea::writer& print_solid(sea::writer& w, const solid& s) {
@@ -51,12 +51,11 @@ sea::writer& print_solid(sea::writer& w, const solid& s) {
     case solid_box: return print_box(w, s.shape.box);
     case solid_cylinder: {
         const cylinder_t& c = s.shape.cylinder;
-        return w.printf("(%.12f, %.12f, %.12f) %.12f %.12f", c.centre.x, c.centre.y, c.centre.z, c.radius,
-                        c.half_height);
+        return print_point(w, c.centre).printf(" %.12f %.12f", c.radius, c.half_height);
     }
     default: {
         const nprism_t& p = s.shape.prism;
-        for (uint64_t i = 0; i < p.n; ++i) print_point(w, p.vertex[i].x, p.vertex[i].y).put(' ');
+        for (uint64_t i = 0; i < p.n; ++i) print_point(w, p.vertex[i]).put(' ');
         return w.printf("%.12f %.12f", p.z0, p.z1);
     }
     }

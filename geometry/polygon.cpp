@@ -16,6 +16,10 @@ constexpr int fatal_status = -1;
     fatal_exit(fatal_status);
 }
 
+// Neighbours of vertex i in an outline of n vertices, the outline closed.
+std::size_t next_index(std::size_t i, std::size_t n) { return i + 1 == n ? 0 : i + 1; }
+std::size_t prev_index(std::size_t i, std::size_t n) { return i == 0 ? n - 1 : i - 1; }
+
 double cross(const vec2& a, const vec2& b) { return a.x * b.y - a.y * b.x; }
 vec2 sub(const vec2& a, const vec2& b) { return {a.x - b.x, a.y - b.y}; }
 double norm(const vec2& a) { return std::sqrt(a.x * a.x + a.y * a.y); }
@@ -83,7 +87,7 @@ bool valid_diagonal(const std::vector<vec2>& v, std::size_t i, std::size_t j,
     }
     for (std::size_t k = 0; k < n; ++k) {
         const vec2& q1 = v[k];
-        const vec2& q2 = v[(k + 1) % n];
+        const vec2& q2 = v[next_index(k, n)];
         if (same_point(q1, a) || same_point(q1, b) || same_point(q2, a) || same_point(q2, b))
             continue;
         if (segments_cross(a, b, q1, q2)) return false;
@@ -141,8 +145,9 @@ void delete_duplicate_point(poly_record& poly) {
 int poly_split_check(const vec2* vertex, uint64_t n) {
     for (uint64_t i = 0; i < n; ++i) {
         const vec2& p = vertex[i];
-        const vec2& q = vertex[(i + 1) % n];
-        const vec2& r = vertex[(i + 2) % n];
+        const uint64_t qi = next_index(i, n), ri = next_index(qi, n);
+        const vec2& q = vertex[qi];
+        const vec2& r = vertex[ri];
         const double turn = (r.y - q.y) * (q.x - p.x) - (r.x - q.x) * (q.y - p.y);
         if (!(turn < -geom_eps)) continue;
         const vec2 qp = unit(sub(q, p));
@@ -150,7 +155,7 @@ int poly_split_check(const vec2* vertex, uint64_t n) {
         const vec2 bisector = unit({qp.x + qr.x, qp.y + qr.y});
         bool sees_ahead = false;
         for (uint64_t k = 0; k < n && !sees_ahead; ++k) {
-            if (k == i || k == (i + 1) % n || k == (i + 2) % n) continue;
+            if (k == i || k == qi || k == ri) continue;
             sees_ahead = dot(unit(sub(vertex[k], q)), bisector) - geom_eps > 0;
         }
         if (!sees_ahead) return 0;
@@ -165,8 +170,8 @@ void decompose_poly(const poly_record& poly, std::vector<poly_record>& pieces) {
 
     std::size_t i = 0;
     for (; i < n; ++i) {
-        const vec2& prev = v[(i + n - 1) % n];
-        const vec2& next = v[(i + 1) % n];
+        const vec2& prev = v[prev_index(i, n)];
+        const vec2& next = v[next_index(i, n)];
         if (cross(sub(v[i], prev), sub(next, v[i])) < -geom_eps) break;
     }
 
@@ -187,8 +192,8 @@ void decompose_poly(const poly_record& poly, std::vector<poly_record>& pieces) {
     }
 
     // The bisector of a reflex vertex points into the polygon.
-    const vec2 a = unit(sub(v[i], v[(i + n - 1) % n]));
-    const vec2 b = unit(sub(v[i], v[(i + 1) % n]));
+    const vec2 a = unit(sub(v[i], v[prev_index(i, n)]));
+    const vec2 b = unit(sub(v[i], v[next_index(i, n)]));
     const vec2 bisector = unit({a.x + b.x, a.y + b.y});
     std::size_t j = 0;
     while (j < n && !valid_diagonal(v, i, j, bisector)) ++j;
@@ -201,11 +206,11 @@ void decompose_poly(const poly_record& poly, std::vector<poly_record>& pieces) {
     if (neighbour) fail("error: input poly not valid(may have same vertexs).");
 
     std::vector<vec2> first, second;
-    for (std::size_t k = j;; k = (k + 1) % n) {
+    for (std::size_t k = j;; k = next_index(k, n)) {
         first.push_back(v[k]);
         if (k == i) break;
     }
-    for (std::size_t k = i;; k = (k + 1) % n) {
+    for (std::size_t k = i;; k = next_index(k, n)) {
         second.push_back(v[k]);
         if (k == j) break;
     }

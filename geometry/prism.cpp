@@ -1,10 +1,11 @@
 // Prism geometry: growth, faces, slab cuts and the face of a box.
+#include "geometry/prism.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <set>
 
 #include "foundation/log_writers.hpp"
-#include "geometry/polygon.hpp"
 #include "geometry/primitives.hpp"
 
 namespace {
@@ -12,8 +13,6 @@ namespace {
 // Most vertices expand_prism accepts: the grown outline has twice as many.
 constexpr uint64_t expand_max_vertices = 4;
 constexpr double slab_inner_half_side = 0.0001;
-
-const vec2& next_vertex(const nprism_t& p, uint64_t i) { return p.vertex[i + 1 == p.n ? 0 : i + 1]; }
 
 surface_element empty_element(uint32_t shape) {
     surface_element e{};

@@ -6,7 +6,7 @@
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
 #include "geometry/layout.hpp"
-#include "geometry/polygon.hpp"
+#include "geometry/prism.hpp"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
-#include "geometry/polygon.hpp"
+#include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
 
 namespace {

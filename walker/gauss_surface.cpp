@@ -4,7 +4,7 @@
 
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
-#include "geometry/polygon.hpp"
+#include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
 
 namespace {
@@ -103,7 +103,7 @@ uint64_t grow_outline(const nprism_t& p, double d, vec2* out, uint64_t capacity)
     std::vector<offset2> start(n), end(n);
     for (uint64_t i = 0; i < n; ++i) {
         const vec2& a = p.vertex[i];
-        const vec2& b = p.vertex[(i + 1) % n];
+        const vec2& b = next_vertex(p, i);
         const int sx = sign_of(b.x - a.x);
         const int sy = sign_of(b.y - a.y);
         if (sx != 0 && sy != 0) {

@@ -6,6 +6,7 @@
 
 #include "foundation/log_writers.hpp"
 #include "geometry/polygon.hpp"
+#include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
 
 namespace {

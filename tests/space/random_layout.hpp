@@ -11,7 +11,7 @@
 
 #include "config/configure.hpp"
 #include "geometry/layout.hpp"
-#include "geometry/polygon.hpp"
+#include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
 
 namespace space_test {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "geometry/polygon.hpp"
+#include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
 #include "walker/floating_jump.hpp"
 #include "walker_fixtures.hpp"
