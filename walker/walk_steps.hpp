@@ -7,6 +7,7 @@
 
 #include "config/configure.hpp"
 #include "geometry/primitives.hpp"
+#include "transition_tables/table_selection.hpp"
 #include "walker/default_walker.hpp"
 #include "walker/floating_jump.hpp"
 #include "walker/gauss_sample.hpp"
@@ -95,12 +96,18 @@ bool default_walker<L, D>::start_walk() {
 }
 
 // The equal-slab z row is the flux at the cube's centre divided by the mean
-// permittivity of the two slabs that meet there, while the start weight
-// carries the permittivity at the start point (height z, half side a): this
-// factor turns the one into the other.
-inline double equal_slab_flux_scale(const layer_stack& ls, double z, double a) {
-    const double centre = 0.5 * (equal_slab_mean(ls, z - 0.5 * a, z) + equal_slab_mean(ls, z, z + 0.5 * a));
-    return centre / permittivity_at(ls, z);
+// of the key's two centre slabs, while the start weight carries the
+// permittivity at the start point (height z): this factor turns the one
+// into the other. Key values are relative to the largest slab mean of the
+// cube of half side a.
+inline double equal_slab_flux_scale(const layer_stack& ls, double z, double a, uint64_t table_index) {
+    double largest = 0.0;
+    for (int s = 0; s < 4; ++s) {
+        const double bottom = z - a + s * a * 0.5;
+        largest = std::fmax(largest, equal_slab_mean(ls, bottom, bottom + a * 0.5));
+    }
+    const table_key key = equal_slab_key(table_index);
+    return largest * 0.5 * (key.v[1] + key.v[2]) / permittivity_at(ls, z);
 }
 
 template <class L, class D>
@@ -149,7 +156,7 @@ void default_walker<L, D>::first_hop(double a) {
             return;
         }
         factor = signed_first_hop_factor(result.face, d.sign, r1.weight, r2.weight, b, a);
-        if (type == cube_equal_slab && axis == 2) factor *= equal_slab_flux_scale(*layers, pos.z, a);
+        if (type == cube_equal_slab && axis == 2) factor *= equal_slab_flux_scale(*layers, pos.z, a, k);
     }
     result.weight *= factor;
     ++result.hops;
