@@ -58,6 +58,16 @@ void refuse_ratio() {
     fatal_exit(1);
 }
 
+table_key equal_slab_key(std::size_t index) {
+    const int pos = int(index / (slab_steps * slab_steps * slab_steps));
+    const int i1 = int(index / (slab_steps * slab_steps) % slab_steps);
+    const int i2 = int(index / slab_steps % slab_steps), i3 = int(index % slab_steps);
+    const double a = i1 * slab_step + slab_low;
+    const double b = i2 * slab_step + slab_low;
+    const double c = i3 * slab_step + slab_low;
+    return pos == 0 ? table_key{1.0, a, b, c} : table_key{a, 1.0, b, c};
+}
+
 table_selection select_tables(const configure& cfg, const layer_stack& stack) {
     table_selection sel;
     sel.uses.push_back({table_kind::single, join_dir(cfg.table_single), table_key{}});
@@ -67,16 +77,8 @@ table_selection select_tables(const configure& cfg, const layer_stack& stack) {
     switch (cfg.multi_dielectric) {
     case configure::layout_approx: {
         const std::string prefix = join_dir(cfg.table_approx);
-        for (int pos = 0; pos < 2; ++pos)
-            for (int i1 = 0; i1 < slab_steps; ++i1)
-                for (int i2 = 0; i2 < slab_steps; ++i2)
-                    for (int i3 = 0; i3 < slab_steps; ++i3) {
-                        const double a = i1 * slab_step + slab_low;
-                        const double b = i2 * slab_step + slab_low;
-                        const double c = i3 * slab_step + slab_low;
-                        sel.uses.push_back({table_kind::equal_slab, prefix,
-                                            pos == 0 ? table_key{1.0, a, b, c} : table_key{a, 1.0, b, c}});
-                    }
+        for (std::size_t index = 0; index < equal_slab_entries; ++index)
+            sel.uses.push_back({table_kind::equal_slab, prefix, equal_slab_key(index)});
         bool strong = false;
         for (std::size_t i = 0; i + 1 < eps.size(); ++i)
             strong = strong || neighbour_ratio(eps[i], eps[i + 1]) > approx_ratio_limit;

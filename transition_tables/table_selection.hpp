@@ -31,6 +31,12 @@ struct table_selection {
 
 table_selection select_tables(const configure& cfg, const layer_stack& stack);
 
+// Entries of the approx mode's equal-slab list, and the key of entry
+// ((pos x 11 + i1) x 11 + i2) x 11 + i3: (1.0, a, b, c) for pos 0,
+// (a, 1.0, b, c) for pos 1, each of a, b, c = 0.5 + 0.05 i.
+constexpr std::size_t equal_slab_entries = 2662;
+table_key equal_slab_key(std::size_t index);
+
 // Relative permittivities of the real layers, bottom to top.
 std::vector<double> layer_permittivities(const layer_stack& stack);
 

@@ -1,7 +1,14 @@
 // In-memory transition tables, one record per table set. GFT and GFT_IS rows
-// are cumulative over the panels of a cube (last entry exactly 1); WVT_IS
-// values are absolute first-hop weight factors. Configuration c of a set owns
-// gft row c, gft_is rows 3c + axis and wvt_is[3c + axis].
+// are cumulative over the panels of a cube (last entry exactly 1 in
+// magnitude); WVT_IS values are absolute first-hop weight factors.
+// Configuration c of a set owns gft row c, gft_is rows 3c + axis and
+// wvt_is[3c + axis].
+//
+// A first-hop row is cumulative over the absolute panel masses. When its
+// file stored signed masses, the entry of a panel of negative mass carries a
+// minus sign and the row's gft_is_signed flag is set; rows without the flag
+// (older files, hand-made sets) take the sign from the panel's side of the
+// start axis.
 #pragma once
 
 #include <cstddef>
@@ -16,21 +23,25 @@ struct single_table_set {
     double wvt_is[3];
     double gft[panels_31];
     double gft_is[3 * panels_31];
+    unsigned char gft_is_signed[3] = {0, 0, 0};
 };
 
 // 30 interface positions of a 31-cell division of the side.
 struct pair_table_set {
     std::vector<float> wvt_is, gft, gft_is;
+    std::vector<unsigned char> gft_is_signed;  // per gft_is row; empty: none
 };
 
 // One interface through the walker, 32 panels a side.
 struct h_pair_table_set {
     std::vector<float> wvt_is, gft, gft_is;
+    std::vector<unsigned char> gft_is_signed;
 };
 
 // 105 placements of two interfaces.
 struct triple_table_set {
     std::vector<float> wvt_is, gft, gft_is;
+    std::vector<unsigned char> gft_is_signed;
 };
 
 // 455 placements of three interfaces; ordinary hops only.
@@ -41,4 +52,5 @@ struct four_layer_table {
 // Four slabs of equal height.
 struct equal_slab_table_set {
     std::vector<float> wvt_is, gft, gft_is;
+    std::vector<unsigned char> gft_is_signed;
 };

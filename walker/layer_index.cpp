@@ -194,27 +194,29 @@ double classify_three_interfaces(cube_fields& c, const layer_stack& ls, double a
     return a;
 }
 
+double equal_slab_mean(const layer_stack& ls, double bottom, double top) {
+    double sum = 0.0, thickness = 0.0;
+    for (std::size_t k = 0; k < ls.layer_count(); ++k) {
+        const double zl = ls.interface_z[layer_guard_permittivities + k];
+        const double zu = ls.interface_z[layer_guard_interfaces + k];
+        const double lo = bottom < zl - geom_eps ? zl : bottom;
+        const bool clipped = top - geom_eps > zu;
+        const double hi = clipped ? zu : top;
+        if (hi - geom_eps > lo) {
+            sum += (hi - lo) * ls.permittivity[layer_guard_permittivities + k];
+            thickness += hi - lo;
+        }
+    }
+    return sum / thickness;
+}
+
 double fit_equal_slab_cube(cube_fields& c, const layer_stack& ls, double a, double z) {
     for (;;) {
         c.cube_type = cube_equal_slab;
-        const std::size_t layers = ls.layer_count();
         double mean[4];
         for (int s = 0; s < 4; ++s) {
             const double bottom = z - a + s * a * 0.5;
-            const double top = bottom + a * 0.5;
-            double sum = 0.0, thickness = 0.0;
-            for (std::size_t k = 0; k < layers; ++k) {
-                const double zl = ls.interface_z[layer_guard_permittivities + k];
-                const double zu = ls.interface_z[layer_guard_interfaces + k];
-                const double lo = bottom < zl - geom_eps ? zl : bottom;
-                const bool clipped = top - geom_eps > zu;
-                const double hi = clipped ? zu : top;
-                if (hi - geom_eps > lo) {
-                    sum += (hi - lo) * ls.permittivity[layer_guard_permittivities + k];
-                    thickness += hi - lo;
-                }
-            }
-            mean[s] = sum / thickness;
+            mean[s] = equal_slab_mean(ls, bottom, bottom + a * 0.5);
         }
         int pos = 0;
         for (int s = 1; s < 4; ++s)

@@ -62,6 +62,9 @@ double classify_one_interface(cube_fields& c, const layer_stack& ls, double a, d
 double classify_three_interfaces(cube_fields& c, const layer_stack& ls, double a, double z,
                                  uint64_t layer_id, const uint64_t (&interface_id)[3]);
 
+// Thickness-weighted mean permittivity of the layers over [bottom, top].
+double equal_slab_mean(const layer_stack& ls, double bottom, double top);
+
 // Four slabs of averaged permittivity; halves the cube until no slab mean is
 // below 0.475 of the largest. Returns the half side used.
 double fit_equal_slab_cube(cube_fields& c, const layer_stack& ls, double a, double z);

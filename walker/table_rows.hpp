@@ -1,7 +1,8 @@
 // Row access into the loaded transition tables. Rows are cumulative over the
 // panels of one cube (5766 for 31-panel sets, 6144 for 32-panel sets);
 // configuration c of a set owns gft row c, gft_is rows 3c + axis and the
-// weight values wvt_is[3c + axis].
+// weight values wvt_is[3c + axis]. Single-configuration sets (h-pair, equal
+// slab) are configuration 0.
 #pragma once
 
 #include <cstdint>
@@ -11,49 +12,23 @@
 #include "walker/transfer.hpp"
 
 inline const double* single_gft(const table_store& t) { return &t.single.gft[0]; }
-inline const double* single_gft_is(const table_store& t, int axis) {
-    return &t.single.gft_is[0] + std::size_t(axis) * panel_count<31>;
+inline first_hop_row<double> single_first_hop(const table_store& t, int axis) {
+    return {&t.single.gft_is[0] + std::size_t(axis) * panel_count<31>, t.single.gft_is_signed[axis] != 0,
+            t.single.wvt_is[axis]};
 }
-inline double single_wvt_is(const table_store& t, int axis) { return t.single.wvt_is[axis]; }
 
-template <class Set>
-inline const float* pair_gft(const Set& s, uint64_t p) { return &s.gft[0] + p * panel_count<31>; }
-template <class Set>
-inline const float* pair_gft_is(const Set& s, uint64_t p, int axis) {
-    return &s.gft_is[0] + (3 * p + uint64_t(axis)) * panel_count<31>;
+// Hop row of configuration c of a layered set with N panels a side.
+template <int N, class Set>
+inline const float* set_gft(const Set& s, uint64_t c) { return &s.gft[0] + c * panel_count<N>; }
+
+// First-hop row of configuration c for the start axis; sets made without
+// sign flags read every row with the landing-side rule.
+template <int N, class Set>
+inline first_hop_row<float> set_first_hop(const Set& s, uint64_t c, int axis) {
+    const uint64_t row = 3 * c + uint64_t(axis);
+    return {&s.gft_is[0] + row * panel_count<N>, row < s.gft_is_signed.size() && s.gft_is_signed[row] != 0,
+            s.wvt_is[row]};
 }
-template <class Set>
-inline double pair_wvt_is(const Set& s, uint64_t p, int axis) { return s.wvt_is[3 * p + uint64_t(axis)]; }
-
-template <class Set>
-inline const float* h_pair_gft(const Set& s) { return &s.gft[0]; }
-template <class Set>
-inline const float* h_pair_gft_is(const Set& s, int axis) {
-    return &s.gft_is[0] + std::size_t(axis) * panel_count<32>;
-}
-template <class Set>
-inline double h_pair_wvt_is(const Set& s, int axis) { return s.wvt_is[axis]; }
-
-template <class Set>
-inline const float* triple_gft(const Set& s, uint64_t p) { return &s.gft[0] + p * panel_count<32>; }
-template <class Set>
-inline const float* triple_gft_is(const Set& s, uint64_t p, int axis) {
-    return &s.gft_is[0] + (3 * p + uint64_t(axis)) * panel_count<32>;
-}
-template <class Set>
-inline double triple_wvt_is(const Set& s, uint64_t p, int axis) { return s.wvt_is[3 * p + uint64_t(axis)]; }
-
-template <class Set>
-inline const float* four_layer_gft(const Set& s, uint64_t p) { return &s.gft[0] + p * panel_count<32>; }
-
-template <class Set>
-inline const float* equal_slab_gft(const Set& s) { return &s.gft[0]; }
-template <class Set>
-inline const float* equal_slab_gft_is(const Set& s, int axis) {
-    return &s.gft_is[0] + std::size_t(axis) * panel_count<32>;
-}
-template <class Set>
-inline double equal_slab_wvt_is(const Set& s, int axis) { return s.wvt_is[axis]; }
 
 // Ratio-grid positions and weights per interface (empty outside grid modes).
 inline grid_weights table_grid_weights(const table_store& t) {

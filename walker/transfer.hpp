@@ -6,6 +6,7 @@
 // along y on z faces; columns along y on x faces and along x otherwise.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -45,6 +46,23 @@ struct row_blend {
     bool mirror;
 };
 
+// First index i in [0, Count) with value(i) >= r; Count - 1 when none.
+template <std::size_t Count, class Value>
+inline std::size_t lower_bound_by(double r, Value value) {
+    std::size_t lo = 0, n = Count;
+    while (n > 0) {
+        const std::size_t half = n / 2;
+        const std::size_t mid = lo + half;
+        if (value(mid) < r) {
+            lo = mid + 1;
+            n -= half + 1;
+        } else {
+            n = half;
+        }
+    }
+    return lo < Count ? lo : Count - 1;
+}
+
 // First panel whose (possibly blended) cumulative value reaches r.
 template <int N, class T>
 inline std::size_t pick_panel(const T* t1, const T* t2, const row_blend& b, double r) {
@@ -54,18 +72,7 @@ inline std::size_t pick_panel(const T* t1, const T* t2, const row_blend& b, doub
         return i < count ? i : count - 1;
     }
     const double w = b.w, keep = 1.0 - w;
-    std::size_t lo = 0, n = count;
-    while (n > 0) {
-        const std::size_t half = n / 2;
-        const std::size_t mid = lo + half;
-        if (keep * double(t1[mid]) + w * double(t2[mid]) < r) {
-            lo = mid + 1;
-            n -= half + 1;
-        } else {
-            n = half;
-        }
-    }
-    return lo < count ? lo : count - 1;
+    return lower_bound_by<count>(r, [&](std::size_t i) { return keep * double(t1[i]) + w * double(t2[i]); });
 }
 
 // Draws one hop direction (mirror applied, no rotation).
@@ -76,16 +83,76 @@ inline vec3 draw_direction(walker_rng& rng, const T* t1, const T* t2, const row_
     return u;
 }
 
+// One first-hop row: cumulative over the absolute panel masses; when
+// signed_row, a panel of negative mass has a negative entry (in the table's
+// own orientation, before any mirror). weight is the set's weight value for
+// the start axis.
+template <class T>
+struct first_hop_row {
+    const T* cdf;
+    bool signed_row;
+    double weight;
+};
+
+// A drawn first hop: the direction (mirrored, not rotated) and the sign of
+// the landing panel's gradient mass along the start axis.
+struct first_hop_draw {
+    vec3 u;
+    double sign;
+};
+
+// Sign by the landing side: + on the + side of the axis, - elsewhere.
+inline double position_sign(const vec3& u, int axis) { return axis_of(u, axis) > 0 ? 1.0 : -1.0; }
+
+// Signed mass of panel i relative to its row's total, table orientation.
+template <class T>
+inline double panel_mass(const first_hop_row<T>& row, std::size_t i, const vec3& table_u, int axis) {
+    const double below = i == 0 ? 0.0 : std::fabs(double(row.cdf[i - 1]));
+    const double mass = std::fabs(double(row.cdf[i])) - below;
+    const double sign = row.signed_row ? (std::signbit(row.cdf[i]) ? -1.0 : 1.0) : position_sign(table_u, axis);
+    return sign * mass;
+}
+
+// Draws the first hop. Rows without stored signs use the landing side, so
+// such tables walk exactly as they always did; stored signs follow the
+// mirror, which turns a z gradient around.
+template <int N, class T>
+inline first_hop_draw draw_first_hop(walker_rng& rng, const first_hop_row<T>& r1, const first_hop_row<T>& r2,
+                                     const row_blend& b, int axis) {
+    const double r = uniform01(rng);
+    const std::size_t i =
+        b.single ? lower_bound_by<panel_count<N>>(r, [&](std::size_t k) { return std::fabs(double(r1.cdf[k])); })
+                 : lower_bound_by<panel_count<N>>(r, [&](std::size_t k) {
+                       return (1.0 - b.w) * std::fabs(double(r1.cdf[k])) + b.w * std::fabs(double(r2.cdf[k]));
+                   });
+    const vec3 table_u = panel_direction<N>(i);
+    vec3 u = table_u;
+    if (b.mirror) u.z = -u.z;
+    if (!r1.signed_row && (b.single || !r2.signed_row)) return {u, position_sign(u, axis)};
+    double mass = panel_mass(r1, i, table_u, axis);
+    if (!b.single) mass = (1.0 - b.w) * r1.weight * mass + b.w * r2.weight * panel_mass(r2, i, table_u, axis);
+    double sign = mass < 0 ? -1.0 : 1.0;
+    if (b.mirror && axis == 2) sign = -sign;
+    return {u, sign};
+}
+
 // Signed weight factor of a first hop of half side a from a start face
-// (0..5 = +x, +y, +z, -x, -y, -z) landing in direction u; k1, k2 are the
-// two sets' weight values for the face's axis.
+// (0..5 = +x, +y, +z, -x, -y, -z) whose landing panel has a gradient mass
+// of the given sign; k1, k2 are the two sets' weight values for the face's
+// axis. The walk carries the flux into the conductor, so a start face on
+// the + side of its axis turns the sign.
+inline double signed_first_hop_factor(uint64_t face, double sign, double k1, double k2, const row_blend& b,
+                                      double a) {
+    const double k = b.single ? k1 : (1.0 - b.w) * k1 + b.w * k2;
+    const double f = k / (2.0 * a);
+    return face < 3 ? -sign * f : sign * f;
+}
+
+// The factor with the sign taken from the landing side (direction u).
 inline double first_hop_factor(uint64_t face, const vec3& u, double k1, double k2, const row_blend& b,
                                double a) {
     const int axis = int(face < 3 ? face : face - 3);
-    const double k = b.single ? k1 : (1.0 - b.w) * k1 + b.w * k2;
-    double f = k / (2.0 * a);
-    if ((face < 3) == (axis_of(u, axis) > 0)) f = -f;
-    return f;
+    return signed_first_hop_factor(face, position_sign(u, axis), k1, k2, b, a);
 }
 
 // Turns a direction about z.

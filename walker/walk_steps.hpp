@@ -7,6 +7,7 @@
 
 #include "config/configure.hpp"
 #include "geometry/primitives.hpp"
+#include "transition_tables/table_selection.hpp"
 #include "walker/default_walker.hpp"
 #include "walker/floating_jump.hpp"
 #include "walker/gauss_sample.hpp"
@@ -94,65 +95,72 @@ bool default_walker<L, D>::start_walk() {
     return end_of_step_checks();
 }
 
+// The equal-slab z row is the flux at the cube's centre divided by the mean
+// of the key's two centre slabs, while the start weight carries the
+// permittivity at the start point (height z): this factor turns the one
+// into the other. Key values are relative to the largest slab mean of the
+// cube of half side a.
+inline double equal_slab_flux_scale(const layer_stack& ls, double z, double a, uint64_t table_index) {
+    double largest = 0.0;
+    for (int s = 0; s < 4; ++s) {
+        const double bottom = z - a + s * a * 0.5;
+        largest = std::fmax(largest, equal_slab_mean(ls, bottom, bottom + a * 0.5));
+    }
+    const table_key key = equal_slab_key(table_index);
+    return largest * 0.5 * (key.v[1] + key.v[2]) / permittivity_at(ls, z);
+}
+
 template <class L, class D>
 void default_walker<L, D>::first_hop(double a) {
     const int axis = int(result.face < 3 ? result.face : result.face - 3);
     const table_store& t = *tables;
-    constexpr row_blend alone{true, 0.0, false};
-    vec3 u;
-    double factor;
     uint32_t type = cube_homogeneous;
-    row_blend b = alone;
+    row_blend b{true, 0.0, false};
     if constexpr (is_layered<L>) {
         type = layer.cube_type;
         b = row_blend{layer.single_table != 0, layer.blend_weight, layer.mirror != 0};
     }
+    first_hop_draw d;
+    double factor;
     if (type == cube_homogeneous) {
-        const double* row = single_gft_is(t, axis);
-        u = draw_direction<31>(rng, row, row, row_blend{true, 0.0, b.mirror});
-        factor = first_hop_factor(result.face, u, single_wvt_is(t, axis), 0.0, alone, a);
+        const first_hop_row<double> row = single_first_hop(t, axis);
+        d = draw_first_hop<31>(rng, row, row, row_blend{true, 0.0, b.mirror}, axis);
+        factor = signed_first_hop_factor(result.face, d.sign, row.weight, 0.0, row_blend{true, 0.0, false}, a);
     } else if constexpr (is_layered<L>) {
         const uint64_t k = layer.table_index, p = layer.interface_pos;
+        first_hop_row<float> r1, r2;
         switch (type) {
-        case cube_one_interface: {
-            const auto& s1 = *t.pair_list[k];
-            const auto& s2 = b.single ? s1 : *t.pair_list[k + 1];
-            u = draw_direction<31>(rng, pair_gft_is(s1, p, axis), pair_gft_is(s2, p, axis), b);
-            factor = first_hop_factor(result.face, u, pair_wvt_is(s1, p, axis), pair_wvt_is(s2, p, axis), b, a);
+        case cube_one_interface:
+            r1 = set_first_hop<31>(*t.pair_list[k], p, axis);
+            r2 = b.single ? r1 : set_first_hop<31>(*t.pair_list[k + 1], p, axis);
+            d = draw_first_hop<31>(rng, r1, r2, b, axis);
             break;
-        }
-        case cube_on_interface: {
-            const auto& s1 = *t.h_pair_list[k];
-            const auto& s2 = b.single ? s1 : *t.h_pair_list[k + 1];
-            u = draw_direction<32>(rng, h_pair_gft_is(s1, axis), h_pair_gft_is(s2, axis), b);
-            factor = first_hop_factor(result.face, u, h_pair_wvt_is(s1, axis), h_pair_wvt_is(s2, axis), b, a);
+        case cube_on_interface:
+            r1 = set_first_hop<32>(*t.h_pair_list[k], 0, axis);
+            r2 = b.single ? r1 : set_first_hop<32>(*t.h_pair_list[k + 1], 0, axis);
+            d = draw_first_hop<32>(rng, r1, r2, b, axis);
             break;
-        }
-        case cube_two_interfaces: {
+        case cube_two_interfaces:
             b.single = true;
-            const auto& s = *t.triple_list[k];
-            const auto* row = triple_gft_is(s, p, axis);
-            u = draw_direction<32>(rng, row, row, b);
-            factor = first_hop_factor(result.face, u, triple_wvt_is(s, p, axis), 0.0, b, a);
+            r1 = r2 = set_first_hop<32>(*t.triple_list[k], p, axis);
+            d = draw_first_hop<32>(rng, r1, r2, b, axis);
             break;
-        }
-        case cube_equal_slab: {
+        case cube_equal_slab:
             b.single = true;
-            const auto& s = *t.equal_slab_list[k];
-            const auto* row = equal_slab_gft_is(s, axis);
-            u = draw_direction<32>(rng, row, row, b);
-            factor = first_hop_factor(result.face, u, equal_slab_wvt_is(s, axis), 0.0, b, a);
+            r1 = r2 = set_first_hop<32>(*t.equal_slab_list[k], 0, axis);
+            d = draw_first_hop<32>(rng, r1, r2, b, axis);
             break;
-        }
         default:
             // Three interfaces left after every halving: no first-hop table
             // exists, so the walk goes on from the start point unweighted.
             return;
         }
+        factor = signed_first_hop_factor(result.face, d.sign, r1.weight, r2.weight, b, a);
+        if (type == cube_equal_slab && axis == 2) factor *= equal_slab_flux_scale(*layers, pos.z, a, k);
     }
     result.weight *= factor;
     ++result.hops;
-    pos = {pos.x + a * u.x, pos.y + a * u.y, pos.z + a * u.z};
+    pos = {pos.x + a * d.u.x, pos.y + a * d.u.y, pos.z + a * d.u.z};
 }
 
 template <class L, class D>
@@ -174,30 +182,30 @@ void default_walker<L, D>::hop(double a) {
         case cube_one_interface: {
             const auto& s1 = *t.pair_list[k];
             const auto& s2 = b.single ? s1 : *t.pair_list[k + 1];
-            u = draw_direction<31>(rng, pair_gft(s1, p), pair_gft(s2, p), b);
+            u = draw_direction<31>(rng, set_gft<31>(s1, p), set_gft<31>(s2, p), b);
             break;
         }
         case cube_on_interface: {
             const auto& s1 = *t.h_pair_list[k];
             const auto& s2 = b.single ? s1 : *t.h_pair_list[k + 1];
-            u = draw_direction<32>(rng, h_pair_gft(s1), h_pair_gft(s2), b);
+            u = draw_direction<32>(rng, set_gft<32>(s1, 0), set_gft<32>(s2, 0), b);
             break;
         }
         case cube_two_interfaces: {
             b.single = true;
-            const auto* row = triple_gft(*t.triple_list[k], p);
+            const auto* row = set_gft<32>(*t.triple_list[k], p);
             u = draw_direction<32>(rng, row, row, b);
             break;
         }
         case cube_three_interfaces: {
             b.single = true;
-            const auto* row = four_layer_gft(*t.four_layer_list[k], p);
+            const auto* row = set_gft<32>(*t.four_layer_list[k], p);
             u = draw_direction<32>(rng, row, row, b);
             break;
         }
         default: {
             b.single = true;
-            const auto* row = equal_slab_gft(*t.equal_slab_list[k]);
+            const auto* row = set_gft<32>(*t.equal_slab_list[k], 0);
             u = draw_direction<32>(rng, row, row, b);
             break;
         }

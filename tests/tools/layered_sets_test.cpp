@@ -50,8 +50,10 @@ void expect_rows_equal(const stored_rows& a, const stored_rows& b, std::size_t (
     const int n = a.gft.size() == panel_count<31> ? 31 : 32;
     for (std::size_t i = 0; i < a.gft.size(); ++i) {
         ASSERT_NEAR(a.gft[i], b.gft[map(n, i)], rounding) << what << ": gft panel " << i;
+        // Turning the cube over turns the z gradient's sign.
         for (std::size_t axis = 0; axis < 3 && !a.gft_is[0].empty(); ++axis)
-            ASSERT_NEAR(a.gft_is[axis][i], b.gft_is[axis][map(n, i)], rounding)
+            ASSERT_NEAR(a.gft_is[axis][i], (axis == 2 && map == z_mirrored_panel ? -1 : 1) * b.gft_is[axis][map(n, i)],
+                        rounding)
                 << what << ": gft_is axis " << axis << " panel " << i;
     }
     for (std::size_t axis = 0; axis < 3; ++axis) EXPECT_NEAR(a.wvt_is[axis], b.wvt_is[axis], 100 * rounding) << what;
@@ -116,23 +118,29 @@ double height_potential(const dielectric_profile& p, double z) {
 // reproduce phi(0) = 0 and the z gradients phi' at the walker: 1 / eps, or
 // 1 / (mean of the two eps) for a walker on an interface (panel centres
 // stand in for panel integrals, so that match is close, not to rounding).
+// The stored first-hop z rows (side-1 cube, signed) give the same phi': a
+// layered pair cube has panels whose sign differs from their side, while
+// the h-pair rows keep the side's sign.
 TEST(layered_sets, potential_varying_with_height_is_reproduced) {
+    enum class signs { by_side, off_side, any };
     struct profile_case {
         table_kind kind;
         std::vector<double> key;
         int configuration;
         double derivative;
+        signs z_signs;
     };
     const profile_case cases[] = {
-        {table_kind::single, {}, 0, 1.0},
-        {table_kind::pair, {1.0, 9.0}, 3, 1.0 / 9.0},
-        {table_kind::pair, {1.0, 9.0}, 16, 1.0},
-        {table_kind::h_pair, {1.0, 9.0}, 0, 1.0 / 5.0},
-        {table_kind::h_pair, {40.0, 2.0}, 0, 1.0 / 21.0},
-        {table_kind::triple, {2.0, 9.0, 1.0}, 40, 1.0},
-        {table_kind::triple, {2.0, 9.0, 1.0}, int(two_interface_placement(8, 12)), 2.0 / 11.0},
-        {table_kind::four_layer, {1.0, 40.0, 1.0, 30.0}, int(three_interface_placement(4, 8, 12)), 1.0 / 20.5},
-        {table_kind::equal_slab, {1.0, 0.5, 0.7, 0.6}, 0, 1.0 / 0.6},
+        {table_kind::single, {}, 0, 1.0, signs::by_side},
+        {table_kind::pair, {1.0, 9.0}, 3, 1.0 / 9.0, signs::off_side},
+        {table_kind::pair, {1.0, 9.0}, 16, 1.0, signs::off_side},
+        {table_kind::h_pair, {1.0, 9.0}, 0, 1.0 / 5.0, signs::by_side},
+        {table_kind::h_pair, {40.0, 2.0}, 0, 1.0 / 21.0, signs::by_side},
+        {table_kind::triple, {2.0, 9.0, 1.0}, 40, 1.0, signs::any},
+        {table_kind::triple, {2.0, 9.0, 1.0}, int(two_interface_placement(8, 12)), 2.0 / 11.0, signs::any},
+        {table_kind::four_layer, {1.0, 40.0, 1.0, 30.0}, int(three_interface_placement(4, 8, 12)), 1.0 / 20.5,
+         signs::any},
+        {table_kind::equal_slab, {1.0, 0.5, 0.7, 0.6}, 0, 1.0 / 0.6, signs::off_side},
     };
     for (const profile_case& pc : cases) {
         const dielectric_profile p = configuration_profile(pc.kind, pc.key, pc.configuration);
@@ -152,6 +160,22 @@ TEST(layered_sets, potential_varying_with_height_is_reproduced) {
         for (double g : gradient_sum) EXPECT_NEAR(g, 0.0, 10 * rounding) << what;
         EXPECT_NEAR(value, 0.0, 1e-4 * pc.derivative) << what;
         EXPECT_NEAR(slope, pc.derivative, 1e-4 * pc.derivative) << what;
+
+        if (pc.kind == table_kind::four_layer) continue;  // no first-hop rows
+        const std::vector<double> z_row = make_stored_rows(e).gft_is[2];
+        double stored_slope = 0.0;
+        std::size_t off_side = 0;
+        for (std::size_t i = 0; i < z_row.size(); ++i) {
+            const double z = n == 31 ? panel_direction<31>(i).z : panel_direction<32>(i).z;
+            stored_slope += z_row[i] * height_potential(p, z) / 2;  // side 1: twice the half-side gradient
+            off_side += z_row[i] != 0 && (z_row[i] > 0) != (z > 0);
+        }
+        EXPECT_NEAR(stored_slope, pc.derivative, 1e-4 * pc.derivative) << what;
+        if (pc.z_signs == signs::by_side) {
+            EXPECT_EQ(off_side, 0u) << what;
+        } else if (pc.z_signs == signs::off_side) {
+            EXPECT_GT(off_side, 0u) << what;
+        }
     }
 }
 

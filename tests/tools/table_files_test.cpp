@@ -2,6 +2,7 @@
 // their stored width, and korvex-tables writes exactly what a run loads.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -47,12 +48,16 @@ std::size_t count_of(const std::string& text, const std::string& word) {
     return n;
 }
 
-// Row r of values as the readers leave it: running sums over the total.
-// (The 32-bit sets are checked through load_tables below.)
+// Row r of values as the readers leave it: running sums of the absolute
+// values over the total, each with its value's sign. (The 32-bit sets are
+// checked through load_tables below.)
 std::vector<double> cumulative(const std::vector<double>& values, std::size_t r, std::size_t n) {
     std::vector<double> c(n);
     double run = 0.0;
-    for (std::size_t i = 0; i < n; ++i) c[i] = run += values[r * n + i];
+    for (std::size_t i = 0; i < n; ++i) {
+        run += std::fabs(values[r * n + i]);
+        c[i] = values[r * n + i] < 0 ? -run : run;
+    }
     for (double& v : c) v /= run;
     return c;
 }
@@ -99,6 +104,10 @@ TEST(table_files, a_run_loads_every_planned_set_and_present_files_are_kept) {
     table_store store;
     load_tables(store, cfg, stack);
     EXPECT_EQ(store.four_layer_list.size(), 1u);
+    // Every generated first-hop row is signed.
+    for (unsigned char f : store.single.gft_is_signed) EXPECT_EQ(f, 1);
+    EXPECT_EQ(store.pair_list[0]->gft_is_signed, std::vector<unsigned char>(90, 1));
+    EXPECT_EQ(store.triple_list[1]->gft_is_signed, std::vector<unsigned char>(315, 1));
     EXPECT_EQ(count_of(log.text(), "table type matched."), 28u);
     EXPECT_EQ(count_of(log.text(), "not matched"), 0u);
 
@@ -140,6 +149,46 @@ TEST(table_files, program_writes_the_sets_of_a_geometry_file) {
     EXPECT_EQ(short_key.status, 1);
     EXPECT_NE(short_key.err.find("--triple needs 3 permittivities"), std::string::npos) << short_key.err;
     EXPECT_EQ(run_binary(KORVEX_TABLES_BINARY, {"--pair", "1", "-2"}, dir.root.string()).status, 1);
+}
+
+// Refusals end with "Fatal error:" and status 255, never an abort: a layer
+// permittivity that is not positive, and equal-slab and four-layer sets of
+// one key whose hop rows would share a file name (both when asked together
+// and when the other kind's file is already there).
+TEST(table_files, program_refuses_keys_and_shared_file_names) {
+    scratch_dir dir;
+    dir.write("negative.lumod",
+              "<lumod>\n<medium> <block> basepoint (-8, -8, 0) v1 (16, 0, 0) v2 (0, 16, 0) hvector (0, 0, 1) "
+              "</block> diel -3.9 </medium>\n"
+              "<medium> <block> basepoint (-8, -8, 1) v1 (16, 0, 0) v2 (0, 16, 0) hvector (0, 0, 1) "
+              "</block> diel 2.2 </medium>\n"
+              "<conductor> name w <block> basepoint (-1, -1, 0.5) v1 (2, 0, 0) v2 (0, 2, 0) hvector (0, 0, 0.2) "
+              "</block> </conductor>\n</lumod>\n");
+    const std::string shared = "\"tables/IS/binary/MULTI/GFT4/NumGFT1_2_3_4_32.db\"";
+    struct refusal {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const refusal refusals[] = {
+        {{"-f", "negative.lumod", "--multi-dielectric", "two"}, "Fatal error: "},
+        {{"--four-layer", "1", "2", "3", "4", "--equal-slab", "1", "2", "3", "4"},
+         "Fatal error: the four-layer and equal-slab sets (1, 2, 3, 4) would share the file " + shared},
+        {{"--equal-slab", "1", "2", "3", "4"},  // after the four-layer set below
+         "Fatal error: " + shared + " holds a four-layer table; the equal-slab set (1, 2, 3, 4) needs a different "
+         "table directory"},
+    };
+    for (const refusal& r : refusals) {
+        if (&r == &refusals[2]) {
+            ASSERT_EQ(run_binary(KORVEX_TABLES_BINARY, {"--four-layer", "1", "2", "3", "4"}, dir.root.string()).status, 0);
+        }
+        const binary_run run = run_binary(KORVEX_TABLES_BINARY, r.args, dir.root.string(), "/dev/null", 60);
+        EXPECT_EQ(run.status, 255) << r.args[0] << run.err;
+        EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
+    }
+    // Distinct directories keep both kinds.
+    EXPECT_EQ(run_binary(KORVEX_TABLES_BINARY, {"--equal-slab", "1", "2", "3", "4", "--table-approx", "slabs"},
+                         dir.root.string()).status, 0);
+    EXPECT_TRUE(dir.exists("slabs/IS/binary/MULTI/GFT4/NumGFT1_2_3_4_32.db"));
 }
 
 } // namespace

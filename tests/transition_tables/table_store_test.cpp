@@ -113,8 +113,31 @@ TEST(TableReader, RowsEndInExactlyOneAndWeightsAreAbsolute) {
     EXPECT_NEAR(got[1], 0.5f, 1e-3);
 
     std::vector<float> w(3);
-    read_h_pair_wvt_is(w.data(), write_values(dir, "w.db", 24, std::vector<float>{-0.7f, 0.2f, -0.0f}));
-    EXPECT_EQ(w, (std::vector<float>{0.7f, 0.2f, 0.0f}));
+    read_h_pair_wvt_is(w.data(), write_values(dir, "w.db", 24, std::vector<float>{-0.7f, 0.2f, 3.0f}));
+    EXPECT_EQ(w, (std::vector<float>{0.7f, 0.2f, 3.0f}));
+}
+
+// A first-hop row with a negative value is cumulative over the absolute
+// values and keeps each panel's sign on its entry; a row without one is
+// read as before and flagged for the landing-side rule.
+TEST(TableReader, SignedFirstHopRowsKeepTheirPanelSigns) {
+    scratch_dir dir;
+    std::vector<double> rows = patterned<double>(17298);
+    rows[1] = -2;                 // row 0: 1, -2, 3, 1, ...
+    rows[2 * 5766 - 1] = -1;      // row 1 ends on a negative panel
+    std::vector<double> got(17298);
+    read_single_gft_is(got.data(), write_values(dir, "s.db", 0, rows));
+    EXPECT_DOUBLE_EQ(got[0], 1.0 / 11532);
+    EXPECT_DOUBLE_EQ(got[1], -3.0 / 11532);
+    EXPECT_DOUBLE_EQ(got[2], 6.0 / 11532);
+    EXPECT_EQ(got[5766 - 1], 1.0);
+    EXPECT_EQ(got[2 * 5766 - 1], -1.0);
+    EXPECT_EQ(got[3 * 5766 - 1], 1.0);
+    unsigned char flags[3] = {9, 9, 9};
+    mark_signed_rows(got.data(), got.size(), 5766, flags);
+    EXPECT_EQ(flags[0], 1);
+    EXPECT_EQ(flags[1], 1);
+    EXPECT_EQ(flags[2], 0);
 }
 
 TEST(TableReader, BadFilesEndTheLoadWithTheirMessages) {

@@ -87,3 +87,37 @@ TEST(Transfer, NeumannFoldMirrorsAtTheSides) {
     EXPECT_NEAR(fold_into(-13.0, 0.0, 10.0), 7.0, 1e-12);
     EXPECT_NEAR(fold_into(10.0, 0.0, 10.0), 10.0, 1e-12);
 }
+
+// Stored signs decide the first-hop factor; a mirror turns a z gradient
+// around; a row without stored signs keeps the landing-side rule; a blend
+// takes the sign of the blended signed mass.
+TEST(Transfer, FirstHopSignFromStoredRows) {
+    // All mass on the middle panel of face +z, stored with a minus sign.
+    const std::size_t top = 5 * 961 + 15 * 31 + 15;
+    std::vector<double> signed_cdf(panel_count<31>, 1.0), plain(panel_count<31>, 1.0);
+    for (std::size_t i = 0; i < top; ++i) signed_cdf[i] = plain[i] = 0.0;
+    signed_cdf[top] = -1.0;
+    const first_hop_row<double> neg{signed_cdf.data(), true, 2.0}, side{plain.data(), false, 4.0};
+    struct sign_case {
+        first_hop_row<double> r1, r2;
+        row_blend b;
+        double sign, uz;
+    };
+    const sign_case cases[] = {
+        {neg, neg, {true, 0.0, false}, -1.0, 1.0},
+        {neg, neg, {true, 0.0, true}, 1.0, -1.0},
+        {side, side, {true, 0.0, true}, -1.0, -1.0},
+        {neg, side, {false, 0.25, false}, -1.0, 1.0},  // 0.75 * 2 * (-1) + 0.25 * 4
+        {neg, side, {false, 0.75, false}, 1.0, 1.0},   // 0.25 * 2 * (-1) + 0.75 * 4
+    };
+    walker_rng rng(3);
+    for (const sign_case& c : cases) {
+        const first_hop_draw d = draw_first_hop<31>(rng, c.r1, c.r2, c.b, 2);
+        EXPECT_EQ(d.sign, c.sign);
+        EXPECT_EQ(d.u.z, c.uz);
+    }
+    // Start face 5 (-z) keeps the sign, start face 2 (+z) turns it.
+    const row_blend alone{true, 0.0, false};
+    EXPECT_DOUBLE_EQ(signed_first_hop_factor(5, -1.0, 2.6, 0, alone, 0.5), -2.6);
+    EXPECT_DOUBLE_EQ(signed_first_hop_factor(2, -1.0, 2.6, 0, alone, 0.5), 2.6);
+}

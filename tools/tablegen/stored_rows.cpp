@@ -33,12 +33,12 @@ stored_rows make_stored_rows(const cube_exit& e) {
         for (double v : g) total += std::abs(v);
         double sum = 0.0;
         for (std::size_t i = 0; i < g.size(); ++i) {
-            double v = unit_side_scale * std::abs(g[i]);
+            double v = unit_side_scale * g[i];
             if (axis_of(direction_of(e.panels, i), axis) == 0.0 &&
                 std::abs(g[i]) <= symmetry_zero_fraction * total)
                 v = 0.0;
             row[i] = v;
-            sum += v;
+            sum += std::abs(v);
         }
         s.wvt_is[std::size_t(axis)] = sum;
     }

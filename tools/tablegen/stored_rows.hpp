@@ -13,12 +13,13 @@ struct stored_rows {
     std::array<double, 3> wvt_is;             // per axis, cube of side 1
 };
 
-// The first-hop rows hold the unsigned panel masses of the gradient for a
-// cube of side 1 (twice the half-side gradient): the walker takes the sign
-// from the landing direction, positive on the + side of the axis. A panel
-// centred on the axis's zero plane whose mass is at rounding level is
-// stored as exactly zero, so it is never drawn. Each weight is the sum of
-// its row.
+// The first-hop rows hold the signed panel masses of the gradient for a
+// cube of side 1 (twice the half-side gradient): the walker draws a panel
+// by its absolute mass and takes the sign of the factor from the stored
+// value, because in a layered cube the kernel's zero leaves the centre
+// plane. A panel centred on the axis's zero plane whose mass is at rounding
+// level is stored as exactly zero, so it is never drawn. Each weight is the
+// sum of its row's absolute values.
 stored_rows make_stored_rows(const cube_exit& e);
 
 // Mass of a centre-plane panel below this fraction of its row's total is

@@ -1,11 +1,12 @@
 #include "tools/tablegen/table_generator.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <mutex>
-#include <set>
+#include <map>
 #include <system_error>
 
 #include "foundation/error_handler.hpp"
@@ -54,6 +55,24 @@ void write_file(table_kind kind, const std::string& path, const std::vector<doub
     }
 }
 
+std::string key_text(const std::vector<double>& key) {
+    std::string text = "(";
+    char buf[32];
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        std::snprintf(buf, sizeof buf, "%s%g", i ? ", " : "", key[i]);
+        text += buf;
+    }
+    return text + ")";
+}
+
+[[noreturn]] void refuse(const std::string& message) {
+    error_handler::instance().raise(sea::basic_error(message));
+    throw sea::basic_error(message);  // raise returns only when a handler took the error
+}
+
+constexpr table_kind all_kinds[] = {table_kind::single,     table_kind::pair,      table_kind::h_pair,
+                                    table_kind::triple,     table_kind::equal_slab, table_kind::four_layer};
+
 bool file_accepted(table_kind kind, table_family family, const std::string& path) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
@@ -62,10 +81,50 @@ bool file_accepted(table_kind kind, table_family family, const std::string& path
     return size == h + n * sizeof(float) || size == h + n * sizeof(double);
 }
 
+// Equal-slab and four-layer sets of one key name their hop rows alike; they
+// can only live in different directories.
+[[noreturn]] void refuse_shared_file(table_kind other, const table_request& r) {
+    refuse(std::string("the ") + table_kind_name(other) + " and " + table_kind_name(r.kind) + " sets " +
+           key_text(r.key) + " would share the file \"" + table_file_path(r.kind, table_family::gft, r.prefix, r.key) +
+           "\"; give their table directories different values\n");
+}
+
+// A file that already holds the other kind's table is not overwritten.
+void refuse_foreign_file(const table_request& r) {
+    const std::string path = table_file_path(r.kind, table_family::gft, r.prefix, r.key);
+    if (file_accepted(r.kind, table_family::gft, path)) return;
+    for (table_kind other : all_kinds)
+        if (other != r.kind && table_key_length(other) == r.key.size() &&
+            table_file_path(other, table_family::gft, r.prefix, r.key) == path &&
+            file_accepted(other, table_family::gft, path))
+            refuse("\"" + path + "\" holds a " + table_kind_name(other) + " table; the " + table_kind_name(r.kind) +
+                   " set " + key_text(r.key) + " needs a different table directory\n");
+}
+
 } // namespace
+
+const char* table_kind_name(table_kind kind) {
+    switch (kind) {
+    case table_kind::single: return "single";
+    case table_kind::pair: return "pair";
+    case table_kind::h_pair: return "h-pair";
+    case table_kind::triple: return "triple";
+    case table_kind::equal_slab: return "equal-slab";
+    case table_kind::four_layer: return "four-layer";
+    }
+    return "unknown";
+}
+
+void check_table_key(table_kind kind, const std::vector<double>& key) {
+    for (double v : key)
+        if (!(v > 0.0) || !std::isfinite(v))
+            refuse(std::string("the ") + table_kind_name(kind) + " set " + key_text(key) +
+                   " needs finite positive permittivities\n");
+}
 
 generated_set generate_table_set(table_kind kind, const std::vector<double>& key, int threads,
                                  const series_length& len) {
+    check_table_key(kind, key);
     const int configurations = table_configurations(kind);
     const int panels = table_panels_per_side(kind);
     const std::size_t row = std::size_t(6 * panels * panels);
@@ -125,10 +184,16 @@ table_run_summary write_table_sets(const std::vector<table_request>& requests, i
                                    const std::function<void(const table_request&)>& on_written) {
     table_run_summary summary;
     std::vector<const table_request*> missing_multi, missing_one;
-    std::set<std::string> seen;
+    std::map<std::string, table_kind> seen;
     for (const table_request& r : requests) {
+        check_table_key(r.kind, r.key);
         // The hop-row file names the set: same kind, directory and key.
-        if (!seen.insert(table_file_path(r.kind, table_family::gft, r.prefix, r.key)).second) continue;
+        const auto found = seen.emplace(table_file_path(r.kind, table_family::gft, r.prefix, r.key), r.kind);
+        if (!found.second) {
+            if (found.first->second != r.kind) refuse_shared_file(found.first->second, r);
+            continue;
+        }
+        refuse_foreign_file(r);
         if (table_set_present(r.kind, r.prefix, r.key)) {
             ++summary.kept;
             continue;

@@ -21,6 +21,13 @@ struct generated_set {
     std::vector<double> wvt_is;
 };
 
+// "single", "pair", "h-pair", "triple", "equal-slab" or "four-layer".
+const char* table_kind_name(table_kind kind);
+
+// Throws sea::basic_error naming the set unless every key value is finite
+// and positive.
+void check_table_key(table_kind kind, const std::vector<double>& key);
+
 // The set of a key (relative permittivities bottom to top, none for the
 // single set), configurations spread over threads (below 2: this thread).
 generated_set generate_table_set(table_kind kind, const std::vector<double>& key, int threads,
@@ -47,7 +54,9 @@ struct table_run_summary {
     int kept = 0;  // already present
 };
 
-// Writes every requested set that is not present yet. Sets of many
+// Writes every requested set that is not present yet. Refuses (throws
+// sea::basic_error) a key that is not finite and positive, two kinds whose
+// files would share a name, and a file that holds another kind's table. Sets of many
 // configurations spread those over the threads; single-configuration sets
 // are made several at a time. A request repeated in the list is made once.
 // on_written (may be empty) hears of each set written, on the calling

@@ -1,0 +1,140 @@
+// Damaged table files through the program: each ends the run at loading
+// with its status and a message naming the file, never with a hang, an
+// abort or a wrong capacitance.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "tests/generated_tables.hpp"
+#include "tests/run_binary.hpp"
+
+using korvex_test::binary_run;
+using korvex_test::scratch_dir;
+
+namespace {
+
+// Plates in a Neumann window with two layers between them: mode "two"
+// loads the single, pair and h-pair sets of the key (3.9, 2.2).
+const char* const geometry = R"(<lumod>
+<window> v1 (0, 0, -0.2) v2 (4, 4, 1.5) neumann </window>
+<medium> <block> basepoint (0, 0, -0.2) v1 (4, 0, 0) v2 (0, 4, 0) hvector (0, 0, 0.65) </block> diel 3.9 </medium>
+<medium> <block> basepoint (0, 0, 0.45) v1 (4, 0, 0) v2 (0, 4, 0) hvector (0, 0, 1.05) </block> diel 2.2 </medium>
+<conductor> name GROUND <block> basepoint (0, 0, -0.2) v1 (4, 0, 0) v2 (0, 4, 0) hvector (0, 0, 0.2) </block> </conductor>
+<conductor> name w <block> basepoint (0, 0, 1) v1 (4, 0, 0) v2 (0, 4, 0) hvector (0, 0, 0.5) </block> </conductor>
+<task> <capacitance> w </capacitance> </task>
+</lumod>
+)";
+
+const char* const single_dir = "tables/IS/binary/SINGLE/";
+const char* const multi_dir = "tables/IS/binary/MULTI/";
+
+// Overwrites the value at index (after the header) with v, in the file's
+// own width (8 bytes for the single set, 4 for the others).
+template <class T>
+std::function<void(const std::string&)> set_value(std::size_t header, std::size_t index, double v) {
+    return [=](const std::string& path) {
+        std::FILE* f = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(f, nullptr) << path;
+        const T value = T(v);
+        std::fseek(f, long(header + index * sizeof(T)), SEEK_SET);
+        std::fwrite(&value, sizeof value, 1, f);
+        std::fclose(f);
+    };
+}
+
+std::function<void(const std::string&)> cut_to(std::size_t bytes) {
+    return [=](const std::string& path) { std::filesystem::resize_file(path, bytes); };
+}
+
+void replace_by_fifo(const std::string& path) {
+    std::filesystem::remove(path);
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0) << std::strerror(errno);
+}
+
+void replace_by_directory(const std::string& path) {
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+}
+
+struct damage_case {
+    const char* name;
+    std::string file;  // under the scratch directory
+    std::function<void(const std::string&)> damage;
+    int status;
+    std::string message;  // expected in the run's output
+};
+
+void PrintTo(const damage_case& c, std::ostream* os) { *os << c.name; }
+
+const double nan = std::numeric_limits<double>::quiet_NaN();
+const double inf = std::numeric_limits<double>::infinity();
+const std::string single_wvt = std::string(single_dir) + "single_WVT_IS_31.db";
+const std::string pair_wvt = std::string(multi_dir) + "WVT/NumWVT_IS3.9_2.2_31.db";
+
+const damage_case cases[] = {
+    {"intact", single_wvt, [](const std::string&) {}, 0, ""},
+    {"weight_nan", single_wvt, set_value<double>(0, 2, nan), 255,
+     "table value that is not a finite number in \"single_WVT_IS_31.db\""},
+    {"weight_inf", single_wvt, set_value<double>(0, 0, inf), 255,
+     "table value that is not a finite number in \"single_WVT_IS_31.db\""},
+    {"weight_zero", single_wvt, set_value<double>(0, 2, 0), 255,
+     "first-hop weight outside 1e-06 .. 1e+06 in \"single_WVT_IS_31.db\""},
+    {"weight_absurd", single_wvt, set_value<double>(0, 1, 1e300), 255,
+     "first-hop weight outside 1e-06 .. 1e+06 in \"single_WVT_IS_31.db\""},
+    {"pair_weight_zero", pair_wvt, set_value<float>(24, 47, 0), 255,
+     "first-hop weight outside 1e-06 .. 1e+06 in \"NumWVT_IS3.9_2.2_31.db\""},
+    {"pair_weight_nan", pair_wvt, set_value<float>(24, 5, nan), 255,
+     "table value that is not a finite number in \"NumWVT_IS3.9_2.2_31.db\""},
+    {"hop_row_negative", std::string(single_dir) + "single_GFT_31.db", set_value<double>(0, 3000, -1e-3), 255,
+     "negative hop probability in \"single_GFT_31.db\""},
+    {"pair_hop_row_mixed_signs", std::string(multi_dir) + "GFT/NumGFT3.9_2.2_31.db",
+     set_value<float>(24, 5766 * 7 + 100, -0.01), 255, "negative hop probability in \"NumGFT3.9_2.2_31.db\""},
+    {"shorter_than_header", std::string(multi_dir) + "GFT/NumGFT_IS3.9_2.2_31.db", cut_to(10), 255,
+     "table file \"NumGFT_IS3.9_2.2_31.db\" is shorter than its header"},
+    {"fifo", std::string(single_dir) + "single_GFT_31.db", replace_by_fifo, 255,
+     "\"single_GFT_31.db\" is not a regular file"},
+    {"directory", std::string(multi_dir) + "GFT/hNumGFT3.9_2.2_31.db", replace_by_directory, 255,
+     "\"hNumGFT3.9_2.2_31.db\" is not a regular file"},
+};
+
+class bad_table_files : public ::testing::TestWithParam<damage_case> {
+protected:
+    // Clean tables made once; every case damages its own copy.
+    static void SetUpTestSuite() {
+        clean = std::make_unique<scratch_dir>();
+        korvex_test::make_tables(*clean, {{table_kind::pair, "", {3.9, 2.2}}, {table_kind::h_pair, "", {3.9, 2.2}}});
+    }
+    static void TearDownTestSuite() { clean.reset(); }
+    static std::unique_ptr<scratch_dir> clean;
+};
+std::unique_ptr<scratch_dir> bad_table_files::clean;
+
+TEST_P(bad_table_files, end_the_run_naming_the_file) {
+    const damage_case& dc = GetParam();
+    scratch_dir dir;
+    std::filesystem::copy(clean->path("tables"), dir.path("tables"), std::filesystem::copy_options::recursive);
+    dc.damage(dir.path(dc.file));
+    dir.write("case.lumod", geometry);
+    std::vector<std::string> args = {"-f", "case.lumod", "-n", "2", "-p", "0.05", "--multi-dielectric", "two"};
+    for (const std::string& a : korvex_test::table_options("tables")) args.push_back(a);
+    const binary_run r = korvex_test::run_korvex(args, dir.root.string(), "/dev/null", 60);
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.status, dc.status) << r.err;
+    EXPECT_NE((r.out + r.err).find(dc.message), std::string::npos) << r.out << r.err;
+    if (dc.status == 0) {
+        EXPECT_NE(dir.read("case.lumod.out").find("Master w"), std::string::npos);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(damaged, bad_table_files, ::testing::ValuesIn(cases),
+                         [](const ::testing::TestParamInfo<damage_case>& info) { return std::string(info.param.name); });
+
+} // namespace
