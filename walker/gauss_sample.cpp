@@ -75,8 +75,11 @@ void sample_gauss_point(gauss_sample& out, const gauss_surface& s, walker_rng& r
     for (uint64_t attempt = 1;; ++attempt) {
         const std::size_t i = cdf_lower_bound(s.area_cdf.data(), npieces, uniform01(rng));
         const surface_piece& piece = s.pieces[i < npieces ? i : npieces - 1];
-        const double u = cell_centre(uniform01(rng), s.strata[0]);
-        const double v = cell_centre(uniform01(rng), s.strata[1]);
+        // Each parameter takes its cell, then its place within the cell.
+        const double ru = uniform01(rng);
+        const double u = cell_point(ru, uniform01(rng), s.strata[0]);
+        const double rv = uniform01(rng);
+        const double v = cell_point(rv, uniform01(rng), s.strata[1]);
         const vec3 p = sample_surface_point(piece, u, v);
         const gauss_box& gb = *piece.box;
         if (gb.clip && !inside_window(win, p)) continue;

@@ -6,6 +6,7 @@
 #include "foundation/log_writers.hpp"
 #include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
+#include "space/candidate_list.hpp"
 
 namespace {
 
@@ -232,7 +233,9 @@ void make_master_gauss_surface(gauss_surface& s, const block& b) {
         if (strata_per_ratio * ratio[c] > s.strata[c]) s.strata[c] = strata_per_ratio * ratio[c];
 
     d = d / 2.0;
-    if (d < geom_eps) fail_touched();
+    // A start point this close to a net touches it: its first cube would
+    // have no size.
+    if (d < spacemgr::touch_distance) fail_touched();
     switch (b.solid.kind) {
     case solid_box:
     case solid_cylinder: make_box_gauss_surface(s, b, d); break;

@@ -33,3 +33,10 @@ inline std::size_t cdf_lower_bound(const T* cdf, std::size_t n, double r) {
 inline double cell_centre(double r, double n) {
     return (double((long long)(r * n)) + 0.5) / n;
 }
+
+// A stratified draw spread over its whole cell: the cell from r, the place
+// within it from s. Centres alone would be a fixed midpoint rule, which
+// quantises every area the sample is clipped to.
+inline double cell_point(double r, double s, double n) {
+    return (double((long long)(r * n)) + s) / n;
+}

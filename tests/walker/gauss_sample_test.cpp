@@ -37,7 +37,7 @@ TEST(GaussSample, DrawsAreUniformOverPiecesAndStrata) {
 
     walker_rng rng(12345);
     const int n = 120000;
-    std::vector<double> by_face(6, 0.0), by_cell(16, 0.0);
+    std::vector<double> by_face(6, 0.0), by_cell(16, 0.0), within_cell(5, 0.0);
     gauss_sample g;
     for (int i = 0; i < n; ++i) {
         sample_gauss_point(g, s, rng);
@@ -47,14 +47,15 @@ TEST(GaussSample, DrawsAreUniformOverPiecesAndStrata) {
             // Face +z spans x in [-0.5, 3.5], y in [-0.5, 1.5]: 4 x 4 cells.
             const int cx = int((g.point.x + 0.5) / 1.0), cy = int((g.point.y + 0.5) / 0.5);
             by_cell[cy * 4 + cx] += 1.0;
-            // Stratified draws land on cell centres only.
-            EXPECT_DOUBLE_EQ(std::fmod(g.point.x + 0.5, 1.0), 0.5);
+            // Points spread over the whole cell, not its centre alone.
+            within_cell[int(std::fmod(g.point.x + 0.5, 1.0) * 5.0)] += 1.0;
         }
     }
     std::vector<double> p(6);
     for (int k = 0; k < 6; ++k) p[k] = gauss_piece_area(s.pieces[k]) / s.total_area;
     EXPECT_LT(chi_square(by_face, p, n), chi_square_limit(5));
     EXPECT_LT(chi_square(by_cell, std::vector<double>(16, 1.0 / 16), by_face[face_pos_z]), chi_square_limit(15));
+    EXPECT_LT(chi_square(within_cell, std::vector<double>(5, 0.2), by_face[face_pos_z]), chi_square_limit(4));
 }
 
 TEST(GaussSample, OverlapsRejectInsideAndCountSharedFaces) {
@@ -154,16 +155,23 @@ TEST(GaussSample, ClipRejectsOutsideWindowAndSlantedFacesSplitByNormal) {
     f.add(m, make_box_solid(make_box(0, 4, 4, 1, 5, 5)));
     gauss_surface s(&f.cfg, f.lay.get());
     build_master_gauss_surfaces(s, m);
+    // Three cells across the grown 2 x 2 x 2 box: the window side x = 0
+    // cuts a cell, and the cell centres alone would put a third of four
+    // faces outside instead of a quarter.
+    s.strata[0] = s.strata[1] = 3.0;
     walker_rng rng(3);
     gauss_sample g;
     uint64_t tried = 0;
-    for (int i = 0; i < 5000; ++i) {
+    const int n = 20000;
+    for (int i = 0; i < n; ++i) {
         sample_gauss_point(g, s, rng);
         tried += g.gtried;
         EXPECT_GT(g.point.x + 1e-9, 0.0);
         EXPECT_EQ(g.sumpdf, 1.0);  // clipped candidates add nothing
     }
-    EXPECT_GT(tried, 5000u);
+    // Inside: the +x face and three quarters of the four faces across x = 0.
+    const double kept = 16.0 / 24.0;
+    EXPECT_NEAR(n / double(tried), kept, 4.0 * std::sqrt(kept * (1 - kept) / double(tried)));
 
     // A 45-degree side facing (+x, -y) resolves to +x or -y half and half.
     layout_fixture h(make_box(-100, -100, -100, 100, 100, 100));
@@ -179,6 +187,6 @@ TEST(GaussSample, ClipRejectsOutsideWindowAndSlantedFacesSplitByNormal) {
         if (g.piece_value.nx != 0 || g.piece_value.ny != 0) faces[g.face]++;
     }
     ASSERT_EQ(faces.size(), 2u);
-    const double n = faces[face_pos_x] + faces[face_neg_y];
-    EXPECT_NEAR(faces[face_pos_x] / n, 0.5, 4.0 * std::sqrt(0.25 / n));
+    const double resolved = faces[face_pos_x] + faces[face_neg_y];
+    EXPECT_NEAR(faces[face_pos_x] / resolved, 0.5, 4.0 * std::sqrt(0.25 / resolved));
 }

@@ -180,19 +180,33 @@ TEST(GaussSurface, GrownPolygonBeyondEightVerticesIsFatal) {
 }
 
 TEST(GaussSurface, TouchedOrEmptyMasterEndsTheRun) {
-    layout_fixture f(make_box(-10, -10, -10, 10, 10, 10));
-    conductor& m = f.net("m");
-    f.add(m, make_box_solid(make_box(0, 0, 0, 1, 1, 1)));
-    conductor& o = f.net("o");
-    f.add(o, make_box_solid(make_box(1, 0, 0, 2, 1, 1)));
-    gauss_surface s(&f.cfg, f.lay.get());
     const char* touched = "Error: the master net is touched by other net!\n\n";
-    EXPECT_EXIT(
-        {
-            errors_to_stderr();
+    // Neighbour gaps: touching, and so close that the start points (half
+    // the gap away) would touch both nets; just beyond that it is accepted.
+    struct gap_case {
+        double gap;
+        bool touched;
+    };
+    for (const gap_case c : {gap_case{0.0, true}, gap_case{1.5e-4, true}, gap_case{2.1e-4, false}}) {
+        layout_fixture f(make_box(-10, -10, -10, 10, 10, 10));
+        conductor& m = f.net("m");
+        f.add(m, make_box_solid(make_box(0, 0, 0, 1, 1, 1)));
+        conductor& o = f.net("o");
+        f.add(o, make_box_solid(make_box(1 + c.gap, 0, 0, 2, 1, 1)));
+        gauss_surface s(&f.cfg, f.lay.get());
+        if (!c.touched) {
             build_master_gauss_surfaces(s, m);
-        },
-        ::testing::ExitedWithCode(1), touched);
+            EXPECT_NEAR(s.boxes[0].offset, 0.5 * c.gap, 1e-15);
+            continue;
+        }
+        EXPECT_EXIT(
+            {
+                errors_to_stderr();
+                build_master_gauss_surfaces(s, m);
+            },
+            ::testing::ExitedWithCode(1), touched)
+            << "gap " << c.gap;
+    }
 
     // A master on a Dirichlet window side is touched too.
     layout_fixture w(make_box(0, 0, 0, 10, 10, 10));
