@@ -52,22 +52,22 @@ void check_block_range(const block& b) {
     const std::string owner = block_label(b);
     const solid& s = b.solid;
     switch (s.kind) {
-    case solid_cylinder:
-        check_point(owner, s.shape.cylinder.centre);
-        check_coordinate(owner, "radius", s.shape.cylinder.radius);
-        check_coordinate(owner, "half height", s.shape.cylinder.half_height);
-        break;
-    case solid_prism:
-        for (uint64_t i = 0; i < s.shape.prism.n; ++i) {
-            check_coordinate(owner, "x", s.shape.prism.vertex[i].x);
-            check_coordinate(owner, "y", s.shape.prism.vertex[i].y);
-        }
-        check_coordinate(owner, "z", s.shape.prism.z0);
-        check_coordinate(owner, "z", s.shape.prism.z1);
-        break;
-    default:
-        check_point(owner, s.shape.box.lo);
-        check_point(owner, s.shape.box.hi);
+        case solid_cylinder:
+            check_point(owner, s.shape.cylinder.centre);
+            check_coordinate(owner, "radius", s.shape.cylinder.radius);
+            check_coordinate(owner, "half height", s.shape.cylinder.half_height);
+            break;
+        case solid_prism:
+            for (uint64_t i = 0; i < s.shape.prism.n; ++i) {
+                check_coordinate(owner, "x", s.shape.prism.vertex[i].x);
+                check_coordinate(owner, "y", s.shape.prism.vertex[i].y);
+            }
+            check_coordinate(owner, "z", s.shape.prism.z0);
+            check_coordinate(owner, "z", s.shape.prism.z1);
+            break;
+        default:
+            check_point(owner, s.shape.box.lo);
+            check_point(owner, s.shape.box.hi);
     }
 }
 
@@ -97,28 +97,28 @@ void check_permittivities(const layout& l) {
 // swapped; later steps take lo <= hi for granted.
 void normalise_solid(solid& s) {
     switch (s.kind) {
-    case solid_cylinder:
-        if (s.shape.cylinder.half_height < 0)
-            s = make_cylinder_solid(s.shape.cylinder.centre, s.shape.cylinder.radius,
-                                    -s.shape.cylinder.half_height);
-        break;
-    case solid_prism:
-        if (s.shape.prism.z0 > s.shape.prism.z1) {
-            nprism_t p = s.shape.prism;
-            std::swap(p.z0, p.z1);
-            s = make_nprism_solid(p);
-        }
-        break;
-    default: {
-        box b = s.shape.box;
-        bool swapped = false;
-        for (int a = 0; a < 3; ++a)
-            if (axis_of(b.lo, a) > axis_of(b.hi, a)) {
-                std::swap(axis_of(b.lo, a), axis_of(b.hi, a));
-                swapped = true;
+        case solid_cylinder:
+            if (s.shape.cylinder.half_height < 0)
+                s = make_cylinder_solid(s.shape.cylinder.centre, s.shape.cylinder.radius,
+                                        -s.shape.cylinder.half_height);
+            break;
+        case solid_prism:
+            if (s.shape.prism.z0 > s.shape.prism.z1) {
+                nprism_t p = s.shape.prism;
+                std::swap(p.z0, p.z1);
+                s = make_nprism_solid(p);
             }
-        if (swapped) s = make_box_solid(b);
-    }
+            break;
+        default: {
+            box b = s.shape.box;
+            bool swapped = false;
+            for (int a = 0; a < 3; ++a)
+                if (axis_of(b.lo, a) > axis_of(b.hi, a)) {
+                    std::swap(axis_of(b.lo, a), axis_of(b.hi, a));
+                    swapped = true;
+                }
+            if (swapped) s = make_box_solid(b);
+        }
     }
 }
 
@@ -149,21 +149,22 @@ void normalise_media(layout& l) {
 
 double cross_section_area(const solid& s) {
     switch (s.kind) {
-    case solid_cylinder: return M_PI * s.shape.cylinder.radius * s.shape.cylinder.radius;
-    case solid_prism: {
-        const nprism_t& p = s.shape.prism;
-        double twice = 0;
-        for (uint64_t i = 0; i < p.n; ++i) {
-            const vec2& a = p.vertex[i];
-            const vec2& b = p.vertex[(i + 1) % p.n];
-            twice += a.x * b.y - b.x * a.y;
+        case solid_cylinder:
+            return M_PI * s.shape.cylinder.radius * s.shape.cylinder.radius;
+        case solid_prism: {
+            const nprism_t& p = s.shape.prism;
+            double twice = 0;
+            for (uint64_t i = 0; i < p.n; ++i) {
+                const vec2& a = p.vertex[i];
+                const vec2& b = p.vertex[(i + 1) % p.n];
+                twice += a.x * b.y - b.x * a.y;
+            }
+            return std::abs(twice) / 2;
         }
-        return std::abs(twice) / 2;
-    }
-    default: {
-        const box& b = s.outer_box;
-        return (b.hi.x - b.lo.x) * (b.hi.y - b.lo.y);
-    }
+        default: {
+            const box& b = s.outer_box;
+            return (b.hi.x - b.lo.x) * (b.hi.y - b.lo.y);
+        }
     }
 }
 
@@ -233,7 +234,8 @@ void check_conductor_blocks(const conductor& c) {
 
 bool reaches_into(const box& b, const box& window) {
     for (int a = 0; a < 3; ++a)
-        if (!(axis_of(b.hi, a) - geom_eps > axis_of(window.lo, a) && axis_of(window.hi, a) - geom_eps > axis_of(b.lo, a)))
+        if (!(axis_of(b.hi, a) - geom_eps > axis_of(window.lo, a) &&
+              axis_of(window.hi, a) - geom_eps > axis_of(b.lo, a)))
             return false;
     return true;
 }

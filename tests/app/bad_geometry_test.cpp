@@ -20,8 +20,8 @@ namespace {
 std::string box_text(double x, double y, double z, double dx, double dy, double dz) {
     // Short numbers: the scanner takes an exponent only after an integer.
     char s[512];
-    std::snprintf(s, sizeof s, "basepoint (%g, %g, %g) v1 (%g, 0, 0) v2 (0, %g, 0) hvector (0, 0, %g)", x, y, z, dx,
-                  dy, dz);
+    std::snprintf(s, sizeof s, "basepoint (%g, %g, %g) v1 (%g, 0, 0) v2 (0, %g, 0) hvector (0, 0, %g)", x, y, z, dx, dy,
+                  dz);
     return s;
 }
 
@@ -76,53 +76,86 @@ std::vector<geometry_case> cases() {
     const std::string out_of_range = " is not finite or lies beyond 1e+09 um";
     return {
         // Permittivities.
-        {"zero permittivity", file(dirichlet + medium("0") + ground + master), {}, 255,
+        {"zero permittivity",
+         file(dirichlet + medium("0") + ground + master),
+         {},
+         255,
          "Fatal error: medium section 1 (z from 0 to 5) has permittivity 0" + permittivity},
-        {"negative zero permittivity", file(dirichlet + medium("-0") + ground + master), {}, 255,
+        {"negative zero permittivity",
+         file(dirichlet + medium("-0") + ground + master),
+         {},
+         255,
          "has permittivity -0" + permittivity},
-        {"negative permittivity", file(dirichlet + medium("-3.9") + ground + master), {}, 255,
+        {"negative permittivity",
+         file(dirichlet + medium("-3.9") + ground + master),
+         {},
+         255,
          "has permittivity -3.9" + permittivity},
-        {"infinite permittivity", file(dirichlet + medium("1e999") + ground + master), {}, 255,
+        {"infinite permittivity",
+         file(dirichlet + medium("1e999") + ground + master),
+         {},
+         255,
          "has permittivity inf" + permittivity},
         {"negative layer under a positive one, approx mode",
          file(dirichlet + medium("-1", 0, 1) + medium("1", 1, 5) + ground + master),
-         {"--multi-dielectric", "approx"}, 255,
+         {"--multi-dielectric", "approx"},
+         255,
          "medium section 1 (z from 0 to 1) has permittivity -1" + permittivity},
         {"negative permittivity read by the table generator",
          file(dirichlet + medium("-1", 0, 1) + medium("1", 1, 5) + ground + master),
-         {"--multi-dielectric", "two"}, 255, "has permittivity -1" + permittivity, "", program::tables},
+         {"--multi-dielectric", "two"},
+         255,
+         "has permittivity -1" + permittivity,
+         "",
+         program::tables},
 
         // Degenerate and sub-tolerance blocks.
-        {"neighbour of zero thickness", file(dirichlet + medium("3.9") + ground + master +
-                                             box_conductor("n", 0.7, -0.5, 0.5, 0.3, 0, 0.4)),
-         {}, 255, "Fatal error: block body of conductor n has no width, length or height (width 0, length 0.3, height 0.4)"},
+        {"neighbour of zero thickness",
+         file(dirichlet + medium("3.9") + ground + master + box_conductor("n", 0.7, -0.5, 0.5, 0.3, 0, 0.4)),
+         {},
+         255,
+         "Fatal error: block body of conductor n has no width, length or height (width 0, length 0.3, height 0.4)"},
         {"polygon of side 1e-10",
          file(dirichlet + medium("3.9") + ground +
-              conductor("m", "dot", box_text(0, 0, 0.5, 0, 0, 0.4) +
-                                      " <coord> (0, 0) (1e-10, 0) (1e-10, 1e-10) (0, 1e-10) </coord>")),
-         {}, 255, "block dot of conductor m has no width, length or height (width 0, length 0, height 0.4)"},
-        {"cube master of side 5e-10", file(dirichlet + medium("3.9") + ground + box_conductor("m", 0, 0, 1, 5e-10, 5e-10, 5e-10)),
-         {}, 255, "block body of conductor m has no width, length or height (width 5e-10, length 5e-10, height 5e-10)"},
-        {"cylinder of radius 0", file(dirichlet + medium("3.9") + ground + master +
-                                      conductor("n", "via", "basepoint (3, 0, 1) radius 0 height 1")),
-         {}, 255, "block via of conductor n has no width, length or height"},
+              conductor(
+                  "m", "dot",
+                  box_text(0, 0, 0.5, 0, 0, 0.4) + " <coord> (0, 0) (1e-10, 0) (1e-10, 1e-10) (0, 1e-10) </coord>")),
+         {},
+         255,
+         "block dot of conductor m has no width, length or height (width 0, length 0, height 0.4)"},
+        {"cube master of side 5e-10",
+         file(dirichlet + medium("3.9") + ground + box_conductor("m", 0, 0, 1, 5e-10, 5e-10, 5e-10)),
+         {},
+         255,
+         "block body of conductor m has no width, length or height (width 5e-10, length 5e-10, height 5e-10)"},
+        {"cylinder of radius 0",
+         file(dirichlet + medium("3.9") + ground + master +
+              conductor("n", "via", "basepoint (3, 0, 1) radius 0 height 1")),
+         {},
+         255,
+         "block via of conductor n has no width, length or height"},
         {"line thinner than the touch distance",
          file(dirichlet + medium("3.9") + ground + master + box_conductor("n", 0.7, -0.5, 0.5, 5e-5, 1, 5e-5)),
-         {}, 255,
+         {},
+         255,
          "block body of conductor n is thinner than the touch distance 9.9999e-05 um in two directions (width 5e-05, "
          "length 1, height 5e-05); the walks cannot resolve it"},
-        {"speck of 5e-5", file(dirichlet + medium("3.9") + ground + master + box_conductor("n", 2, 0, 1, 5e-5, 5e-5, 5e-5)),
-         {}, 255, "block body of conductor n is thinner than the touch distance"},
+        {"speck of 5e-5",
+         file(dirichlet + medium("3.9") + ground + master + box_conductor("n", 2, 0, 1, 5e-5, 5e-5, 5e-5)),
+         {},
+         255,
+         "block body of conductor n is thinner than the touch distance"},
         {"sheet 1e-6 thick beside the master",
          file(dirichlet + medium("3.9") + ground + master + box_conductor("n", 0.7, -0.5, 0.5, 0.3, 1e-6, 0.4)), quick,
          0, ""},
         {"wall 5e-5 wide beside the master",
-         file(dirichlet + medium("3.9") + ground + master + box_conductor("n", 0.7, -0.5, 0.5, 5e-5, 1, 0.4)), quick,
-         0, "0-width block n::body"},
+         file(dirichlet + medium("3.9") + ground + master + box_conductor("n", 0.7, -0.5, 0.5, 5e-5, 1, 0.4)), quick, 0,
+         "0-width block n::body"},
 
         // Negative extents: the same box.
-        {"box given from its upper corner", file(dirichlet + medium("3.9") + ground + box_conductor("m", 0.5, 0.5, 0.9, -1, -1, -0.4)),
-         quick, 0, "", plain},
+        {"box given from its upper corner",
+         file(dirichlet + medium("3.9") + ground + box_conductor("m", 0.5, 0.5, 0.9, -1, -1, -0.4)), quick, 0, "",
+         plain},
         {"medium given from its upper corner",
          file(neumann +
               "<medium> <block> basepoint (10, 10, 5) v1 (-20, 0, 0) v2 (0, -20, 0) hvector (0, 0, -5) </block> "
@@ -131,35 +164,57 @@ std::vector<geometry_case> cases() {
          quick, 0, "Neumann boundary condition applied", file(neumann + medium("3.9") + ground + master)},
         {"polygon with a negative height",
          file(dirichlet + medium("3.9") + ground +
-              conductor("m", "body", box_text(-0.5, -0.5, 0.9, 1, 1, -0.4) + " <coord> (0, 0) (1, 0) (1, 1) (0, 1) </coord>")),
+              conductor("m", "body",
+                        box_text(-0.5, -0.5, 0.9, 1, 1, -0.4) + " <coord> (0, 0) (1, 0) (1, 1) (0, 1) </coord>")),
          quick, 0, "", plain},
 
         // Coordinates beyond the range of the geometry.
-        {"block at y = 1e300", file(dirichlet + medium("3.9") + ground + master + box_conductor("n", 2, 1e300, 1, 1, 1, 1)),
-         {}, 255, "Fatal error: block body of conductor n: y 1e+300" + out_of_range},
-        {"box of size 1e308", file(dirichlet + medium("3.9") + ground + master + box_conductor("n", 2, 0, 1, 1e308, 1, 1)),
-         {}, 255, "block body of conductor n: x 1e+308" + out_of_range},
+        {"block at y = 1e300",
+         file(dirichlet + medium("3.9") + ground + master + box_conductor("n", 2, 1e300, 1, 1, 1, 1)),
+         {},
+         255,
+         "Fatal error: block body of conductor n: y 1e+300" + out_of_range},
+        {"box of size 1e308",
+         file(dirichlet + medium("3.9") + ground + master + box_conductor("n", 2, 0, 1, 1e308, 1, 1)),
+         {},
+         255,
+         "block body of conductor n: x 1e+308" + out_of_range},
         {"infinite polygon vertex",
          file(dirichlet + medium("3.9") + ground + master +
               conductor("n", "far", box_text(2, 0, 1, 0, 0, 1) + " <coord> (0, 0) (1e999, 0) (1, 1) </coord>")),
-         {}, 255, "block far of conductor n: x inf" + out_of_range},
-        {"cylinder of radius 1e300", file(dirichlet + medium("3.9") + ground + master +
-                                          conductor("n", "via", "basepoint (3, 0, 1) radius 1e300 height 1")),
-         {}, 255, "block via of conductor n: radius 1e+300" + out_of_range},
-        {"medium reaching x = 1e300", file(dirichlet + medium("3.9", 0, 5, 1e300) + ground + master), {}, 255,
+         {},
+         255,
+         "block far of conductor n: x inf" + out_of_range},
+        {"cylinder of radius 1e300",
+         file(dirichlet + medium("3.9") + ground + master +
+              conductor("n", "via", "basepoint (3, 0, 1) radius 1e300 height 1")),
+         {},
+         255,
+         "block via of conductor n: radius 1e+300" + out_of_range},
+        {"medium reaching x = 1e300",
+         file(dirichlet + medium("3.9", 0, 5, 1e300) + ground + master),
+         {},
+         255,
          "a medium section: x 1e+300" + out_of_range},
-        {"medium at z = 1e300", file(dirichlet + medium("3.9", 1e300, 1e300 + 1) + ground + master), {}, 255,
+        {"medium at z = 1e300",
+         file(dirichlet + medium("3.9", 1e300, 1e300 + 1) + ground + master),
+         {},
+         255,
          "medium section 1: z 1e+300" + out_of_range},
 
         // The Neumann window.
         {"master outside a Neumann window",
-         file(neumann + medium("3.9") + ground + box_conductor("m", 20, 0, 1, 1, 1, 0.4)), {}, 255,
+         file(neumann + medium("3.9") + ground + box_conductor("m", 20, 0, 1, 1, 1, 0.4)),
+         {},
+         255,
          "Fatal error: master conductor m lies outside the Neumann window: none of its blocks reaches into it"},
 
         // The wire width.
         {"-w sets the width when every block is thinner than 0.0001",
          file(dirichlet + medium("3.9") + ground + box_conductor("m", -0.5, -0.5, 0.5, 5e-5, 1, 0.4)),
-         {"-w", "0.5", "-t", "200", "-n", "2", "--log-level", "info"}, 0, "wire width set to 0.500000000000"},
+         {"-w", "0.5", "-t", "200", "-n", "2", "--log-level", "info"},
+         0,
+         "wire width set to 0.500000000000"},
     };
 }
 
@@ -174,7 +229,7 @@ binary_run run_case(const geometry_case& c, const scratch_dir& dir, const std::s
     return korvex_test::run_korvex(args, dir.root.string(), "/dev/null", case_time_limit);
 }
 
-} // namespace
+}  // namespace
 
 TEST(BadGeometry, EveryFileEndsRefusedByNameOrWithAFinitePositiveCapacitance) {
     scratch_dir dir;
@@ -196,7 +251,8 @@ TEST(BadGeometry, EveryFileEndsRefusedByNameOrWithAFinitePositiveCapacitance) {
         if (c.status != 0 || c.tool != program::korvex) continue;
         EXPECT_TRUE(std::isfinite(e.cap) && e.cap > 0 && std::isfinite(e.err) && e.err > 0) << e.cap << " " << e.err;
         if (c.same_as.empty()) continue;
-        const korvex_test::estimate usual = master_of({"usual", c.same_as, c.options, 0, "", "", program::korvex}).second;
+        const korvex_test::estimate usual =
+            master_of({"usual", c.same_as, c.options, 0, "", "", program::korvex}).second;
         EXPECT_LT(std::fabs(e.cap - usual.cap), 3 * std::hypot(e.err, usual.err)) << e.cap << " against " << usual.cap;
     }
 }
