@@ -71,6 +71,11 @@ extern "C" {
 const char* __asan_default_options() { return "detect_leaks=0"; }
 
 void __real_exit(int status);
+void __real__Z10fatal_exitib(int status, bool cleanup);
+
+// Taking the real fatal_exit by its mangled name makes the link fail, rather
+// than the wrap silently miss, should its signature ever change.
+[[maybe_unused]] void (*const real_fatal_exit)(int, bool) = __real__Z10fatal_exitib;
 
 [[noreturn]] void __wrap__Z10fatal_exitib(int status, bool) {
     log_error_w().flush();
