@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer target of the geometry reading and preparation with
+# Builds the libFuzzer target of the geometry reading and run preparation with
 # clang in build-fuzz/ and runs it for a fixed number of inputs, seeded with
 # tests/fuzz/corpus/ and examples/. New inputs go to a scratch directory, so
 # the tree is left as it was; a crash, a sanitizer report or a hang (an input

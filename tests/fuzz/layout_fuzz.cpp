@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "config/configure.hpp"
 #include "foundation/errors.hpp"
@@ -24,6 +25,7 @@
 #include "geometry/layer_stack.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/parse_layout.hpp"
+#include "space/space_manager.hpp"
 
 namespace {
 
@@ -35,8 +37,8 @@ struct refusal {
 // Exits outside an input (libFuzzer's own, at the end of the runs) pass.
 bool preparing = false;
 
-// The geometry preparation of a run, in the run's order, without the tables
-// and the space manager.
+// The preparation of a run, in the run's order, up to its space manager;
+// the tables, which only the walks read, are left out.
 void prepare(const uint8_t* data, std::size_t size, const configure& settings) {
     configure cfg = settings;
     // An empty buffer is no valid memory stream; an empty file is the same.
@@ -55,6 +57,8 @@ void prepare(const uint8_t* data, std::size_t size, const configure& settings) {
         select_masters(lay);
         setup_window(lay, screen, file);
         setup_floating_conductors(lay);
+        std::unique_ptr<space_manager_interface> sm;
+        create_space_manager(sm, cfg, lay);
     } catch (const refusal&) {
     } catch (const sea::base_error&) {
     }
