@@ -1,12 +1,12 @@
-/* Grammar of the lumod geometry format. Actions run as rules are reduced,
-   so conductors, blocks and media are appended in the order in which their
-   sections end in the file. A syntax error ends the process: there is no
-   error recovery. Names are new[] texts that the actions own and free. */
+/* Grammar of the lumod geometry format. It only recognises: each action
+   hands what it read to the layout builder, which makes the records. Actions
+   run as rules are reduced, so conductors, blocks and media are appended in
+   the order in which their sections end in the file. A syntax error ends the
+   process: there is no error recovery. Names are new[] texts and shapes and
+   point lists new objects, which the actions own and free. */
 
 %{
-#include <cstdint>
 #include <cstring>
-#include <vector>
 
 #include "foundation/log_writers.hpp"
 #include "geometry/grammar.hpp"

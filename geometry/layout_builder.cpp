@@ -67,6 +67,9 @@ block_shape layout_builder::polygon_shape(const block_shape& base_box, const std
         poly.vertex.push_back({v.x + b.lo.x, v.y + b.lo.y});
     poly.z0 = b.lo.z;
     poly.z1 = b.hi.z;
+    // A repeated vertex would leave a zero-length edge in a piece; an
+    // outline left with fewer than three vertices fails as one given so.
+    remove_repeated_vertices(poly);
 
     std::vector<poly_record> pieces;
     decompose_poly(poly, pieces);

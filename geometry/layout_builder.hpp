@@ -26,8 +26,9 @@ public:
     // A cylinder about z centred at mid height, or under the Manhattan
     // approximation the box of the square with the circle's area.
     block_shape cylinder_shape(const vec3& centre, double radius, double height) const;
-    // The points are relative to the box's basepoint and take its heights.
-    // An invalid outline ends the process with its message.
+    // The points are relative to the box's basepoint and take its heights;
+    // repeated vertices are dropped. An invalid outline ends the process
+    // with its message.
     block_shape polygon_shape(const block_shape& base_box, const std::vector<vec2>& points) const;
 
     // Appends the medium and grows the window box to take in its box.

@@ -111,6 +111,20 @@ void orient(poly_record& piece) {
 
 }  // namespace
 
+void remove_repeated_vertices(poly_record& poly) {
+    std::vector<vec2> out;
+    for (std::size_t k = 0; k < vertex_count(poly); ++k) {
+        const vec2& v = poly.vertex[k];
+        if (!out.empty() && same_point(out.back(), v))
+            out.back() = v;
+        else
+            out.push_back(v);
+    }
+    if (out.size() >= 2 && same_point(out.back(), out.front())) out.pop_back();
+    poly.vertex = std::move(out);
+    poly.n = poly.vertex.size();
+}
+
 void delete_duplicate_point(poly_record& poly) {
     const std::size_t n = vertex_count(poly);
     std::vector<vec2> out(poly.vertex.begin(), poly.vertex.begin() + std::min<std::size_t>(n, 2));

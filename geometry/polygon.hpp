@@ -17,6 +17,11 @@ struct poly_record {
     double z1 = 0.0;
 };
 
+// Drops, in place, every vertex that repeats the one before it within 1e-9
+// in x and in y (the later one stays), then a last vertex that repeats the
+// first (an outline written closed). Straight-through vertices stay.
+void remove_repeated_vertices(poly_record& poly);
+
 // Drops repeated and straight-through vertices in place. Fatal (status -1)
 // on a vertex that turns back along its line or fewer than three vertices.
 void delete_duplicate_point(poly_record& poly);

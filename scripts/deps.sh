@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build and test dependencies from Debian's packages.
 set -euo pipefail
-pkgs="g++ cmake make flex byacc libjsoncpp-dev libgtest-dev libbenchmark-dev"
+# clang and its runtime libraries build the fuzz target (libFuzzer).
+pkgs="g++ cmake make flex byacc libjsoncpp-dev libgtest-dev libbenchmark-dev clang libclang-rt-14-dev"
 missing=""
 for p in $pkgs; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

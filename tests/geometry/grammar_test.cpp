@@ -234,6 +234,21 @@ TEST(Grammar, ClockwiseAndManyVertexPolygonsBecomeAnticlockwisePieces) {
     EXPECT_EQ(sq.n, 4u);
     EXPECT_EQ(poly_split_check(sq.vertex, sq.n), 1);
 
+    // Repeated vertices and a closing repeat of the first are dropped on
+    // reading: one square with no zero-length edge.
+    const auto repeated = parse(root("<conductor> name c <poly> basepoint (5,0,0) v1 (0,0,0) v2 (0,0,0) "
+                                     "hvector (0,0,1) <coord> (0,0) (1,0) (1,0) (1,1) (0,1) (0,1) (0,0) "
+                                     "</coord> </poly> </conductor>"));
+    ASSERT_EQ(repeated->lay.blocks.size(), 1u);
+    const nprism_t& r = repeated->lay.blocks[0].solid.shape.prism;
+    ASSERT_EQ(r.n, 4u);
+    for (uint64_t k = 0; k < r.n; ++k) {
+        const vec2& a = r.vertex[k];
+        const vec2& b = r.vertex[(k + 1) % r.n];
+        EXPECT_EQ(std::hypot(b.x - a.x, b.y - a.y), 1.0) << k;
+    }
+    expect_box(repeated->lay.blocks[0].solid.outer_box, {5, 0, 0}, {6, 1, 1});
+
     // A convex twelve-gon: a quadrilateral and eight triangles, nothing read
     // past the eight vertex slots of a prism.
     std::string coords;

@@ -74,6 +74,9 @@ const bad_file corpus[] = {
      "error (delete_duplicate_point): invalid poly, point position invalid.\n", 255},
     {"polygon_of_two_points", polygon("(0,0) (1,0)"), "nprism_t error: vertex number 2 not supported.\n", 1},
     {"polygon_without_points", polygon(""), "nprism_t error: vertex number 0 not supported.\n", 1},
+    // Once its repeats are dropped, an outline of two points.
+    {"polygon_of_repeated_points", polygon("(0,0) (1,0) (1,0) (0,0)"),
+     "nprism_t error: vertex number 2 not supported.\n", 1},
 };
 
 std::string read_file(const std::string& path) {

@@ -131,27 +131,58 @@ TEST(DecomposePolyDeathTest, SelfCrossingOutlineIsFatal) {
         testing::ExitedWithCode(255), "error: input poly not valid\\(may have same vertexs\\)\\.");
 }
 
+// The cleaning pass drops repeated and straight-through vertices; the
+// repeat removal of polygon reading drops only the repeats.
 TEST(DeleteDuplicatePoint, DropsRepeatedAndStraightThroughVertices) {
     struct row {
-        std::vector<vec2> in, out;
+        std::vector<vec2> in, cleaned, without_repeats;
     };
     const std::vector<row> rows = {
-        {{{0, 0}, {1, 0}, {1, 0}, {1, 1}, {0, 1}}, {{0, 0}, {1, 0}, {1, 1}, {0, 1}}},
-        {{{0, 0}, {1, 0}, {1, 5e-10}, {1, 1}, {0, 1}}, {{0, 0}, {1, 5e-10}, {1, 1}, {0, 1}}},
-        {{{0, 0}, {1, 0}, {2, 0}, {2, 1}, {0, 1}}, {{0, 0}, {2, 0}, {2, 1}, {0, 1}}},
-        {{{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}}, {{0, 0}, {1, 0}, {1, 1}, {0, 1}}},
+        {{{0, 0}, {1, 0}, {1, 0}, {1, 1}, {0, 1}}, {{0, 0}, {1, 0}, {1, 1}, {0, 1}}, {{0, 0}, {1, 0}, {1, 1}, {0, 1}}},
+        // Within the tolerance the later vertex stays.
+        {{{0, 0}, {1, 0}, {1, 5e-10}, {1, 1}, {0, 1}},
+         {{0, 0}, {1, 5e-10}, {1, 1}, {0, 1}},
+         {{0, 0}, {1, 5e-10}, {1, 1}, {0, 1}}},
+        {{{0, 0}, {1, 0}, {2, 0}, {2, 1}, {0, 1}},
+         {{0, 0}, {2, 0}, {2, 1}, {0, 1}},
+         {{0, 0}, {1, 0}, {2, 0}, {2, 1}, {0, 1}}},
+        // Written closed, and the closing vertex repeated once more.
+        {{{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}}, {{0, 0}, {1, 0}, {1, 1}, {0, 1}}, {{0, 0}, {1, 0}, {1, 1}, {0, 1}}},
+        {{{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}, {0, 0}},
+         {{0, 0}, {1, 0}, {1, 1}, {0, 1}},
+         {{0, 0}, {1, 0}, {1, 1}, {0, 1}}},
+        // Repeats at the start and a run of three.
+        {{{0, 0}, {0, 0}, {2, 0}, {2, 2}, {2, 2}, {2, 2}, {0, 2}},
+         {{0, 0}, {2, 0}, {2, 2}, {0, 2}},
+         {{0, 0}, {2, 0}, {2, 2}, {0, 2}}},
         // The first vertex in the middle of the closing side.
-        {{{1, 0}, {2, 0}, {2, 2}, {0, 2}, {0, 0}}, {{2, 0}, {2, 2}, {0, 2}, {0, 0}}},
+        {{{1, 0}, {2, 0}, {2, 2}, {0, 2}, {0, 0}},
+         {{2, 0}, {2, 2}, {0, 2}, {0, 0}},
+         {{1, 0}, {2, 0}, {2, 2}, {0, 2}, {0, 0}}},
         // Nothing to remove.
-        {{{0, 0}, {2, 0}, {1, 1}}, {{0, 0}, {2, 0}, {1, 1}}},
+        {{{0, 0}, {2, 0}, {1, 1}}, {{0, 0}, {2, 0}, {1, 1}}, {{0, 0}, {2, 0}, {1, 1}}},
     };
     for (const row& r : rows) {
         poly_record p = poly(r.in);
         delete_duplicate_point(p);
-        EXPECT_EQ(p.n, r.out.size());
-        expect_points(p.vertex, r.out);
+        EXPECT_EQ(p.n, r.cleaned.size());
+        expect_points(p.vertex, r.cleaned);
         EXPECT_EQ(p.z0, 0.5);
         EXPECT_EQ(p.z1, 2.0);
+
+        poly_record q = poly(r.in);
+        remove_repeated_vertices(q);
+        EXPECT_EQ(q.n, r.without_repeats.size());
+        expect_points(q.vertex, r.without_repeats);
+        EXPECT_EQ(q.z1, 2.0);
+    }
+    // Repeats alone leave fewer than three vertices for the caller to refuse.
+    for (const std::vector<vec2>& few : {std::vector<vec2>{{1, 1}, {1, 1}, {1, 1}},
+                                         std::vector<vec2>{{0, 0}, {1, 0}, {1, 0}, {0, 0}}, std::vector<vec2>{}}) {
+        poly_record q = poly(few);
+        remove_repeated_vertices(q);
+        EXPECT_LT(q.n, 3u);
+        EXPECT_EQ(q.n, q.vertex.size());
     }
 }
 

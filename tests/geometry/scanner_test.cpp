@@ -174,6 +174,11 @@ TEST(Scanner, TokensAndCommentsLongerThanTheBufferStayWhole) {
     EXPECT_EQ(r.tokens, std::vector<token>({str("a"), str("b")}));
     EXPECT_EQ(r.lines, 30002);
 
+    // An unended line comment longer than the buffer is two slashes and a
+    // name, matched again after the buffer has grown many times.
+    const std::string tail(200000, 'y');
+    EXPECT_EQ(tokens("a //" + tail), std::vector<token>({str("a"), tok('/', "/"), tok('/', "/"), str(tail)}));
+
     const std::string digits(20000, '7');
     const std::vector<token> big = tokens(digits + ".5");
     ASSERT_EQ(big.size(), 1u);
@@ -187,6 +192,8 @@ TEST(ScannerDeathTest, UnknownCharacterEndsTheRunWithItsLine) {
     EXPECT_EXIT(scan_to_death("\n.5"), testing::ExitedWithCode(255), "^unknow input \\. at 2\n$");
     // An unterminated block comment is a slash and a stray star.
     EXPECT_EXIT(scan_to_death("a\n/* open\n"), testing::ExitedWithCode(255),
+                "^unknow input \\* at 2\n$");
+    EXPECT_EXIT(scan_to_death("a\n/*" + std::string(200000, '\n')), testing::ExitedWithCode(255),
                 "^unknow input \\* at 2\n$");
     EXPECT_EXIT(scan_to_death("r\xc3\xa9"), testing::ExitedWithCode(255), "^unknow input . at 1\n$");
 }
