@@ -31,6 +31,11 @@ constexpr std::int64_t largest_restored_count = std::int64_t{1} << 62;
 // exact arithmetic allows by this much.
 constexpr double sum_rounding = 1e-6;
 
+// Far beyond the sums of any real run, and far enough below the largest
+// double that the walks of the continuing run (and a sum squared) stay
+// finite.
+constexpr double largest_restored_sum = 1e150;
+
 // Anything else (a FIFO, a device) could block the run on opening it.
 bool is_regular(const std::string& path) {
     struct stat st;
@@ -123,8 +128,8 @@ Json::Value element_of(const Table& table, const key_sums& s, const extraction_t
 // Restores the walk counts of one element into the table and returns its
 // sums. Fails unless the strata match this run's, the counts are those of
 // the elements before (every element of a table carries the same), and
-// every number could come from real walks: counts within bounds, finite
-// sums, and per stratum S^2 <= n Q (the sum of n weights squared is at most
+// every number could come from real walks: counts and sums within bounds,
+// and per stratum S^2 <= n Q (the sum of n weights squared is at most
 // n times the sum of their squares).
 template <class Table>
 bool restore_counts(Table& table, const Json::Value& e, key_sums& s) {
@@ -140,7 +145,8 @@ bool restore_counts(Table& table, const Json::Value& e, key_sums& s) {
         const Json::Value &sum = sums[2 * k], &sum_sq = sums[2 * k + 1];
         if (n < 0 || n > largest_restored_count - total || !sum.isNumeric() || !sum_sq.isNumeric()) return false;
         s[k] = {sum.asDouble(), sum_sq.asDouble()};
-        if (!std::isfinite(s[k].sum) || !(s[k].sum_sq >= 0.0) || !std::isfinite(s[k].sum_sq) ||
+        if (!(std::fabs(s[k].sum) <= largest_restored_sum) || !(s[k].sum_sq >= 0.0) ||
+            !(s[k].sum_sq <= largest_restored_sum) ||
             !(s[k].sum * s[k].sum <= static_cast<double>(n) * s[k].sum_sq * (1 + sum_rounding)) ||
             (n == 0 && s[k].sum_sq != 0.0))
             return false;

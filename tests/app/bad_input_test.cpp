@@ -188,6 +188,7 @@ const bad_input cases[] = {
     {resume_args(), 0, damaged_master, resume_with(R"({"SIZE":2,"sums":[557,4847,-1044,9089])", R"({"SIZE":7,"sums":[1])")},
     // A sum of squares too small for its sum: no real walks give it.
     {resume_args(), 0, damaged_master, resume_with("[60399,525647,", "[60399,52,")},
+    {resume_args(), 0, damaged_master, resume_with("[60399,525647,", "[60399,1e300,")},
     // Totals that would overflow restart at 0.
     {resume_args(), 0, resumed, resume_with(R"("nwalks":18360)", R"("nwalks":9223372036854775807)")},
     {resume_args(), 0, resumed, resume_with(R"("nwalks":18360)", R"("nwalks":9223372036854775808)")},
