@@ -2,9 +2,9 @@
 
 #include <cmath>
 #include <cstdio>
-#include <utility>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "config/configure.hpp"
 #include "foundation/error_handler.hpp"
@@ -64,8 +64,9 @@ void check_layout_options(const configure& cfg) {
                " um");
     if (!std::isfinite(cfg.dump_rotate_degree))
         refuse("the dump rotation \"--dump-rotate-degree\" must be a finite number of degrees");
-    const std::pair<const char*, int> tiles[] = {
-        {"--dump-tile-nx", cfg.dump_tile_nx}, {"--dump-tile-ny", cfg.dump_tile_ny}, {"--dump-tile-nz", cfg.dump_tile_nz}};
+    const std::pair<const char*, int> tiles[] = {{"--dump-tile-nx", cfg.dump_tile_nx},
+                                                 {"--dump-tile-ny", cfg.dump_tile_ny},
+                                                 {"--dump-tile-nz", cfg.dump_tile_nz}};
     long long product = 1;
     for (const auto& [name, count] : tiles) {
         if (count < 1 || count > largest_tile_count)

@@ -36,7 +36,8 @@ constexpr double sum_rounding = 1e-6;
 // finite.
 constexpr double largest_restored_sum = 1e150;
 
-// Anything else (a FIFO, a device) could block the run on opening it.
+// Only regular files are read or written: opening a FIFO or a device could
+// block the run for ever.
 bool is_regular(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -326,7 +327,6 @@ void problem_manager::load_task_results(extraction_task& task, const conductor* 
 }
 
 void problem_manager::write_breakpoint() {
-    // Opening a FIFO would wait for a reader for ever.
     std::ofstream out;
     if (is_regular_or_absent(breakpoint_path)) out.open(breakpoint_path, std::ios::trunc);
     if (!out.is_open()) {

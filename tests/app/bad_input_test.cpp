@@ -172,7 +172,8 @@ const bad_input cases[] = {
      resume_with(R"("casefile_md5":"{md5}")", R"("casefile_md5":[1])")},
     {resume_args(), 0, damaged_master, resume_with(R"("dest_net":"GROUND")", R"("dest_net":{})")},
     {resume_args(), 0, damaged_master, resume_with(R"("dest_net":"GROUND")", R"("dest_net":"nobody")")},
-    {resume_args(), 0, damaged_master, resume_with(R"("src_block":"body","dest_block":"plane")", R"("src_block":[1],"dest_block":"plane")")},
+    {resume_args(), 0, damaged_master,
+     resume_with(R"("src_block":"body","dest_block":"plane")", R"("src_block":[1],"dest_block":"plane")")},
     {resume_args(), 0, damaged_master, resume_with(R"("block_results":{)", R"("block_results":[1],"x":{)")},
     {resume_args(), 0, damaged_master, resume_with(R"("task.gtried":18360)", R"("task.gtried":"x")")},
     {resume_args(), 0, damaged_master, resume_with(R"("task.gtried":18360)", R"("task.gtried":-1)")},
@@ -185,7 +186,8 @@ const bad_input cases[] = {
     {resume_args(), 0, damaged_master, resume_with("[9278,9082]", "[9223372036854775807,9223372036854775807]")},
     {resume_args(), 0, damaged_master, resume_with("[9278,9082]", "[100000000000000000,100000000000000000]")},
     {resume_args(), 0, damaged_master, resume_with("[9278,9082]", "[-1000000000000000,0]")},
-    {resume_args(), 0, damaged_master, resume_with(R"({"SIZE":2,"sums":[557,4847,-1044,9089])", R"({"SIZE":7,"sums":[1])")},
+    {resume_args(), 0, damaged_master,
+     resume_with(R"({"SIZE":2,"sums":[557,4847,-1044,9089])", R"({"SIZE":7,"sums":[1])")},
     // A sum of squares too small for its sum: no real walks give it.
     {resume_args(), 0, damaged_master, resume_with("[60399,525647,", "[60399,52,")},
     {resume_args(), 0, damaged_master, resume_with("[60399,525647,", "[60399,1e300,")},
@@ -221,14 +223,17 @@ TEST(BadInput, EveryCaseEndsInTimeWithItsStatusAndMessage) {
         else if (!c.resume.empty())
             dir.write(".case.lumod.json", replaced(c.resume, "{md5}", md5(text).hexdigest()));
         std::vector<std::string> args;
-        for (const std::string& a : c.args) args.push_back(replaced(replaced(a, "{in}", input), "{dir}", dir.root.string()));
+        auto filled = [&](const std::string& text) {
+            return replaced(replaced(text, "{in}", input), "{dir}", dir.root.string());
+        };
+        for (const std::string& a : c.args) args.push_back(filled(a));
         for (const std::string& a : korvex_test::table_options(tables)) args.push_back(a);
         const std::string label = ::testing::PrintToString(c.args) + " " + c.resume.substr(0, 80);
 
         const binary_run r = run_korvex(args, dir.root.string(), "/dev/null", 60);
         ASSERT_FALSE(r.timed_out) << label;
         EXPECT_EQ(r.status, c.status) << label << "\n" << r.err;
-        const std::string message = replaced(replaced(c.message, "{in}", input), "{dir}", dir.root.string());
+        const std::string message = filled(c.message);
         EXPECT_NE((r.err + r.out).find(message), std::string::npos) << label << "\n" << r.err << r.out;
         EXPECT_EQ(dir.read("case.lumod"), text) << label;
         if (c.status == 0) {
