@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
+#include "config/check_options.hpp"
 #include "config/configure.hpp"
 
 namespace {
 
 // Walks after which an unreached (or unmeasurable) master counts as converged.
 constexpr std::int64_t blind_walks = 100000;
-constexpr double rel_floor = 1e-12;
 
 // 100 q^2, capped at 400 once q > 2; a q that is no number scores 0 rather
 // than reaching an undefined float-to-int conversion.
@@ -31,8 +31,10 @@ int percent_of(double part, double whole) {
 convergence evaluate_convergence(const net_stat_table& net_stats, const std::vector<coupling_criterion>& criteria,
                                  const conductor* master, const configure& cfg) {
     const double target = cfg.coupling_accuracy > 0 ? cfg.coupling_accuracy : cfg.accuracy;
-    std::int64_t walk_progress = net_stats.nwalks * 100 / cfg.min_walks;
-    if (walk_progress > 99) walk_progress = 100;
+    // In 128 bits: a resumed table may hold more walks than 100 times them
+    // fits in 64.
+    std::int64_t walk_progress = static_cast<std::int64_t>(
+        std::min<__int128>(static_cast<__int128>(net_stats.nwalks) * 100 / cfg.min_walks, 100));
 
     const int blind = net_stats.nwalks > blind_walks - 1 ? 400 : 0;
     double raw_master = 0.0;
@@ -40,7 +42,7 @@ convergence evaluate_convergence(const net_stat_table& net_stats, const std::vec
     if (const key_sums* own = net_stats.find(master)) {
         const key_estimate e = net_stats.estimate(*own);
         raw_master = e.raw();
-        if (e.has_rel() && !(e.rel() < rel_floor)) acc = accuracy_score(target / e.rel());
+        if (e.has_rel() && !(e.rel() < smallest_accuracy)) acc = accuracy_score(target / e.rel());
     }
     const int progress = static_cast<int>(std::min<std::int64_t>(acc, walk_progress));
 
@@ -64,15 +66,20 @@ convergence evaluate_convergence(const net_stat_table& net_stats, const std::vec
     const int final_progress = std::min(cp, progress);
     if (final_progress != 100 || !(cfg.coupling_accuracy > 0)) return {final_progress, -1, -1};
 
+    // The window takes its share of the master's capacitance like a net, so
+    // the absorbed walks count once they are known well enough; without them
+    // a master losing more than a fifth to the window would never stop.
     double sum = 0.0;
     int count = 0;
+    bool reached = false;
     for (const auto& [net, s] : net_stats.sums) {
-        if (net == nullptr || net == master) continue;
+        if (net == master) continue;
+        reached = true;
         const key_estimate e = net_stats.estimate(s);
         if (e.has_rel() && !(e.rel() <= cfg.coupling_accuracy)) continue;
         sum += e.raw();
         ++count;
     }
-    if (count == 0) return {100, 100, -1};
+    if (!reached) return {100, 100, -1};
     return {100, percent_of(sum, raw_master), count};
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "config/check_options.hpp"
 #include "config/configure.hpp"
 #include "foundation/error_handler.hpp"
 #include "foundation/log_writers.hpp"
@@ -36,11 +37,21 @@ std::vector<coupling_tuple> read_coupling_tuples(const std::string& text) {
 
 void check_coupling_condition(const std::vector<conductor*>& masters, const std::string& text) {
     for (const coupling_tuple& t : read_coupling_tuples(text)) {
-        bool known = is_wildcard(t.master);
+        // A wildcard names a master only when there is one.
+        bool known = is_wildcard(t.master) && !masters.empty();
         for (const conductor* m : masters) known = known || m->name == t.master;
         if (!known)
             error_handler::instance().raise(
                 sea::basic_error("Coupling stop condition must start with a master name or *"));
+        // NaN fails the comparison as well: such an error could never be met.
+        if (!(t.error >= smallest_accuracy)) {
+            char message[1200];
+            std::snprintf(message, sizeof message,
+                          "the error of the coupling stop condition \"%s %s %g %g\" of \"--set-coupling-error\" "
+                          "must be a number of at least %g",
+                          t.master.c_str(), t.net.c_str(), t.error, t.ratio, smallest_accuracy);
+            error_handler::instance().raise(sea::basic_error(message));
+        }
     }
 }
 

@@ -26,7 +26,8 @@ struct coupling_tuple {
 std::vector<coupling_tuple> read_coupling_tuples(const std::string& text);
 
 // Raises sea::basic_error through the error handler when a tuple's master
-// word is neither "*", "ALL" nor the name of a master.
+// word is neither "*", "ALL" nor the name of a master (with no master at
+// all, every tuple fails), or when its error could never be met.
 void check_coupling_condition(const std::vector<conductor*>& masters, const std::string& text);
 
 // Appends the criteria of one master, logging "criterion of" lines.

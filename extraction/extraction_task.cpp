@@ -1,6 +1,7 @@
 #include "extraction/extraction_task.hpp"
 
 #include <atomic>
+#include <cmath>
 #include <mutex>
 
 #include "config/configure.hpp"
@@ -58,6 +59,14 @@ double extraction_task::surface_factor() const {
     return gauss.total_area * sumpdf / static_cast<double>(gtried);
 }
 
+bool extraction_task::estimate_is_finite() const {
+    if (gtried != 0 && !std::isfinite(surface_factor())) return false;
+    for (const auto& entry : net_stats.sums)
+        for (std::size_t k = 0; k < net_stats.nstrata; ++k)
+            if (!std::isfinite(entry.second[k].sum) || !std::isfinite(entry.second[k].sum_sq)) return false;
+    return true;
+}
+
 void extraction_task::merge(std::vector<walk_record>& buffer) {
     for (const walk_record& r : buffer) {
         const conductor* net = r.terminal_block ? r.terminal_block->owner : nullptr;
@@ -74,6 +83,11 @@ void extraction_task::merge(std::vector<walk_record>& buffer) {
 }
 
 void extraction_task::act_on_convergence() {
+    // The run reports the broken estimate once the walk threads have ended.
+    if (!estimate_is_finite()) {
+        stop.store(true, std::memory_order_seq_cst);
+        return;
+    }
     const convergence c = check_convergence();
     sea::writer& screen = writers->screen();
     if (c.progress == 100) {

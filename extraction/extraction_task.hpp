@@ -42,6 +42,10 @@ public:
     // Turns a raw estimate into farads: Gaussian area x sumpdf / gtried.
     double surface_factor() const;
 
+    // False once a sum of the statistics or the surface factor is no longer
+    // a finite number: the master could then never converge.
+    bool estimate_is_finite() const;
+
     configure* cfg;
     ::layout* layout;
     std::unique_ptr<space_manager_interface>* space_manager;

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "config/check_options.hpp"
 #include "extraction/coupling_criteria.hpp"
 #include "extraction/extraction_task.hpp"
 #include "foundation/duration.hpp"
@@ -24,15 +25,6 @@ void log_phase(const char* label, std::int64_t ns) {
     info.printf("%s", label);
     write_duration(info, ns).put('\n').flush();
     write_memory_line(info);
-}
-
-// The option machinery takes any integer; a run needs a positive minimum
-// walk count (it divides the progress) and a thread count of at least 0.
-void check_run_counts(const configure& cfg) {
-    if (cfg.min_walks < 1)
-        error_handler::instance().raise(sea::basic_error("the minimum walk count \"-t\" must be at least 1"));
-    if (cfg.nthreads < 0)
-        error_handler::instance().raise(sea::basic_error("the walk thread count \"-n\" must not be negative"));
 }
 
 } // namespace
@@ -58,7 +50,7 @@ void problem_manager::run() {
     writers.file_out = new sea::file_writer(cfg->output_file);
     writers.both_out = new sea::multi_writer({writers.screen_out, writers.file_out});
     both().printf("Command: %s %s\n\n", cfg->program_path.c_str(), cfg->command_line.c_str());
-    check_run_counts(*cfg);
+    check_run_options(*cfg);
 
     const std::int64_t t0 = steady_nanoseconds();
     const std::int64_t t1 = steady_nanoseconds();
@@ -119,6 +111,10 @@ void problem_manager::extract_master(conductor* master) {
     load_task_results(task, master);
     const std::int64_t walks_before = task.net_stats.nwalks;
     task.run_walks();
+    if (!task.estimate_is_finite())
+        error_handler::instance().raise(sea::basic_error("the capacitance estimate of master " + master->name +
+                                                         " is not a finite number: a walk or start-point weight "
+                                                         "was not finite"));
 
     std::lock_guard<sea::spin_lock> guard(lock);
     nwalks += task.net_stats.nwalks - walks_before;

@@ -1,22 +1,57 @@
 // The resume file: a one-line JSON document beside the geometry file that
 // lets a later run of the same geometry continue every master's statistics.
+// Whatever the file holds, reading it never ends the run: a document that
+// cannot be read starts the run afresh, a master whose stored statistics do
+// not fit starts afresh on its own.
 #include "extraction/problem_manager.hpp"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <unordered_map>
 
 #include "config/configure.hpp"
 #include "extraction/extraction_task.hpp"
 #include "foundation/md5.hpp"
+#include "walker/walker_seed.hpp"
 
 // The document is read and written with the classic reader and writer,
 // whose formats (comments collected, one-line output) the file relies on.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 namespace {
 
-// Whole text of a file; empty when it cannot be read (a directory included).
+// Counts restored from a file leave this much room for the walks of the
+// runs that continue them, so that no counter can overflow.
+constexpr std::int64_t largest_restored_count = std::int64_t{1} << 62;
+
+// Rounding of sums over many walks, relative: stored sums may exceed what
+// exact arithmetic allows by this much.
+constexpr double sum_rounding = 1e-6;
+
+// Far beyond the sums of any real run, and far enough below the largest
+// double that the walks of the continuing run (and a sum squared) stay
+// finite.
+constexpr double largest_restored_sum = 1e150;
+
+// Only regular files are read or written: opening a FIFO or a device could
+// block the run for ever.
+bool is_regular(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool is_regular_or_absent(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) != 0 ? errno == ENOENT : S_ISREG(st.st_mode);
+}
+
+// Whole text of a regular file; empty when there is none to read.
 std::string read_whole_file(const std::string& path) {
     std::string text;
+    if (!is_regular(path)) return text;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return text;
     char buf[65536];
@@ -33,36 +68,44 @@ std::string breakpoint_name(const std::string& input) {
     return input.substr(0, slash + 1) + "." + input.substr(slash + 1) + ".json";
 }
 
-bool is_int(const Json::Value& v) { return v.isInt64() || v.isUInt64(); }
-
-// One stored element must match the strata of this run and carry arrays of
-// the sizes it claims; anything else would be read out of bounds.
-bool element_fits(const Json::Value& e, Json::ArrayIndex strata) {
-    if (!e.isObject() || !is_int(e["SIZE"]) || e["SIZE"].asInt64() != static_cast<Json::Int64>(strata)) return false;
-    const Json::Value& npath = e["task.npath_array"];
-    const Json::Value& sums = e["sums"];
-    if (!npath.isArray() || npath.size() != strata || !sums.isArray() || sums.size() != 2 * strata) return false;
-    for (const Json::Value& v : npath)
-        if (!is_int(v)) return false;
-    for (const Json::Value& v : sums)
-        if (!v.isNumeric()) return false;
-    return true;
-}
-
-bool results_fit(const Json::Value& results, Json::ArrayIndex strata) {
-    if (results.isNull()) return true;
-    if (!results.isObject()) return false;
-    for (const Json::Value& per_master : results) {
-        if (!per_master.isArray()) return false;
-        for (const Json::Value& e : per_master)
-            if (!element_fits(e, strata)) return false;
+// The reader throws on nesting beyond its depth limit; that is one more
+// way for a document to be unreadable.
+bool parse_document(const std::string& text, Json::Value& doc) {
+    Json::Reader reader;
+    try {
+        return reader.parse(text, doc, true) && doc.isObject();
+    } catch (const Json::Exception&) {
+        return false;
     }
+}
+
+// A stored count: an integer from 0 to largest_restored_count, else -1.
+std::int64_t count_of(const Json::Value& v) {
+    if (!v.isInt64()) return -1;
+    const std::int64_t n = v.asInt64();
+    return n >= 0 && n <= largest_restored_count ? n : -1;
+}
+
+// A missing name reads as ""; a member of another type does not read.
+bool name_of(const Json::Value& e, const char* key, std::string& out) {
+    const Json::Value& v = e[key];
+    if (!v.isNull() && !v.isString()) return false;
+    out = v.asString();
     return true;
 }
 
-bool document_fits(const Json::Value& doc, Json::ArrayIndex strata) {
-    return doc.isObject() && results_fit(doc["block_results"], strata) && results_fit(doc["net_results"], strata) &&
-           (doc["nwalks"].isNull() || is_int(doc["nwalks"])) && (doc["nhops"].isNull() || is_int(doc["nhops"]));
+// The stored array of one master under "block_results" or "net_results";
+// an absent one reads as empty, one of the wrong type does not read.
+bool stored_array(const Json::Value& doc, const char* key, const std::string& master, Json::Value& out) {
+    const Json::Value& all = doc[key];
+    out = Json::Value(Json::arrayValue);
+    if (all.isNull()) return true;
+    if (!all.isObject()) return false;
+    const Json::Value& a = all[master];
+    if (a.isNull()) return true;
+    if (!a.isArray()) return false;
+    out = a;
+    return true;
 }
 
 template <class Table>
@@ -83,18 +126,37 @@ Json::Value element_of(const Table& table, const key_sums& s, const extraction_t
     return e;
 }
 
+// Restores the walk counts of one element into the table and returns its
+// sums. Fails unless the strata match this run's, the counts are those of
+// the elements before (every element of a table carries the same), and
+// every number could come from real walks: counts and sums within bounds,
+// and per stratum S^2 <= n Q (the sum of n weights squared is at most
+// n times the sum of their squares).
 template <class Table>
-key_sums restore_counts(Table& table, const Json::Value& e) {
-    const Json::ArrayIndex strata = e["SIZE"].asUInt();
-    table.nwalks = 0;
-    key_sums s{};
+bool restore_counts(Table& table, const Json::Value& e, key_sums& s) {
+    const Json::Value& npath = e["task.npath_array"];
+    const Json::Value& sums = e["sums"];
+    const Json::ArrayIndex strata = static_cast<Json::ArrayIndex>(table.nstrata);
+    if (count_of(e["SIZE"]) != static_cast<std::int64_t>(strata) || !npath.isArray() || npath.size() != strata ||
+        !sums.isArray() || sums.size() != 2 * strata)
+        return false;
+    std::int64_t total = 0;
     for (Json::ArrayIndex k = 0; k < strata; ++k) {
-        table.npath[k] = e["task.npath_array"][k].asInt64();
-        table.nwalks += table.npath[k];
-        s[k].sum = e["sums"][2 * k].asDouble();
-        s[k].sum_sq = e["sums"][2 * k + 1].asDouble();
+        const std::int64_t n = count_of(npath[k]);
+        const Json::Value &sum = sums[2 * k], &sum_sq = sums[2 * k + 1];
+        if (n < 0 || n > largest_restored_count - total || !sum.isNumeric() || !sum_sq.isNumeric()) return false;
+        s[k] = {sum.asDouble(), sum_sq.asDouble()};
+        if (!(std::fabs(s[k].sum) <= largest_restored_sum) || !(s[k].sum_sq >= 0.0) ||
+            !(s[k].sum_sq <= largest_restored_sum) ||
+            !(s[k].sum * s[k].sum <= static_cast<double>(n) * s[k].sum_sq * (1 + sum_rounding)) ||
+            (n == 0 && s[k].sum_sq != 0.0))
+            return false;
+        if (!table.sums.empty() && table.npath[k] != n) return false;
+        table.npath[k] = n;
+        total += n;
     }
-    return s;
+    table.nwalks = total;
+    return true;
 }
 
 template <class Record>
@@ -103,6 +165,73 @@ const Record* last_named(const std::vector<Record*>& list, const std::string& na
     for (const Record* r : list)
         if (r->name == name) found = r;
     return found;
+}
+
+// A stored block: "" is none; otherwise the block at the stored index of
+// the block list when it bears the name (the pieces of one polygon share
+// it), else the last block of that name. False when no block has it.
+bool stored_block(const Json::Value& e, const char* name_key, const char* index_key,
+                  const std::vector<block*>& blocks, const block*& out) {
+    std::string name;
+    if (!name_of(e, name_key, name)) return false;
+    out = nullptr;
+    if (name.empty()) return true;
+    const std::int64_t i = count_of(e[index_key]);
+    if (i >= 0 && static_cast<std::size_t>(i) < blocks.size() && blocks[i]->name == name) {
+        out = blocks[i];
+        return true;
+    }
+    out = last_named(blocks, name);
+    return out != nullptr;
+}
+
+bool restore_block_element(extraction_task& task, const Json::Value& e, const std::vector<block*>& blocks) {
+    if (!e.isObject()) return false;
+    key_sums s{};
+    const block *from = nullptr, *to = nullptr;
+    const std::int64_t gtried = count_of(e["task.gtried"]);
+    const Json::Value& sumpdf = e["task.sumpdf"];
+    if (gtried < 0 || !sumpdf.isNumeric() || !std::isfinite(sumpdf.asDouble()) ||
+        !(sumpdf.asDouble() >= 0.0) || !restore_counts(task.block_stats, e, s) ||
+        !stored_block(e, "src_block", "src_block_index", blocks, from) ||
+        !stored_block(e, "dest_block", "dest_block_index", blocks, to))
+        return false;
+    if (!task.block_stats.sums.empty() &&
+        (task.gtried != static_cast<std::uint64_t>(gtried) || task.sumpdf != sumpdf.asDouble()))
+        return false;
+    task.gtried = static_cast<std::uint64_t>(gtried);
+    task.sumpdf = sumpdf.asDouble();
+    task.block_stats.sums[block_pair{from, to}] = s;
+    return true;
+}
+
+bool restore_net_element(extraction_task& task, const Json::Value& e, const std::vector<conductor*>& nets) {
+    key_sums s{};
+    std::string dest;
+    if (!e.isObject() || !restore_counts(task.net_stats, e, s) || !name_of(e, "dest_net", dest)) return false;
+    const conductor* net = dest.empty() ? nullptr : last_named(nets, dest);
+    if (!dest.empty() && !net) return false;
+    task.net_stats.sums[net] = s;
+    return true;
+}
+
+// Both tables count every walk, each walk draws at least one start point,
+// and each draw adds at most the largest start weight to sumpdf.
+bool restored_master_fits(const extraction_task& task) {
+    for (std::size_t k = 0; k < task.net_stats.nstrata; ++k)
+        if (task.net_stats.npath[k] != task.block_stats.npath[k]) return false;
+    const double gtried = static_cast<double>(task.gtried);
+    if (task.gtried < static_cast<std::uint64_t>(task.net_stats.nwalks)) return false;
+    if (task.net_stats.nwalks > 0 && !(task.sumpdf > 0.0)) return false;
+    if (!(task.sumpdf <= gtried * task.gauss.max_weight * (1 + sum_rounding))) return false;
+    return task.estimate_is_finite();
+}
+
+template <class Table>
+void clear_table(Table& table) {
+    const std::uint64_t strata = table.nstrata;
+    table = Table{};
+    table.nstrata = strata;
 }
 
 } // namespace
@@ -115,20 +244,21 @@ void problem_manager::init_breakpoint() {
     const std::string digest = md5(geometry).hexdigest();
     json_out["casefile_md5"] = digest;
 
-    Json::Reader reader;
-    const Json::ArrayIndex strata = cfg->strat_sampling ? 2 : 1;
-    if (!reader.parse(old_text, json_in, true) || !document_fits(json_in, strata)) {
+    if (!parse_document(old_text, json_in)) {
         json_in = Json::Value();
         both().printf("json file not found or parse error, start breakpoint resume failed.\n\n");
         return;
     }
-    if (json_in["casefile_md5"].asString() != digest) {
+    const Json::Value& doc = json_in;
+    // A digest of another type reads as "", which matches no geometry.
+    const Json::Value& stored_digest = doc["casefile_md5"];
+    if ((stored_digest.isString() ? stored_digest.asString() : std::string()) != digest) {
         both().printf("case file modified, start breakpoint resume failed.\n\n");
         return;
     }
     resumed = true;
     both().printf("Start breakpoint resume successfully, ");
-    const double a = json_in["accuracy"].isNumeric() ? json_in["accuracy"].asDouble() : 0.0;
+    const double a = doc["accuracy"].isNumeric() ? doc["accuracy"].asDouble() : 0.0;
     if (a > 0)
         both().printf("previous accuracy control is \"-p %.3f\"", a);
     else if (a < 0)
@@ -136,17 +266,35 @@ void problem_manager::init_breakpoint() {
     else
         both().printf("no previous accuracy found.");
     both().printf("\n\n");
-    nwalks = json_in["nwalks"].asInt64();
-    nhops = json_in["nhops"].asInt64();
+    // The totals only feed the summary line; unreadable, they restart at 0.
+    nwalks = count_of(doc["nwalks"]);
+    nhops = count_of(doc["nhops"]);
+    if (nwalks < 0 || nhops < 0) nwalks = nhops = 0;
+    // New walks need new seeds. A file written before the seed position was
+    // stored still gets them: an earlier run created no more walkers than
+    // it made walks.
+    const Json::Value& seed = doc["seed_counter"];
+    if (seed.isUInt64() && is_walker_seed(seed.asUInt64()))
+        set_walker_seed_position(static_cast<uint32_t>(seed.asUInt64()));
+    else
+        set_walker_seed_position(walker_seed_after(static_cast<uint64_t>(nwalks)));
 }
 
 void problem_manager::save_task_results(const extraction_task& task, const conductor* master) {
     if (!cfg->breakpoint_resume) return;
+    // The pieces of one polygon share a name: the index tells them apart.
+    std::unordered_map<const block*, Json::Int64> index;
+    for (std::size_t i = 0; i < layout.all_blocks.size(); ++i)
+        index[layout.all_blocks[i]] = static_cast<Json::Int64>(i);
+    auto put_block = [&](Json::Value& e, const char* name_key, const char* index_key, const block* b) {
+        e[name_key] = b ? b->name : std::string();
+        if (b) e[index_key] = index[b];
+    };
     Json::Value blocks(Json::arrayValue);
     for (const auto& [key, s] : task.block_stats.sums) {
         Json::Value e = element_of(task.block_stats, s, task);
-        e["src_block"] = key.first ? key.first->name : std::string();
-        e["dest_block"] = key.second ? key.second->name : std::string();
+        put_block(e, "src_block", "src_block_index", key.first);
+        put_block(e, "dest_block", "dest_block_index", key.second);
         blocks.append(e);
     }
     json_out["block_results"][master->name] = blocks;
@@ -162,25 +310,26 @@ void problem_manager::save_task_results(const extraction_task& task, const condu
 
 void problem_manager::load_task_results(extraction_task& task, const conductor* master) {
     if (!resumed) return;
-    for (const Json::Value& e : json_in["block_results"][master->name]) {
-        task.gtried = e["task.gtried"].asUInt64();
-        task.sumpdf = e["task.sumpdf"].asDouble();
-        const key_sums s = restore_counts(task.block_stats, e);
-        const block* from = last_named(layout.all_blocks, e["src_block"].asString());
-        const std::string dest = e["dest_block"].asString();
-        const block* to = dest.empty() ? nullptr : last_named(layout.all_blocks, dest);
-        task.block_stats.sums[block_pair{from, to}] = s;
-    }
-    for (const Json::Value& e : json_in["net_results"][master->name]) {
-        const key_sums s = restore_counts(task.net_stats, e);
-        const std::string dest = e["dest_net"].asString();
-        task.net_stats.sums[dest.empty() ? nullptr : last_named(layout.nets, dest)] = s;
-    }
+    Json::Value blocks, nets;
+    bool sound = stored_array(json_in, "block_results", master->name, blocks) &&
+                 stored_array(json_in, "net_results", master->name, nets);
+    for (Json::ArrayIndex i = 0; sound && i < blocks.size(); ++i)
+        sound = restore_block_element(task, blocks[i], layout.all_blocks);
+    for (Json::ArrayIndex i = 0; sound && i < nets.size(); ++i)
+        sound = restore_net_element(task, nets[i], layout.nets);
+    if (sound && (blocks.size() == 0) == (nets.size() == 0) && restored_master_fits(task)) return;
+    clear_table(task.net_stats);
+    clear_table(task.block_stats);
+    task.gtried = 0;
+    task.sumpdf = 0.0;
+    both().printf("stored results of master %s are damaged or do not fit this run, the master starts afresh.\n\n",
+                  master->name.c_str());
 }
 
 void problem_manager::write_breakpoint() {
-    std::ofstream out(breakpoint_path, std::ios::trunc);
-    if (!out) {
+    std::ofstream out;
+    if (is_regular_or_absent(breakpoint_path)) out.open(breakpoint_path, std::ios::trunc);
+    if (!out.is_open()) {
         both().printf(
             "\nError when writing date to %s(breakpoint-resume file),check if you have write pemission!.\n\n",
             breakpoint_path.c_str());
@@ -189,6 +338,7 @@ void problem_manager::write_breakpoint() {
     json_out["nwalks"] = static_cast<Json::Int64>(nwalks);
     json_out["nhops"] = static_cast<Json::Int64>(nhops);
     json_out["accuracy"] = cfg->coupling_accuracy > 0 ? -cfg->coupling_accuracy : cfg->accuracy;
+    json_out["seed_counter"] = static_cast<Json::UInt64>(walker_seed_position());
     Json::FastWriter writer;
     out << writer.write(json_out);
 }

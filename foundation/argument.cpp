@@ -1,6 +1,8 @@
 #include "foundation/argument.hpp"
 
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 #include "foundation/error_handler.hpp"
 #include "foundation/writer.hpp"
@@ -25,7 +27,10 @@ bool apply_default(base_argument& arg, const std::string& text) {
 }
 
 bool value_convertor::convert(const std::string& text, int& out) {
-    out = static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
+    // Saturated rather than wrapped, so that a value out of range keeps its
+    // sign and the checks of the run see it for what it is.
+    const long v = std::strtol(text.c_str(), nullptr, 10);
+    out = static_cast<int>(std::clamp<long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
     return true;
 }
 

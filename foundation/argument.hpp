@@ -37,7 +37,8 @@ public:
 bool apply_default(base_argument& arg, const std::string& text);
 
 // Numbers are taken by their leading part and are 0 when the text begins
-// with none; nothing is reported either way.
+// with none; nothing is reported either way. An integer beyond its type's
+// range takes the nearest bound.
 struct value_convertor {
     static bool convert(const std::string& text, int& out);
     static bool convert(const std::string& text, std::int64_t& out);

@@ -25,42 +25,7 @@ const std::string one_box = [] {
     return text.str();
 }();
 
-std::string fatal(const std::string& message) { return "Fatal error: " + message + "\n"; }
-
 } // namespace
-
-TEST(CommandLine, OptionErrorsBeforeTheRunGoToStandardErrorWithStatus255) {
-    scratch_dir dir;
-    const std::string input = dir.write("case.lumod", one_box);
-    struct bad_line {
-        std::vector<std::string> args;
-        std::string err;
-    };
-    const bad_line cases[] = {
-        {{"-q"}, fatal("unknown argument '-q'\n")},
-        {{"-f", input, "case.lumod"}, fatal("unknown argument 'case.lumod'\n")},
-        {{"-f", input, "-"}, fatal("unknown argument '-'\n")},
-        {{"--no-such=1", "-f", input}, fatal("unknown argument '--no-such'\n")},
-        {{"-t", "5"}, fatal("no valid input\n")},
-        {{"-f", dir.path("missing")}, fatal("cannot open file \"" + dir.path("missing") + "\" with flag \"r\"\n")},
-        // Same file read and written: refused before it is truncated.
-        {{"-f", input, "-o", input}, fatal("cannot open file \"" + input + "\" with flag \"w\"\n")},
-        // The error log file is open by now, but parsing is not finished.
-        {{"-f", input, "--log-error-file", "errors.log", "--gauss-type=wide"},
-         "Fatal error: unexpected value 'wide' of '--gauss-type'\ncandidates are:\n\t"},
-    };
-    for (const bad_line& c : cases) {
-        const binary_run r = run_korvex(c.args, dir.root.string());
-        EXPECT_EQ(r.status, 255) << c.args[0];
-        EXPECT_EQ(r.out, "") << c.args[0];
-        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.args[0];
-        if (c.err.back() == '\n') {
-            EXPECT_EQ(r.err, c.err) << c.args[0];
-        }
-    }
-    EXPECT_EQ(dir.read("case.lumod"), one_box);
-    EXPECT_EQ(dir.read("errors.log"), "");
-}
 
 TEST(CommandLine, EmptyWordValueOfAWordOptionListsEveryCandidate) {
     scratch_dir dir;

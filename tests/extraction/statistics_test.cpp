@@ -72,6 +72,10 @@ TEST_F(Convergence, UnreachedMasterWaitsForTheBlindWalkCount) {
     walks(net(5), 1, 1.0);
     EXPECT_EQ(check().progress, 100);
     EXPECT_EQ(check().figure, -1);
+    // Walk counts whose hundredfold does not fit in 64 bits (resumed runs).
+    stats.nwalks = std::int64_t{1} << 62;
+    cfg.min_walks = INT64_MAX;
+    EXPECT_EQ(check().progress, 50);
 }
 
 TEST_F(Convergence, ProgressIsTheLesserOfAccuracyAndWalkCount) {
@@ -107,13 +111,20 @@ TEST_F(Convergence, CouplingFigureCountsAccurateCouplingsOnly) {
     EXPECT_EQ(c.progress, 100);
     EXPECT_EQ(c.figure, 100);  // no other net reached
     EXPECT_EQ(c.count, -1);
-    walks(net(1), 1000, -0.25);
-    walks(net(2), 3, -0.25);  // too few walks to be accurate to 50 %
+    walks(net(2), 3, -0.25);  // reached, but too few walks to be accurate to 50 %
     c = check();
-    const double raw_m = stats.estimate(*stats.find(master)).raw();
-    const double raw_1 = stats.estimate(*stats.find(net(1))).raw();
+    EXPECT_EQ(c.figure, 0);
+    EXPECT_EQ(c.count, 0);
+    walks(net(1), 1000, -0.25);
+    c = check();
+    auto raw = [&](const conductor* key) { return stats.estimate(*stats.find(key)).raw(); };
     EXPECT_EQ(c.count, 1);
-    EXPECT_EQ(c.figure, static_cast<int>(100 * raw_1 / raw_m));
+    EXPECT_EQ(c.figure, static_cast<int>(100 * raw(net(1)) / raw(master)));
+    // The window's share counts like a net once it is accurate.
+    walks(nullptr, 1000, -0.5);
+    c = check();
+    EXPECT_EQ(c.count, 2);
+    EXPECT_EQ(c.figure, static_cast<int>(100 * (raw(net(1)) + raw(nullptr)) / raw(master)));
 }
 
 TEST(CouplingTuples, ReadingStopsAtTheFirstIncompleteTuple) {

@@ -1,0 +1,244 @@
+// Bad command lines and resume files through the built program: each ends
+// within its time limit, with its status and a message that names what is
+// wrong, or with a sound run (a finite positive capacitance for every
+// master).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "foundation/md5.hpp"
+#include "tests/generated_tables.hpp"
+#include "tests/run_binary.hpp"
+
+using korvex_test::binary_run;
+using korvex_test::run_korvex;
+using korvex_test::scratch_dir;
+
+namespace {
+
+std::string example(const std::string& name) {
+    std::ifstream in(std::string(KORVEX_SOURCE_DIR) + "/examples/" + name);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Every occurrence of `from` in text replaced by `to`.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// The resume file of box_over_ground.lumod as a run with "-p 0.02" writes
+// it (the digest is filled in per case).
+const std::string sound_resume = [] {
+    const std::string counts = R"("task.gtried":18360,"task.npath_array":[9278,9082],"task.sumpdf":71604})";
+    const char* const keys[][3] = {
+        {"", "", "[557,4847,-1044,9089]"},
+        {"body", "box1", "[60399,525647,-30495,265399]"},
+        {"plane", "GROUND", "[19791,172237,-47501,413398]"},
+    };
+    std::string blocks, nets;
+    for (const auto& k : keys) {
+        const std::string sums = std::string(R"({"SIZE":2,"sums":)") + k[2] + ",";
+        blocks += (blocks.empty() ? "" : ",") + sums + R"("src_block":"body","dest_block":")" + k[0] + "\"," + counts;
+        nets += (nets.empty() ? "" : ",") + sums + R"("src_net":"box1","dest_net":")" + k[1] + "\"," + counts;
+    }
+    return R"({"accuracy":0.02,"casefile_md5":"{md5}","block_results":{"box1":[)" + blocks +
+           R"(]},"net_results":{"box1":[)" + nets + R"(]},"nhops":255888,"nwalks":18360,"seed_counter":444609})" +
+           "\n";
+}();
+
+std::string resume_with(const std::string& from, const std::string& to) {
+    EXPECT_NE(sound_resume.find(from), std::string::npos) << from;
+    return replaced(sound_resume, from, to);
+}
+
+const std::string fifo = "<fifo>";
+const std::string directory = "<directory>";
+
+struct bad_input {
+    std::vector<std::string> args;  // "{in}" is the geometry file, "{dir}" the working directory
+    int status;
+    std::string message;          // on standard error or standard output, "{in}" and "{dir}" as above
+    std::string resume = "";      // the resume file's text, fifo or directory; none when empty
+    std::string geometry = "box_over_ground.lumod";
+};
+
+const std::string fatal = "Fatal error: ";
+const std::string damaged_master = "stored results of master box1 are damaged or do not fit this run";
+const std::string unreadable_resume = "json file not found or parse error, start breakpoint resume failed.\n\n";
+const std::string unwritable_resume =
+    "\nError when writing date to {dir}/.case.lumod.json(breakpoint-resume file),check if you have write "
+    "pemission!.\n\n";
+const std::string resumed = "Start breakpoint resume successfully, previous accuracy control is \"-p 0.020\"";
+const std::vector<std::string> resume_run = {"-f", "{in}", "-p", "0.05", "--breakpoint-resume", "on"};
+
+std::vector<std::string> resume_args(std::vector<std::string> extra = {}) {
+    extra.insert(extra.begin(), resume_run.begin(), resume_run.end());
+    return extra;
+}
+
+const bad_input cases[] = {
+    // Option words, refused while the command line is parsed.
+    {{"-q"}, 255, fatal + "unknown argument '-q'\n"},
+    {{"-f", "{in}", "case.lumod"}, 255, fatal + "unknown argument 'case.lumod'\n"},
+    {{"-f", "{in}", "-"}, 255, fatal + "unknown argument '-'\n"},
+    {{"--no-such=1", "-f", "{in}"}, 255, fatal + "unknown argument '--no-such'\n"},
+    {{"-t", "5"}, 255, fatal + "no valid input\n"},
+    {{"-f", "{dir}/missing"}, 255, fatal + "cannot open file \"{dir}/missing\" with flag \"r\"\n"},
+    // The same file read and written: refused before it is truncated.
+    {{"-f", "{in}", "-o", "{in}"}, 255, fatal + "cannot open file \"{in}\" with flag \"w\"\n"},
+    // The error log file is open by now, but parsing is not finished.
+    {{"-f", "{in}", "--log-error-file", "errors.log", "--gauss-type=wide"}, 255,
+     fatal + "unexpected value 'wide' of '--gauss-type'\ncandidates are:\n\t"},
+
+    // Counts and accuracies that no run can meet.
+    {{"-f", "{in}", "-t", "0"}, 255, fatal + "the minimum walk count \"-t\" must be at least 1\n"},
+    {{"-f", "{in}", "-t", "-5"}, 255, fatal + "the minimum walk count \"-t\" must be at least 1\n"},
+    {{"-f", "{in}", "-n", "-1"}, 255, fatal + "the walk thread count \"-n\" must not be negative\n"},
+    // Read without wrapping to 2147483647.
+    {{"-f", "{in}", "-n", "-2147483649"}, 255, fatal + "the walk thread count \"-n\" must not be negative\n"},
+    {{"-f", "{in}", "-n", "100000", "-p", "0.05"}, 0, "warning: \"-n\" asks for 100000 walk threads"},
+    {{"-f", "{in}", "-n", "2147483648", "-p", "0.05"}, 0, "warning: \"-n\" asks for 2147483647 walk threads"},
+    {{"-f", "{in}", "-p", "0"}, 255, fatal + "the accuracy \"-p\" must be a number of at least 1e-12\n"},
+    {{"-f", "{in}", "-p", "-1"}, 255, fatal + "the accuracy \"-p\" must be"},
+    {{"-f", "{in}", "-p", "nan"}, 255, fatal + "the accuracy \"-p\" must be"},
+    {{"-f", "{in}", "-p", "abc"}, 255, fatal + "the accuracy \"-p\" must be"},
+    {{"-f", "{in}", "-p", ""}, 255, fatal + "the accuracy \"-p\" must be"},
+    {{"-f", "{in}", "-p", "1e-13"}, 255, fatal + "the accuracy \"-p\" must be"},
+    {{"-f", "{in}", "-c", "-0.1"}, 255, fatal + "the coupling accuracy \"-c\" must be 0 (off) or a number of at least"},
+    {{"-f", "{in}", "-c", "nan"}, 255, fatal + "the coupling accuracy \"-c\" must be"},
+    {{"-f", "{in}", "-e", "1e-20"}, 255, fatal + "the coupling error \"-e\" (\"--coupling-error\") must be"},
+    {{"-f", "{in}", "--set-coupling-error", "nobody GROUND 0.1 0.01"}, 255,
+     fatal + "Coupling stop condition must start with a master name or *\n"},
+    {{"-f", "{in}", "--set-coupling-error", "ALL * -0.1 0"}, 255,
+     fatal + "the error of the coupling stop condition \"ALL * -0.1 0\" of \"--set-coupling-error\" must be"},
+    // No master at all: every tuple fails.
+    {{"-f", "{in}", "--set-coupling-error", "* * 0.1 0", "--overwrite-tasks", "nobody"}, 255,
+     fatal + "Coupling stop condition must start with a master name or *\n"},
+    // Three words are no tuple: nothing is checked.
+    {{"-f", "{in}", "--set-coupling-error", "nobody GROUND 0.1", "-p", "0.05"}, 0, "Korvex has run "},
+    // A coupling accuracy stops once the accurate couplings and the window
+    // hold 80 % of the master, although the window takes more than a fifth.
+    {{"-f", "{in}", "-c", "0.3", "-e", "0.3", "-n", "8"}, 0, "Coupling caps with wanted accuracy count for", "",
+     "floating.lumod"},
+
+    // Options that shape the layout.
+    {{"-f", "{in}", "--window-extension", "inf"}, 255,
+     fatal + "the window extension \"--window-extension\" must be a finite number of at most 1e+09\n"},
+    {{"-f", "{in}", "--window-extension", "nan"}, 255, fatal + "the window extension \"--window-extension\" must"},
+    {{"-f", "{in}", "--window-extension", "1e308"}, 255, fatal + "the window extension \"--window-extension\" must"},
+    {{"-f", "{in}", "-w", "inf"}, 255, fatal + "the wire width \"-w\" must be a finite number of at most 1e+09 um\n"},
+    {{"-f", "{in}", "-w", "-inf"}, 255, fatal + "the wire width \"-w\" must"},
+    {{"-f", "{in}", "-w", "nan"}, 255, fatal + "the wire width \"-w\" must"},
+    {{"-f", "{in}", "-w", "1e308"}, 255, fatal + "the wire width \"-w\" must"},
+    {{"-f", "{in}", "-w", "1e4", "--window-extension", "1e6"}, 255,
+     fatal + "the window extension \"--window-extension\" times the wire width \"-w\" must be at most 1e+09 um\n"},
+    {{"-f", "{in}", "--dump-layout", "dump.lumod", "--dump-rotate-degree", "nan"}, 255,
+     fatal + "the dump rotation \"--dump-rotate-degree\" must be a finite number of degrees\n"},
+    {{"-f", "{in}", "--dump-layout", "dump.lumod", "--dump-rotate-degree", "-inf"}, 255,
+     fatal + "the dump rotation \"--dump-rotate-degree\" must"},
+    {{"-f", "{in}", "--dump-layout", "dump.lumod", "--dump-tile-nx", "2147483647"}, 255,
+     fatal + "the tile count \"--dump-tile-nx\" must be from 1 to 1000000\n"},
+    {{"-f", "{in}", "--dump-tile-ny", "0"}, 255, fatal + "the tile count \"--dump-tile-ny\" must be from 1"},
+    {{"-f", "{in}", "--dump-tile-nz", "-3"}, 255, fatal + "the tile count \"--dump-tile-nz\" must be from 1"},
+    {{"-f", "{in}", "--dump-layout", "dump.lumod", "--dump-tile-nx", "1000", "--dump-tile-ny", "1001"}, 255,
+     fatal + "the tile counts \"--dump-tile-nx\", \"--dump-tile-ny\" and \"--dump-tile-nz\" must make at most "
+             "1000000 tiles together\n"},
+
+    // Resume files: never fatal; what cannot be used starts afresh.
+    {resume_args(), 0, resumed, sound_resume},
+    // Written before the seed position was stored.
+    {resume_args(), 0, resumed, resume_with(R"(,"seed_counter":444609)", "")},
+    {resume_args(), 0, resumed, resume_with(R"("seed_counter":444609)", R"("seed_counter":0)")},
+    {resume_args(), 0, unreadable_resume, "{"},
+    {resume_args(), 0, unreadable_resume, "[1, 2]"},
+    {resume_args(), 0, unreadable_resume, std::string(100000, '[') + std::string(100000, ']')},
+    {resume_args(), 0, unreadable_resume,
+     resume_with(R"("accuracy":0.02)", R"("accuracy":0.02,"deep":)" + std::string(5000, '[') + std::string(5000, ']'))},
+    {resume_args(), 0, unreadable_resume, fifo},
+    {resume_args(), 0, unwritable_resume, fifo},
+    {resume_args(), 0, unwritable_resume, directory},
+    {resume_args(), 0, "case file modified, start breakpoint resume failed.\n\n",
+     resume_with(R"("casefile_md5":"{md5}")", R"("casefile_md5":[1])")},
+    {resume_args(), 0, damaged_master, resume_with(R"("dest_net":"GROUND")", R"("dest_net":{})")},
+    {resume_args(), 0, damaged_master, resume_with(R"("dest_net":"GROUND")", R"("dest_net":"nobody")")},
+    {resume_args(), 0, damaged_master,
+     resume_with(R"("src_block":"body","dest_block":"plane")", R"("src_block":[1],"dest_block":"plane")")},
+    {resume_args(), 0, damaged_master, resume_with(R"("block_results":{)", R"("block_results":[1],"x":{)")},
+    {resume_args(), 0, damaged_master, resume_with(R"("task.gtried":18360)", R"("task.gtried":"x")")},
+    {resume_args(), 0, damaged_master, resume_with(R"("task.gtried":18360)", R"("task.gtried":-1)")},
+    {resume_args(), 0, damaged_master, resume_with(R"("task.gtried":18360)", R"("task.gtried":1e30)")},
+    // Elements of one table that disagree on the walks they count.
+    {resume_args(), 0, damaged_master,
+     resume_with(R"("dest_block":"","task.gtried":18360)", R"("dest_block":"","task.gtried":18361)")},
+    {resume_args(), 0, damaged_master, resume_with(R"("task.sumpdf":71604)", R"("task.sumpdf":"x")")},
+    {resume_args(), 0, damaged_master, resume_with(R"("task.sumpdf":71604)", R"("task.sumpdf":1e308)")},
+    {resume_args(), 0, damaged_master, resume_with("[9278,9082]", "[9223372036854775807,9223372036854775807]")},
+    {resume_args(), 0, damaged_master, resume_with("[9278,9082]", "[100000000000000000,100000000000000000]")},
+    {resume_args(), 0, damaged_master, resume_with("[9278,9082]", "[-1000000000000000,0]")},
+    {resume_args(), 0, damaged_master,
+     resume_with(R"({"SIZE":2,"sums":[557,4847,-1044,9089])", R"({"SIZE":7,"sums":[1])")},
+    // A sum of squares too small for its sum: no real walks give it.
+    {resume_args(), 0, damaged_master, resume_with("[60399,525647,", "[60399,52,")},
+    {resume_args(), 0, damaged_master, resume_with("[60399,525647,", "[60399,1e300,")},
+    // Totals that would overflow restart at 0.
+    {resume_args(), 0, resumed, resume_with(R"("nwalks":18360)", R"("nwalks":9223372036854775807)")},
+    {resume_args(), 0, resumed, resume_with(R"("nwalks":18360)", R"("nwalks":9223372036854775808)")},
+};
+
+bool finite_positive_masters(const std::string& report) {
+    const std::regex line("\nMaster \\S+ : +(\\S+)F");
+    int masters = 0;
+    for (std::sregex_iterator m(report.begin(), report.end(), line), end; m != end; ++m, ++masters) {
+        const double cap = std::strtod((*m)[1].str().c_str(), nullptr);
+        if (!(std::isfinite(cap) && cap > 0)) return false;
+    }
+    return masters > 0;
+}
+
+} // namespace
+
+TEST(BadInput, EveryCaseEndsInTimeWithItsStatusAndMessage) {
+    scratch_dir shared;
+    const std::string tables = korvex_test::make_tables(shared);
+    for (const bad_input& c : cases) {
+        scratch_dir dir;
+        const std::string text = example(c.geometry);
+        const std::string input = dir.write("case.lumod", text);
+        const std::string resume = dir.path(".case.lumod.json");
+        if (c.resume == fifo)
+            ASSERT_EQ(::mkfifo(resume.c_str(), 0644), 0);
+        else if (c.resume == directory)
+            std::filesystem::create_directories(resume);
+        else if (!c.resume.empty())
+            dir.write(".case.lumod.json", replaced(c.resume, "{md5}", md5(text).hexdigest()));
+        std::vector<std::string> args;
+        auto filled = [&](const std::string& text) {
+            return replaced(replaced(text, "{in}", input), "{dir}", dir.root.string());
+        };
+        for (const std::string& a : c.args) args.push_back(filled(a));
+        for (const std::string& a : korvex_test::table_options(tables)) args.push_back(a);
+        const std::string label = ::testing::PrintToString(c.args) + " " + c.resume.substr(0, 80);
+
+        const binary_run r = run_korvex(args, dir.root.string(), "/dev/null", 60);
+        ASSERT_FALSE(r.timed_out) << label;
+        EXPECT_EQ(r.status, c.status) << label << "\n" << r.err;
+        const std::string message = filled(c.message);
+        EXPECT_NE((r.err + r.out).find(message), std::string::npos) << label << "\n" << r.err << r.out;
+        EXPECT_EQ(dir.read("case.lumod"), text) << label;
+        if (c.status == 0) {
+            EXPECT_TRUE(finite_positive_masters(r.out)) << label << "\n" << r.out;
+            EXPECT_TRUE(std::regex_search(r.out, std::regex("\nKorvex has run [0-9]+ walks"))) << label;
+        }
+    }
+}
