@@ -43,19 +43,6 @@ std::size_t pick(jump_state& w, const std::vector<double>& table, std::size_t n)
 
 std::size_t element_count(const conductor& f) { return f.surface_elements.size(); }
 
-// Signed L-infinity distance from p to the box grown by d; near-ties keep
-// the earlier value.
-double grown_box_distance(const vec3& p, const box& b, double d) {
-    double dist = 0.0;
-    for (int c = 0; c < 3; ++c) {
-        double g = (axis_of(b.lo, c) - d) - axis_of(p, c);
-        const double other = axis_of(p, c) - (axis_of(b.hi, c) + d);
-        if (other > g + geom_eps) g = other;
-        if (c == 0 || g > dist + geom_eps) dist = g;
-    }
-    return dist;
-}
-
 }  // namespace
 
 void jump_floating(jump_state& w, const block& b) {
@@ -269,7 +256,7 @@ void jump_floating_multi_block(jump_state& w, const conductor& f) {
             if (p->solid.kind == solid_prism)
                 dist = block_distance(w.pos, make_nprism_solid(expand_prism(p->solid.shape.prism, d)));
             else
-                dist = grown_box_distance(w.pos, p->solid.outer_box, d);
+                dist = box_point_distance(w.pos, grow_box(p->solid.outer_box, d));
             if (dist < -geom_eps) {
                 inside = true;
                 break;
