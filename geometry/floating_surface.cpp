@@ -80,12 +80,11 @@ double section_gap_from(const solid& a, const solid& b) {
 }
 
 // Permittivity of the layer holding height z; on an interface, of the layer
-// below it when `below`, else of the layer above.
-double permittivity_at(const layer_stack& stack, double z, bool below) {
+// below it.
+double permittivity_at(const layer_stack& stack, double z) {
     if (stack.permittivity.empty()) return 1.0;
     const int code = find_layer_id(stack, layer_code_lowest_interface, z);
-    const int index = code >= layer_code_interface ? code - layer_code_interface - (below ? 1 : 0)
-                                                   : code - layer_code_inside;
+    const int index = code >= layer_code_interface ? code - layer_code_interface - 1 : code - layer_code_inside;
     return stack.permittivity[std::size_t(index)];
 }
 
@@ -95,10 +94,10 @@ double series_permittivity(const layer_stack& stack, double z0, double z1) {
     double resistance = 0.0, z = z0;
     for (double zi : stack.interface_z) {
         if (!(zi > z + geom_eps && zi < z1 - geom_eps)) continue;
-        resistance += (zi - z) / permittivity_at(stack, 0.5 * (z + zi), true);
+        resistance += (zi - z) / permittivity_at(stack, 0.5 * (z + zi));
         z = zi;
     }
-    resistance += (z1 - z) / permittivity_at(stack, 0.5 * (z + z1), true);
+    resistance += (z1 - z) / permittivity_at(stack, 0.5 * (z + z1));
     return (z1 - z0) / resistance;
 }
 
@@ -144,12 +143,12 @@ std::vector<weighted_piece> layered_pieces(const layer_stack& stack, const std::
             surface_element piece = e;
             height_word(piece)->f = zi - bottom;
             piece.data[2].f = bottom;
-            pieces.push_back({piece, surface_piece_area(piece) * permittivity_at(stack, 0.5 * (bottom + zi), true), k});
+            pieces.push_back({piece, surface_piece_area(piece) * permittivity_at(stack, 0.5 * (bottom + zi)), k});
             bottom = zi;
         }
         e.data[2].f = bottom;
         height->f = top - bottom;
-        pieces.push_back({e, surface_piece_area(e) * permittivity_at(stack, 0.5 * (bottom + top), true), k});
+        pieces.push_back({e, surface_piece_area(e) * permittivity_at(stack, 0.5 * (bottom + top)), k});
     }
     return pieces;
 }
