@@ -20,31 +20,137 @@ constexpr double no_block_d = 2.5e8;
 constexpr double floating_size_share = 0.25;
 constexpr double gap_share = 0.5;
 constexpr std::size_t cd_pieces = 26;
+// A landing point of a jump stands at least d / 2 off its conductor (the
+// faces of a one-box surface); nearer than the touch distance, the walk
+// touches the conductor again at once and jumps for ever.
+constexpr double least_floating_d = 2 * touch_distance;
+// Golden-section steps along an edge: the bracket shrinks below 1e-16 of it.
+constexpr int golden_steps = 80;
+constexpr double golden_ratio = 0.6180339887498949;
 
-double box_gap(const box& a, const box& b) {
-    const double gx = tmax(b.lo.x - a.hi.x, a.lo.x - b.hi.x);
-    const double gy = tmax(b.lo.y - a.hi.y, a.lo.y - b.hi.y);
-    const double gz = tmax(b.lo.z - a.hi.z, a.lo.z - b.hi.z);
-    return tmax(tmax(gy, gx), gz);
-}
-
-box grown(const box& b, double m) {
-    return box{{b.lo.x - m, b.lo.y - m, b.lo.z - m}, {b.hi.x + m, b.hi.y + m, b.hi.z + m}};
-}
-
-// Outline points of a solid's x-y section: a prism's vertices, else the
-// corners of its outer box.
+// x-y outline of a polygonal section, anticlockwise: a prism's vertices or
+// the corners of a box's outer box. A cylinder has none.
 std::vector<vec2> outline(const solid& s) {
     if (s.kind == solid_prism) return std::vector<vec2>(s.shape.prism.vertex, s.shape.prism.vertex + s.shape.prism.n);
+    if (s.kind == solid_cylinder) return {};
     const box& o = s.outer_box;
     return {{o.lo.x, o.lo.y}, {o.hi.x, o.lo.y}, {o.hi.x, o.hi.y}, {o.lo.x, o.hi.y}};
 }
 
-// x-y distance from q to the solid's section, measured at the solid's
-// mid height so that only the section counts.
-double section_distance(const vec2& q, const solid& s) {
-    const box& o = s.outer_box;
-    return block_distance(vec3{q.x, q.y, 0.5 * (o.lo.z + o.hi.z)}, s);
+// Smallest x-y distance from the segment a b to the section of s. The
+// distance to a convex section is convex along the segment, so a golden
+// section search finds its minimum.
+double segment_distance_xy(const vec2& a, const vec2& b, const solid& s) {
+    auto at = [&](double t) { return block_distance_xy(vec3{lerp(a.x, b.x, t), lerp(a.y, b.y, t), 0.0}, s); };
+    double lo = 0.0, hi = 1.0;
+    double t1 = hi - golden_ratio * (hi - lo), t2 = lo + golden_ratio * (hi - lo);
+    double f1 = at(t1), f2 = at(t2);
+    for (int i = 0; i < golden_steps; ++i) {
+        if (f1 <= f2) {
+            hi = t2;
+            t2 = t1;
+            f2 = f1;
+            t1 = hi - golden_ratio * (hi - lo);
+            f1 = at(t1);
+        } else {
+            lo = t1;
+            t1 = t2;
+            f1 = f2;
+            t2 = lo + golden_ratio * (hi - lo);
+            f2 = at(t2);
+        }
+    }
+    return std::fmin(std::fmin(at(0.0), at(1.0)), std::fmin(f1, f2));
+}
+
+// x-y distance from the section of a to the section of b, as seen from a:
+// the nearest point of a's outline edges, or for a cylinder a negative value
+// when its centre lies inside b (a disc clear of b is measured from b's side).
+double section_gap_from(const solid& a, const solid& b) {
+    if (a.kind == solid_cylinder) {
+        const cylinder_t& c = a.shape.cylinder;
+        const double centre = block_distance_xy(c.centre, b);
+        return centre < 0 ? centre - c.radius : geom_infinity;
+    }
+    const std::vector<vec2> v = outline(a);
+    double gap = geom_infinity;
+    for (std::size_t i = 0; i < v.size(); ++i)
+        gap = std::fmin(gap, segment_distance_xy(v[i], v[i + 1 == v.size() ? 0 : i + 1], b));
+    return gap;
+}
+
+// Permittivity of the layer holding height z; on an interface, of the layer
+// below it.
+double permittivity_at(const layer_stack& stack, double z) {
+    if (stack.permittivity.empty()) return 1.0;
+    const int code = find_layer_id(stack, layer_code_lowest_interface, z);
+    const int index = code >= layer_code_interface ? code - layer_code_interface - 1 : code - layer_code_inside;
+    return stack.permittivity[std::size_t(index)];
+}
+
+// The permittivity that passes the same normal flux across the gap from z0
+// to z1 (z0 < z1) as its layers in series.
+double series_permittivity(const layer_stack& stack, double z0, double z1) {
+    double resistance = 0.0, z = z0;
+    for (double zi : stack.interface_z) {
+        if (!(zi > z + geom_eps && zi < z1 - geom_eps)) continue;
+        resistance += (zi - z) / permittivity_at(stack, 0.5 * (z + zi));
+        z = zi;
+    }
+    resistance += (z1 - z) / permittivity_at(stack, 0.5 * (z + z1));
+    return (z1 - z0) / resistance;
+}
+
+// The word holding the height of a vertical element, or null for a
+// horizontal one.
+surface_word* height_word(surface_element& e) {
+    if (e.shape == surface_slanted_rect) return &e.data[5];
+    if (e.shape == surface_rect && e.data[5].u % 3 == 0) return &e.data[4];
+    if (e.shape == surface_rect && e.data[5].u % 3 == 1) return &e.data[3];
+    return nullptr;
+}
+
+// A piece of a floating surface and its weight: its area times the
+// permittivity the flux through it crosses, so that the floating potential
+// is the flux-weighted mean of the surface's potentials.
+struct weighted_piece {
+    surface_element element;
+    double weight;
+    std::size_t source;  // index of the element it was cut from
+};
+
+// Cuts the vertical elements at the interfaces they cross, one piece per
+// layer. A horizontal element takes the series permittivity of its gap to
+// the conductor: `gap` along its normal (negative: the conductor lies
+// inside the surface, at that distance behind it).
+std::vector<weighted_piece> layered_pieces(const layer_stack& stack, const std::vector<surface_element>& elements,
+                                           double gap) {
+    std::vector<weighted_piece> pieces;
+    for (std::size_t k = 0; k < elements.size(); ++k) {
+        surface_element e = elements[k];
+        surface_word* height = height_word(e);
+        if (!height) {
+            const double z = sample_surface_point(e, 0.0, 0.0).z;
+            const double far = z + gap * surface_normal(e).z;
+            const double eps = series_permittivity(stack, std::fmin(z, far), std::fmax(z, far));
+            pieces.push_back({e, surface_piece_area(e) * eps, k});
+            continue;
+        }
+        const double top = e.data[2].f + height->f;
+        double bottom = e.data[2].f;
+        for (double zi : stack.interface_z) {
+            if (!(zi > bottom + geom_eps && zi < top - geom_eps)) continue;
+            surface_element piece = e;
+            height_word(piece)->f = zi - bottom;
+            piece.data[2].f = bottom;
+            pieces.push_back({piece, surface_piece_area(piece) * permittivity_at(stack, 0.5 * (bottom + zi)), k});
+            bottom = zi;
+        }
+        e.data[2].f = bottom;
+        height->f = top - bottom;
+        pieces.push_back({e, surface_piece_area(e) * permittivity_at(stack, 0.5 * (bottom + top)), k});
+    }
+    return pieces;
 }
 
 [[noreturn]] void overlap_failure(const block& f, const block& b) {
@@ -53,6 +159,27 @@ double section_distance(const vec2& q, const solid& s) {
     err.printf("%s : %s", f.owner->name.c_str(), b.owner->name.c_str()).put('\n').flush();
     dump_solid(err, f.solid).put('\n').flush();
     dump_solid(err, b.solid).put('\n').flush();
+    fatal_exit(-1);
+}
+
+// A floating distance that leaves a landing point of a jump within the
+// touch distance of its conductor; names what made it so small.
+[[noreturn]] void too_small_d_failure(const configure& cfg, double d, double w, double g, const block* thinnest,
+                                      const block* g_floating, const block* g_other) {
+    sea::writer& err = log_error_w();
+    err.printf("error: floating d %.12f is below %g (twice the touch distance): walks would jump onto the floating "
+               "conductor for ever; ",
+               d, least_floating_d);
+    const bool by_option = cfg.floating_d > 0;
+    if (by_option && cfg.floating_d < least_floating_d)
+        err.printf("\"--floating-d\" %g is too small.", cfg.floating_d);
+    else if (!by_option && thinnest && floating_size_share * w <= gap_share * g)
+        err.printf("block %s of floating conductor %s is only %g thick, %g needed.", thinnest->name.c_str(),
+                   thinnest->owner->name.c_str(), w, least_floating_d / floating_size_share);
+    else
+        err.printf("floating conductor %s lies only %g from conductor %s, %g needed.", g_floating->owner->name.c_str(),
+                   g, g_other->owner->name.c_str(), least_floating_d / (by_option ? 1.0 : gap_share));
+    err.put('\n').flush();
     fatal_exit(-1);
 }
 
@@ -82,9 +209,14 @@ void make_cumulative(std::vector<double>& t, std::size_t count) {
     if (count) t[count - 1] = 1.0;
 }
 
-void area_table(conductor& c) {
+// The conductor's elements and cumulative table from weighted pieces.
+void weighted_table(conductor& c, const std::vector<weighted_piece>& pieces) {
+    c.surface_elements.clear();
     c.surface_table.clear();
-    for (const surface_element& e : c.surface_elements) c.surface_table.push_back(surface_piece_area(e));
+    for (const weighted_piece& p : pieces) {
+        c.surface_elements.push_back(p.element);
+        c.surface_table.push_back(p.weight);
+    }
     make_cumulative(c.surface_table, c.surface_table.size());
 }
 
@@ -142,14 +274,17 @@ void single_box_table(const layout& l, conductor& c, const box& o, double d) {
     t.push_back(lower);
 }
 
-void single_prism_table(conductor& c, const nprism_t& p, double d, bool fd) {
-    c.surface_elements.clear();
+void single_prism_table(const layout& l, conductor& c, const nprism_t& p, double d, bool fd) {
+    std::vector<surface_element> faces;
     if (!fd) {
-        prism_faces(expand_prism(p, d), c.surface_elements);
-        area_table(c);
+        prism_faces(expand_prism(p, d), faces);
+        weighted_table(c, layered_pieces(l.layers, faces, -d));
         return;
     }
-    prism_faces(p, c.surface_elements);
+    // The caps' points are pushed out by d and the sides' by their own
+    // push distances: the gap to the conductor lies outside the faces.
+    prism_faces(p, faces);
+    const std::vector<weighted_piece> pieces = layered_pieces(l.layers, faces, d);
     const std::size_t n = p.n;
     std::vector<double> push(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -157,15 +292,20 @@ void single_prism_table(conductor& c, const nprism_t& p, double d, bool fd) {
         const vec2& b = next_vertex(p, i);
         push[i] = tmax(point_line_distance_2d({a.x + d, a.y + d}, a, b), point_line_distance_2d({a.x + d, a.y - d}, a, b));
     }
-    std::vector<double>& t = c.surface_table;
-    t.clear();
+    // A side cut at interfaces keeps its push distance in every piece.
     const std::size_t triangles = 2 * n - 4;
-    for (std::size_t k = 0; k < c.surface_elements.size(); ++k) {
-        const double area = surface_piece_area(c.surface_elements[k]);
-        t.push_back(k < triangles ? area / d : area / push[k - triangles]);
+    std::vector<weighted_piece> scaled = pieces;
+    std::vector<double> piece_push;
+    for (weighted_piece& q : scaled) {
+        if (q.source < triangles) {
+            q.weight /= d;
+        } else {
+            q.weight /= push[q.source - triangles];
+            piece_push.push_back(push[q.source - triangles]);
+        }
     }
-    make_cumulative(t, t.size());
-    t.insert(t.end(), push.begin(), push.end());
+    weighted_table(c, scaled);
+    c.surface_table.insert(c.surface_table.end(), piece_push.begin(), piece_push.end());
 }
 
 } // namespace
@@ -187,35 +327,30 @@ double surface_piece_area(const surface_element& e) {
     }
 }
 
-box prism_bounding_box(const nprism_t& p) {
-    box b{{p.vertex[0].x, p.vertex[0].y, p.z0}, {p.vertex[0].x, p.vertex[0].y, p.z1}};
-    for (uint64_t i = 1; i < p.n; ++i) {
-        b.lo.x = tmin(b.lo.x, p.vertex[i].x);
-        b.lo.y = tmin(b.lo.y, p.vertex[i].y);
-        b.hi.x = tmax(b.hi.x, p.vertex[i].x);
-        b.hi.y = tmax(b.hi.y, p.vertex[i].y);
-    }
-    return b;
-}
+box prism_bounding_box(const nprism_t& p) { return outline_bounds(p.vertex, p.n, p.z0, p.z1); }
 
 double block_pair_distance(const solid& a, const solid& b) {
+    if (a.kind == solid_box && b.kind == solid_box) return box_gap(a.outer_box, b.outer_box);
     const box& ao = a.outer_box;
     const box& bo = b.outer_box;
     const double gz = tmax(bo.lo.z - ao.hi.z, ao.lo.z - bo.hi.z);
-    if (a.kind != solid_prism && b.kind != solid_prism) {
-        const double gx = tmax(bo.lo.x - ao.hi.x, ao.lo.x - bo.hi.x);
-        const double gy = tmax(bo.lo.y - ao.hi.y, ao.lo.y - bo.hi.y);
-        return tmax(gz, tmax(gy, gx));
+    double gxy;
+    if (a.kind == solid_cylinder && b.kind == solid_cylinder) {
+        // Two discs are as far apart as a's centre from b grown by a's radius.
+        const cylinder_t& ca = a.shape.cylinder;
+        const cylinder_t& cb = b.shape.cylinder;
+        gxy = block_distance_xy(ca.centre, make_cylinder_solid(cb.centre, cb.radius + ca.radius, cb.half_height));
+    } else {
+        // Sections that overlap without holding each other's vertices still
+        // cross at an edge: the edges are measured, not the vertices alone.
+        gxy = std::fmin(section_gap_from(a, b), section_gap_from(b, a));
     }
-    double gxy = geom_infinity;
-    for (const vec2& q : outline(a)) gxy = std::fmin(gxy, section_distance(q, b));
-    for (const vec2& q : outline(b)) gxy = std::fmin(gxy, section_distance(q, a));
     return tmax(gz, gxy);
 }
 
 void build_multi_block_gauss_surface(const layout& l, conductor& c) {
     const double d = l.cfg->floating_d;
-    c.surface_elements.clear();
+    std::vector<surface_element> faces;
     for (const block* b : c.blocks) {
         if (b->solid.kind != solid_box)
             log_info_w()
@@ -223,18 +358,18 @@ void build_multi_block_gauss_surface(const layout& l, conductor& c) {
                 .put('\n')
                 .flush();
         if (b->solid.kind == solid_prism)
-            prism_faces(expand_prism(b->solid.shape.prism, d), c.surface_elements);
+            prism_faces(expand_prism(b->solid.shape.prism, d), faces);
         else
-            box_faces(grown(b->solid.outer_box, d), c.surface_elements);
+            box_faces(grow_box(b->solid.outer_box, d), faces);
     }
-    area_table(c);
+    weighted_table(c, layered_pieces(l.layers, faces, -d));
 }
 
 void build_single_block_gauss_surface(const layout& l, conductor& c) {
     const double d = l.cfg->floating_d;
     const solid& s = c.blocks.front()->solid;
     if (s.kind == solid_prism) {
-        single_prism_table(c, s.shape.prism, d, l.cfg->floating_type_prism == configure::floating_arg::prism_fd);
+        single_prism_table(l, c, s.shape.prism, d, l.cfg->floating_type_prism == configure::floating_arg::prism_fd);
         return;
     }
     single_box_table(l, c, s.outer_box, d);
@@ -252,20 +387,27 @@ void setup_floating_conductors(layout& l) {
     log_debug_w().printf("Use optimized traversal algo to calculate critical distance.").put('\n').flush();
 
     double g = geom_infinity;
+    const block* g_floating = nullptr;
+    const block* g_other = nullptr;
     for (const block* f : l.floating_blocks) {
         const box& fo = f->solid.outer_box;
         const double m = tmax(tmax(fo.hi.x - fo.lo.x, fo.hi.y - fo.lo.y), fo.hi.z - fo.lo.z);
-        const box near = grown(fo, m);
+        const box near = grow_box(fo, m);
         for (const block* b : l.all_blocks) {
             if (b->owner == f->owner) continue;
-            double gap;
-            if (f->solid.kind != solid_prism && b->solid.kind != solid_prism) {
-                gap = box_gap(fo, b->solid.outer_box);
-            } else {
-                if (!(box_gap(near, b->solid.outer_box) < -geom_eps)) continue;
-                gap = block_pair_distance(f->solid, b->solid);
+            // Outer boxes measure two boxes exactly, and bound from below the
+            // gap to a block that stays clear of the neighbourhood; any other
+            // pair is measured on its solids.
+            const box& bo = b->solid.outer_box;
+            const bool exact_by_boxes = f->solid.kind == solid_box && b->solid.kind == solid_box;
+            const double gap = exact_by_boxes || !(box_gap(near, bo) < -geom_eps)
+                                   ? box_gap(fo, bo)
+                                   : block_pair_distance(f->solid, b->solid);
+            if (gap < g) {
+                g = gap;
+                g_floating = f;
+                g_other = b;
             }
-            g = std::fmin(g, gap);
             if (g < 0) overlap_failure(*f, *b);
         }
     }
@@ -281,8 +423,13 @@ void setup_floating_conductors(layout& l) {
     }
 
     double w = geom_infinity;
-    for (const block* b : l.all_blocks)
-        if (b->floating) w = tmin(w, floating_size(b->solid));
+    const block* thinnest = nullptr;
+    for (const block* b : l.all_blocks) {
+        if (!b->floating) continue;
+        const double size = tmin(w, floating_size(b->solid));
+        if (size != w || !thinnest) thinnest = b;
+        w = size;
+    }
     double d = l.all_blocks.empty() ? std::fmin(no_block_d, gap_share * g)
                                     : std::fmin(floating_size_share * w, gap_share * g);
     if (cfg.floating_d > 0) d = std::fmin(g, cfg.floating_d);
@@ -296,6 +443,7 @@ void setup_floating_conductors(layout& l) {
             .flush();
         fatal_exit(-1);
     }
+    if (!l.floating_blocks.empty() && d < least_floating_d) too_small_d_failure(cfg, d, w, g, thinnest, g_floating, g_other);
     cfg.floating_d = d;
     log_info_w().printf("floating d: %.12f", d).put('\n').flush();
 

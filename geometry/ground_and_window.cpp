@@ -34,9 +34,6 @@ void grow_over(box& b, const box& o) {
 
 bool has_extent(const box& b) { return b.lo.x <= b.hi.x && b.lo.y <= b.hi.y && b.lo.z <= b.hi.z; }
 
-box grown(const box& b, double m) {
-    return box{{b.lo.x - m, b.lo.y - m, b.lo.z - m}, {b.hi.x + m, b.hi.y + m, b.hi.z + m}};
-}
 
 } // namespace
 
@@ -135,7 +132,7 @@ void setup_window(layout& l, sea::writer& screen, sea::writer& file) {
         }
         grow_over(b, blk->solid.outer_box);
     }
-    l.padded_box = grown(b, padding_widths * l.wire_width);
+    l.padded_box = grow_box(b, padding_widths * l.wire_width);
 
     const configure& cfg = *l.cfg;
     bool keep_file_window = !cfg.auto_window && l.window.boundary != boundary_none;
@@ -168,8 +165,8 @@ void setup_window(layout& l, sea::writer& screen, sea::writer& file) {
     if (b.hi.z - b.lo.z > m0 + geom_eps) m0 = b.hi.z - b.lo.z;
     const double e = cfg.window_extension * l.wire_width;
     const double m = m0 - geom_eps > e ? m0 : e;
-    l.window.box = grown(b, m);
-    l.critical_box = grown(b, m / 2);
+    l.window.box = grow_box(b, m);
+    l.critical_box = grow_box(b, m / 2);
     print_box(log_debug_w().printf("box of all conductor "), b).put('\n').flush();
     print_box(log_debug_w().printf("auto generated window "), l.window.box).put('\n').flush();
     print_box(log_debug_w().printf("auto generated critial box window "), l.critical_box).put('\n').flush();

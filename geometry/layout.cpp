@@ -52,13 +52,5 @@ solid make_nprism_solid(const nprism_t& p) {
     }
     box inner{{cx - prism_inner_half_side, cy - prism_inner_half_side, p.z0},
               {cx + prism_inner_half_side, cy + prism_inner_half_side, p.z1}};
-    box outer{{p.vertex[0].x, p.vertex[0].y, p.z0}, {p.vertex[0].x, p.vertex[0].y, p.z1}};
-    for (uint64_t i = 1; i < p.n; ++i) {
-        const vec2& v = p.vertex[i];
-        if (outer.lo.x - geom_eps > v.x) outer.lo.x = v.x;
-        if (outer.lo.y - geom_eps > v.y) outer.lo.y = v.y;
-        if (v.x - geom_eps > outer.hi.x) outer.hi.x = v.x;
-        if (v.y - geom_eps > outer.hi.y) outer.hi.y = v.y;
-    }
-    return with_boxes(std::move(s), inner, outer);
+    return with_boxes(std::move(s), inner, outline_bounds(p.vertex, p.n, p.z0, p.z1));
 }

@@ -47,16 +47,18 @@ double prism_distance_xy(const vec3& p, const nprism_t& prism, const box& outer)
 
 }  // namespace
 
-double block_distance(const vec3& p, const solid& s) {
-    double xy;
+double block_distance_xy(const vec3& p, const solid& s) {
     switch (s.kind) {
-    case solid_box: xy = box_distance_xy(p, s.shape.box); break;
-    case solid_cylinder: xy = cylinder_distance_xy(p, s.shape.cylinder); break;
-    case solid_prism: xy = prism_distance_xy(p, s.shape.prism, s.outer_box); break;
-    default: xy = geom_infinity; break;
+    case solid_box: return box_distance_xy(p, s.shape.box);
+    case solid_cylinder: return cylinder_distance_xy(p, s.shape.cylinder);
+    case solid_prism: return prism_distance_xy(p, s.shape.prism, s.outer_box);
+    default: return geom_infinity;
     }
+}
+
+double block_distance(const vec3& p, const solid& s) {
     const double gz = tmax(p.z - s.outer_box.hi.z, s.outer_box.lo.z - p.z);
-    return tmax(gz, xy);
+    return tmax(gz, block_distance_xy(p, s));
 }
 
 vec3 surface_normal(const surface_element& e) {

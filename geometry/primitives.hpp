@@ -12,6 +12,8 @@ struct surface_element;
 constexpr double geom_eps = 1e-9;
 // Stands for an unlimited distance or height.
 constexpr double geom_infinity = 1e9;
+// Closer to a block than this (micrometres), a walk touches it.
+constexpr double touch_distance = 9.9999e-05;
 
 // Tolerant maximum: on a near-tie the second operand wins.
 inline double tmax(double a, double b) { return a - geom_eps > b ? a : b; }
@@ -30,6 +32,33 @@ inline double box_distance_xy(const vec3& p, const box& b) {
     return tmax(dy, dx);
 }
 
+// Signed L-infinity distance from p to b: positive outside, minus the depth
+// inside.
+inline double box_point_distance(const vec3& p, const box& b) {
+    return tmax(tmax(p.z - b.hi.z, b.lo.z - p.z), box_distance_xy(p, b));
+}
+
+// L-infinity gap between two boxes; negative when they overlap.
+inline double box_gap(const box& a, const box& b) {
+    const double gx = tmax(b.lo.x - a.hi.x, a.lo.x - b.hi.x);
+    const double gy = tmax(b.lo.y - a.hi.y, a.lo.y - b.hi.y);
+    const double gz = tmax(b.lo.z - a.hi.z, a.lo.z - b.hi.z);
+    return tmax(gz, tmax(gy, gx));
+}
+
+// Bounds of an outline of n >= 1 points between heights z0 and z1; a later
+// point moves a bound only when it lies beyond it by more than 1e-9.
+inline box outline_bounds(const vec2* v, uint64_t n, double z0, double z1) {
+    box b{{v[0].x, v[0].y, z0}, {v[0].x, v[0].y, z1}};
+    for (uint64_t i = 1; i < n; ++i) {
+        b.lo.x = tmin(b.lo.x, v[i].x);
+        b.lo.y = tmin(b.lo.y, v[i].y);
+        b.hi.x = tmax(v[i].x, b.hi.x);
+        b.hi.y = tmax(v[i].y, b.hi.y);
+    }
+    return b;
+}
+
 // p lies in b grown by 1e-9 on every side.
 inline bool box_contains_point(const box& b, const vec3& p) {
     return p.x + geom_eps > b.lo.x && p.y + geom_eps > b.lo.y && p.z + geom_eps > b.lo.z &&
@@ -38,6 +67,8 @@ inline bool box_contains_point(const box& b, const vec3& p) {
 
 // L-infinity distance from p to the solid; negative inside.
 double block_distance(const vec3& p, const solid& s);
+// The same in x and y only: the distance to the solid's cross-section.
+double block_distance_xy(const vec3& p, const solid& s);
 
 // Unit outward normal; zero for cylinder sides and unknown shapes.
 vec3 surface_normal(const surface_element& e);

@@ -127,16 +127,11 @@ std::vector<slab> cut_slabs(const nprism_t& p, uint64_t pieces) {
                 slab s{};
                 s.prism.n = outline.size();
                 double cx = 0.0, cy = 0.0;
-                double sx0 = outline[0].x, sx1 = sx0, sy0 = outline[0].y, sy1 = sy0;
                 for (std::size_t k = 0; k < outline.size(); ++k) {
                     const vec2& v = outline[k];
                     s.prism.vertex[k] = v;
                     cx += v.x;
                     cy += v.y;
-                    sx0 = tmin(sx0, v.x);
-                    sx1 = tmax(sx1, v.x);
-                    sy0 = tmin(sy0, v.y);
-                    sy1 = tmax(sy1, v.y);
                 }
                 cx /= double(outline.size());
                 cy /= double(outline.size());
@@ -144,7 +139,7 @@ std::vector<slab> cut_slabs(const nprism_t& p, uint64_t pieces) {
                 s.prism.z1 = p.z1;
                 s.inner = {{cx - slab_inner_half_side, cy - slab_inner_half_side, p.z0},
                            {cx + slab_inner_half_side, cy + slab_inner_half_side, p.z1}};
-                s.outer = {{sx0, sy0, p.z0}, {sx1, sy1, p.z1}};
+                s.outer = outline_bounds(outline.data(), outline.size(), p.z0, p.z1);
                 slabs.push_back(s);
             }
         }

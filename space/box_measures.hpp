@@ -27,7 +27,3 @@ inline double box_distance(const box& b, const vec3& p) {
     return std::max({b.lo.x - p.x, p.x - b.hi.x, b.lo.y - p.y, p.y - b.hi.y, b.lo.z - p.z,
                      p.z - b.hi.z});
 }
-
-inline box grow_box(const box& b, double d) {
-    return {{b.lo.x - d, b.lo.y - d, b.lo.z - d}, {b.hi.x + d, b.hi.y + d, b.hi.z + d}};
-}

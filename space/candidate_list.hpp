@@ -28,8 +28,6 @@ enum spacemgr_t : uint64_t {
 
 namespace spacemgr {
 
-// Within this a point touches a block (distance 0).
-constexpr double touch_distance = 9.9999e-05;
 // Deeper inside a block than this, a query point is a fatal error.
 constexpr double inside_tolerance = 1.00001e-4;
 // Cube multiple of a non-box block when cubes are rotated against it.

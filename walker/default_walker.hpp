@@ -9,15 +9,13 @@
 #include <type_traits>
 
 #include "geometry/layout.hpp"
+#include "geometry/primitives.hpp"
 #include "space/space_manager.hpp"
 #include "walker/layer_index.hpp"
 #include "walker/random_walker.hpp"
 
 struct configure;
 struct table_store;
-
-// Closer to a block than this (micrometres), a walk touches it.
-constexpr double touch_distance = 9.9999e-05;
 
 enum cube_mode : uint32_t {
     cube_touching = 0,  // no hop

@@ -43,19 +43,6 @@ std::size_t pick(jump_state& w, const std::vector<double>& table, std::size_t n)
 
 std::size_t element_count(const conductor& f) { return f.surface_elements.size(); }
 
-// Signed L-infinity distance from p to the box grown by d; near-ties keep
-// the earlier value.
-double grown_box_distance(const vec3& p, const box& b, double d) {
-    double dist = 0.0;
-    for (int c = 0; c < 3; ++c) {
-        double g = (axis_of(b.lo, c) - d) - axis_of(p, c);
-        const double other = axis_of(p, c) - (axis_of(b.hi, c) + d);
-        if (other > g + geom_eps) g = other;
-        if (c == 0 || g > dist + geom_eps) dist = g;
-    }
-    return dist;
-}
-
 }  // namespace
 
 void jump_floating(jump_state& w, const block& b) {
@@ -80,55 +67,43 @@ void jump_floating(jump_state& w, const block& b) {
     } while (!strictly_inside(w.win, w.pos));
 }
 
-void jump_floating_box_easy(jump_state& w, const block& b) {
+namespace {
+
+// The face rules of a one-box surface: faces `stand_off` out from the box,
+// reaching `margin` beyond it on their own axes.
+void jump_box_faces(jump_state& w, const block& b, double stand_off, double margin) {
     const std::vector<double>& t = b.owner->surface_table;
     const box& bx = b.solid.shape.box;
-    const double d = w.cfg.floating_d, h = 0.5 * d;
-    const double sx = bx.hi.x - bx.lo.x, sy = bx.hi.y - bx.lo.y;
+    const double s = stand_off, m = margin;
+    const double sx = bx.hi.x - bx.lo.x + 2 * m, sy = bx.hi.y - bx.lo.y + 2 * m;
     const std::size_t f = pick(w, t, face_count);
     const double r2 = uniform01(w.rng);
     if (f >= 4) {
         const double r3 = uniform01(w.rng), r4 = uniform01(w.rng);
-        w.pos = {bx.lo.x - h + r3 * (sx + d), bx.lo.y - h + r4 * (sy + d), f == 4 ? bx.lo.z - d : bx.hi.z + d};
+        w.pos = {bx.lo.x - m + r3 * sx, bx.lo.y - m + r4 * sy, f == 4 ? bx.lo.z - s : bx.hi.z + s};
     } else {
         const double zs = t[face_split];
         const double r3 = uniform01(w.rng);
-        const double z = t[face_lower] > r2 ? bx.lo.z - h + r3 * (zs - bx.lo.z + h) : zs + r3 * (bx.hi.z + h - zs);
+        const double z = t[face_lower] > r2 ? bx.lo.z - m + r3 * (zs - bx.lo.z + m) : zs + r3 * (bx.hi.z + m - zs);
         const double r4 = uniform01(w.rng);
         switch (f) {
-        case 0: w.pos = {bx.lo.x - h + r4 * (sx + d), bx.lo.y - d, z}; break;
-        case 1: w.pos = {bx.lo.x - d, bx.lo.y - h + r4 * (sy + d), z}; break;
-        case 2: w.pos = {bx.lo.x - h + r4 * (sx + d), bx.hi.y + d, z}; break;
-        default: w.pos = {bx.hi.x + d, bx.lo.y - h + r4 * (sy + d), z}; break;
+        case 0: w.pos = {bx.lo.x - m + r4 * sx, bx.lo.y - s, z}; break;
+        case 1: w.pos = {bx.lo.x - s, bx.lo.y - m + r4 * sy, z}; break;
+        case 2: w.pos = {bx.lo.x - m + r4 * sx, bx.hi.y + s, z}; break;
+        default: w.pos = {bx.hi.x + s, bx.lo.y - m + r4 * sy, z}; break;
         }
     }
     ++w.hops;
 }
 
-void jump_floating_box_fd(jump_state& w, const block& b) {
-    const std::vector<double>& t = b.owner->surface_table;
-    const box& bx = b.solid.shape.box;
-    const double h = 0.5 * w.cfg.floating_d;
-    const double sx = bx.hi.x - bx.lo.x, sy = bx.hi.y - bx.lo.y;
-    const std::size_t f = pick(w, t, face_count);
-    const double r2 = uniform01(w.rng);
-    if (f >= 4) {
-        const double r3 = uniform01(w.rng), r4 = uniform01(w.rng);
-        w.pos = {bx.lo.x + r3 * sx, bx.lo.y + r4 * sy, f == 4 ? bx.lo.z - h : bx.hi.z + h};
-    } else {
-        const double zs = t[face_split];
-        const double r3 = uniform01(w.rng);
-        const double z = t[face_lower] > r2 ? bx.lo.z + r3 * (zs - bx.lo.z) : zs + r3 * (bx.hi.z - zs);
-        const double r4 = uniform01(w.rng);
-        switch (f) {
-        case 0: w.pos = {bx.lo.x + r4 * sx, bx.lo.y - h, z}; break;
-        case 1: w.pos = {bx.lo.x - h, bx.lo.y + r4 * sy, z}; break;
-        case 2: w.pos = {bx.lo.x + r4 * sx, bx.hi.y + h, z}; break;
-        default: w.pos = {bx.hi.x + h, bx.lo.y + r4 * sy, z}; break;
-        }
-    }
-    ++w.hops;
+}  // namespace
+
+void jump_floating_box_easy(jump_state& w, const block& b) {
+    const double d = w.cfg.floating_d;
+    jump_box_faces(w, b, d, 0.5 * d);
 }
+
+void jump_floating_box_fd(jump_state& w, const block& b) { jump_box_faces(w, b, 0.5 * w.cfg.floating_d, 0.0); }
 
 void jump_floating_box_cd(jump_state& w, const block& b) {
     const std::vector<double>& t = b.owner->surface_table;
@@ -269,7 +244,7 @@ void jump_floating_multi_block(jump_state& w, const conductor& f) {
             if (p->solid.kind == solid_prism)
                 dist = block_distance(w.pos, make_nprism_solid(expand_prism(p->solid.shape.prism, d)));
             else
-                dist = grown_box_distance(w.pos, p->solid.outer_box, d);
+                dist = box_point_distance(w.pos, grow_box(p->solid.outer_box, d));
             if (dist < -geom_eps) {
                 inside = true;
                 break;

@@ -36,10 +36,6 @@ constexpr double strata_per_ratio = 8.0;
 
 double box_extent(const box& b, int axis) { return axis_of(b.hi, axis) - axis_of(b.lo, axis); }
 
-box grown(const box& b, double d) {
-    return {{b.lo.x - d, b.lo.y - d, b.lo.z - d}, {b.hi.x + d, b.hi.y + d, b.hi.z + d}};
-}
-
 // L-infinity distance in the x-y plane from p to the solid's cross-section.
 // Evaluated at the solid's mid height, so only a point deeper inside than
 // half the height can come back clipped (still negative).
@@ -261,7 +257,7 @@ void append_gauss_box(gauss_surface& s, const block& b, double d, solid grown_so
 }  // namespace
 
 void make_box_gauss_surface(gauss_surface& s, const block& b, double d) {
-    const box g = grown(b.solid.outer_box, d);
+    const box g = grow_box(b.solid.outer_box, d);
     std::vector<surface_element> faces;
     box_faces(g, faces);
     append_gauss_box(s, b, d, make_box_solid(g), faces);

@@ -176,30 +176,66 @@ TEST(Window, DirichletGrowsTheConductorBoxNeumannKeepsTheMedia) {
     EXPECT_EQ(prepare(root(neumann + body), auto_on).lay().window.boundary, uint32_t(boundary_dirichlet));
 }
 
-TEST(Floating, DistanceFollowsSizeGapAndOption) {
-    // A floating box of sides 1, 2, 3 at gap 0.8 from the other net.
-    const std::string body = medium_text(0, 10, 1) + conductor_text("f", block_text("", 0, 0, 1, 1, 2, 3), "floating") +
-                             conductor_text("a", block_text("", 1.8, 0, 1)) + task("a");
-    EXPECT_DOUBLE_EQ(prepare(root(body)).p->cfg.floating_d, 0.25);
-    for (const auto& [option, d] : std::vector<std::pair<double, double>>{{0.5, 0.5}, {2, 0.8}}) {
+// A box of sides 1, 2, 3 at the origin, floating, beside the given text.
+std::string floating_beside(const std::string& other, const std::string& floating = block_text("", 0, 0, 1, 1, 2, 3)) {
+    return root(medium_text(0, 10, 1) + conductor_text("f", floating, "floating") + other + task("a"));
+}
+
+std::string poly_text(const std::string& points, double z, double height) {
+    return "<poly> basepoint (0, 0, " + std::to_string(z) + ") v1 (0, 0, 0) v2 (0, 0, 0) hvector (0, 0, " +
+           std::to_string(height) + ")\n<coord> " + points + " </coord> </poly>\n";
+}
+
+// The floating distance of a layout, or the death of its preparation.
+struct floating_d_case {
+    const char* what;
+    std::string text;
+    double option;        // "--floating-d"; -1 leaves it to the layout
+    double d;             // expected d; NAN when preparation must end
+    const char* message;  // then a fragment of its error
+};
+
+TEST(Floating, DistanceFollowsSizeGapAndOptionOrEndsTheRun) {
+    const std::string beside = conductor_text("a", block_text("", 1.8, 0, 1));  // gap 0.8
+    // The box from (0.9, 0.9) is 0.9 - 1 / sqrt 2 from the round via's
+    // curve, though inside its outer box.
+    const std::string via = conductor_text("a", "<block> basepoint (0, 0, 2) radius 1 height 2 </block>\n");
+    const double via_gap = 0.9 - 1 / std::sqrt(2.0);
+    // A floating bar crossing the other net's bar: no corner of either lies
+    // inside the other.
+    const std::string cross = poly_text("(-0.2, -2) (0.2, -2) (0.2, 2) (-0.2, 2)", 1, 1);
+    const std::vector<floating_d_case> cases = {
+        {"size", floating_beside(beside), -1, 0.25, ""},
+        {"option", floating_beside(beside), 0.5, 0.5, ""},
+        {"gap caps the option", floating_beside(beside), 2, 0.8, ""},
+        {"touching", floating_beside(conductor_text("a", block_text("", 1, 0, 1))), -1, NAN,
+         "floating d should be larger than 0"},
+        {"overlapping", floating_beside(conductor_text("a", block_text("", 0.5, 0, 1))), -1, NAN,
+         "floating d less than 0."},
+        {"flat", floating_beside(conductor_text("a", block_text("", 5, 0, 1)), block_text("", 0, 0, 1, 0, 2, 3)), -1,
+         NAN, "block unnamed00000 of conductor f has no width, length or height"},
+        {"clear of a cylinder's curve", floating_beside(via, block_text("", 0.9, 0.9, 1, 1, 1, 1)), -1,
+         0.5 * via_gap, ""},
+        {"crossing bars", floating_beside(conductor_text("a", block_text("", -2, -0.2, 1.5, 4, 0.4, 0.2)), cross),
+         -1, NAN, "floating d less than 0."},
+        {"crossing a slanted bar",
+         floating_beside(conductor_text("a", poly_text("(-1, 0.9) (2, 1.2) (2, 1.5) (-1, 1.2)", 1, 1))), -1, NAN,
+         "floating d less than 0."},
+        {"option below twice the touch distance", floating_beside(beside), 0.00005, NAN,
+         "\"--floating-d\" 5e-05 is too small."},
+        {"thin block", floating_beside(beside, block_text("", 0, 0, 1, 1, 1, 0.0003)), -1, NAN,
+         "floating conductor f is only 0.0003 thick"},
+        {"nearly touching", floating_beside(conductor_text("a", block_text("", 1.0003, 0, 1))), -1, NAN,
+         "floating conductor f lies only 0.0003 from conductor a"},
+    };
+    for (const floating_d_case& c : cases) {
         configure cfg;
-        cfg.floating_d = option;
-        EXPECT_NEAR(prepare(root(body), cfg).p->cfg.floating_d, d, 1e-12);
+        cfg.floating_d = c.option;
+        if (std::isnan(c.d))
+            EXPECT_EXIT(prepare_dying(c.text, cfg), ::testing::ExitedWithCode(255), c.message) << c.what;
+        else
+            EXPECT_NEAR(prepare(c.text, cfg).p->cfg.floating_d, c.d, 1e-12) << c.what;
     }
-    const std::string touching = medium_text(0, 10, 1) +
-                                 conductor_text("f", block_text("", 0, 0, 1, 1, 2, 3), "floating") +
-                                 conductor_text("a", block_text("", 1, 0, 1)) + task("a");
-    EXPECT_EXIT(prepare_dying(root(touching)), ::testing::ExitedWithCode(255), "floating d should be larger than 0");
-    const std::string overlapping = medium_text(0, 10, 1) +
-                                    conductor_text("f", block_text("", 0, 0, 1, 1, 2, 3), "floating") +
-                                    conductor_text("a", block_text("", 0.5, 0, 1)) + task("a");
-    EXPECT_EXIT(prepare_dying(root(overlapping)), ::testing::ExitedWithCode(255), "floating d less than 0.");
-    const std::string flat = medium_text(0, 10, 1) +
-                             conductor_text("f", block_text("", 0, 0, 1, 0, 2, 3), "floating") +
-                             conductor_text("a", block_text("", 5, 0, 1)) + task("a");
-    // Refused on reading, like any block without extent.
-    EXPECT_EXIT(prepare_dying(root(flat)), ::testing::ExitedWithCode(255),
-                "block unnamed00000 of conductor f has no width, length or height");
 }
 
 TEST(Floating, BoxTablesSplitAtTheInterfaceBetweenUnequalLayers) {
@@ -240,6 +276,56 @@ TEST(Floating, BoxTablesSplitAtTheInterfaceBetweenUnequalLayers) {
     const std::string one_layer = medium_text(0, 10, 1) + body.substr(body.find("<conductor>"));
     const std::vector<double> fd = prepare(root(one_layer), cfg).lay().conductors.front().surface_table;
     EXPECT_EQ(fd, (std::vector<double>{2. / 16, 6. / 16, 8. / 16, 12. / 16, 14. / 16, 1, 1, 0}));
+}
+
+TEST(Floating, SurfacePiecesWeighByThePermittivityTheirFluxCrosses) {
+    // Permittivity 1 below z = 2 and 4 above it, d = 0.2.
+    const std::string layers = medium_text(0, 2, 1) + medium_text(2, 10, 4);
+    const std::string far = conductor_text("a", block_text("", 50, 0, 1)) + task("a");
+    configure cfg;
+    cfg.floating_d = 0.2;
+
+    // Two 1 x 2 blocks stacked at the interface: z 1..2 and 2..3. Each grown
+    // block's sides are cut at z = 2; its top and bottom take the layer
+    // between them and their block. Lower block: sides 2.88 + 1.92 (+x),
+    // 1.68 + 1.12 (+y), top 13.44, the same sides again, bottom 3.36, sum 32;
+    // the upper block sums to 54.8.
+    const std::string two_blocks =
+        conductor_text("f", block_text("", 0, 0, 1, 1, 2, 1) + block_text("", 0, 0, 2, 1, 2, 1), "floating");
+    prepared r = prepare(root(layers + two_blocks + far), cfg);
+    const conductor& f = r.lay().conductors.front();
+    ASSERT_EQ(f.surface_elements.size(), 20u);
+    const std::vector<double>& t = f.surface_table;
+    const double total = 86.8;
+    EXPECT_NEAR(t[0], 2.88 / total, 1e-12);
+    EXPECT_NEAR(t[1] - t[0], 1.92 / total, 1e-12);
+    EXPECT_NEAR(t[9] - t[8], 3.36 / total, 1e-12);    // bottom, under permittivity 1
+    EXPECT_NEAR(t[9], 32 / total, 1e-12);
+    EXPECT_NEAR(t[14] - t[13], 13.44 / total, 1e-12);  // top, under permittivity 4
+    EXPECT_EQ(t.back(), 1.0);
+
+    // A triangle prism from z 1 to 3, "fd": the caps weigh area / d times
+    // their layer's permittivity; each side is cut in two at the interface,
+    // and every piece keeps its side's push distance.
+    const std::string triangle =
+        "<conductor> name f floating " + poly_text("(0, 0) (2, 0) (0, 2)", 1, 2) + "</conductor>\n";
+    prepared p = prepare(root(layers + triangle + far), cfg);
+    const conductor& prism = p.lay().conductors.front();
+    ASSERT_EQ(prism.surface_elements.size(), 8u);
+    const std::vector<double>& u = prism.surface_table;
+    ASSERT_EQ(u.size(), 14u);
+    EXPECT_NEAR((u[1] - u[0]) / u[0], 4.0, 1e-12);
+    EXPECT_NEAR((u[3] - u[2]) / (u[2] - u[1]), 4.0, 1e-12);  // side y = 0 below and above z = 2
+    const double sq2 = 0.2 * std::sqrt(2.0);
+    const std::vector<double> push(u.begin() + 8, u.end()), sides = {0.2, 0.2, sq2, sq2, 0.2, 0.2};
+    for (std::size_t k = 0; k < push.size(); ++k) EXPECT_NEAR(push[k], sides[k], 1e-12) << k;
+
+    // "easy" grows the prism by d: its caps stand in the gaps' layers.
+    cfg.floating_type_prism = configure::floating_arg::prism_easy;
+    prepared e = prepare(root(layers + triangle + far), cfg);
+    const std::vector<double>& v = e.lay().conductors.front().surface_table;
+    EXPECT_EQ(e.lay().conductors.front().surface_elements.size(), 8u + 2 * 6u);  // 2 x 4 cap triangles, 6 cut sides
+    EXPECT_NEAR((v[1] - v[0]) / v[0], 4.0, 1e-12);
 }
 
 TEST(Floating, PrismPushDistancesAndPieceAreas) {
