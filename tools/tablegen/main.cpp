@@ -48,7 +48,9 @@ const char* const usage_text =
     "  --table-twolyr DIR    pair and h-pair sets (and ratio-grid sets of approx2, approx2_es)\n"
     "  --table-mullyr DIR    triple and four-layer sets\n"
     "  --table-approx DIR    equal-slab sets (and ratio-grid sets of approx)\n"
-    "  --program-path PATH   directories default to ../tables beside it (\"tables\")\n";
+    "  --program-path PATH   directories default to ../tables beside it (\"tables\")\n"
+    "Equal-slab and four-layer sets of one key have hop-row files of one name:\n"
+    "to keep both, give --table-approx and --table-mullyr different directories.\n";
 
 // Words korvex's parser gets before the user's, so that nothing is written
 // to an output file (a later "-o" replaces it). Without "-f" the parser

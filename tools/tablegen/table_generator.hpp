@@ -56,9 +56,9 @@ struct table_run_summary {
 
 // Writes every requested set that is not present yet. Refuses (throws
 // sea::basic_error) a key that is not finite and positive, two kinds whose
-// files would share a name, and a file that holds another kind's table. Sets of many
-// configurations spread those over the threads; single-configuration sets
-// are made several at a time. A request repeated in the list is made once.
+// files would share a name, and a file that holds another kind's table.
+// Sets of many configurations spread those over the threads;
+// single-configuration sets are made several at a time. A request repeated in the list is made once.
 // on_written (may be empty) hears of each set written, on the calling
 // thread.
 table_run_summary write_table_sets(const std::vector<table_request>& requests, int threads,
