@@ -58,7 +58,7 @@ struct configure {
     double min_wire_width = -1.0;
     bool auto_window = false;
     bool manhattan_approximation = false;
-    layout_arg multi_dielectric = layout_two;
+    layout_arg multi_dielectric = layout_four;
     int nsteps = 50;
     std::string overwrite_tasks;
     std::string table_single;

@@ -209,9 +209,9 @@ void check_not_degenerate(const block& b) {
 // barely changes; thin in two it is a line or a speck, which the walks
 // would see as a rod or cube of the touch distance's size.
 void check_resolvable(const block& b, const extents& e) {
-    const bool narrow = e.width() < walk_touch_distance;
-    if (!narrow || (e.length() >= walk_touch_distance && e.height() >= walk_touch_distance)) return;
-    refuse(block_label(b) + " is thinner than the touch distance " + number(walk_touch_distance) +
+    const bool narrow = e.width() < touch_distance;
+    if (!narrow || (e.length() >= touch_distance && e.height() >= touch_distance)) return;
+    refuse(block_label(b) + " is thinner than the touch distance " + number(touch_distance) +
            " um in two directions " + e.text() + "; the walks cannot resolve it");
 }
 

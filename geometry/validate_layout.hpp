@@ -12,10 +12,6 @@ struct layout;
 // the layer stack's end interfaces, "no wire width").
 constexpr double layout_coordinate_limit = 1e9;
 
-// A walk ends on a block once it comes this close (micrometres), so nothing
-// thinner can be told apart by the walks.
-constexpr double walk_touch_distance = 9.9999e-05;
-
 // Refuses coordinates or extents that are not finite or beyond
 // layout_coordinate_limit, permittivities that are not finite and positive,
 // degenerate blocks (an extent or cross-section width of at most 1e-9, a

@@ -231,7 +231,7 @@ void make_master_gauss_surface(gauss_surface& s, const block& b) {
     d = d / 2.0;
     // A start point this close to a net touches it: its first cube would
     // have no size.
-    if (d < spacemgr::touch_distance) fail_touched();
+    if (d < touch_distance) fail_touched();
     switch (b.solid.kind) {
     case solid_box:
     case solid_cylinder: make_box_gauss_surface(s, b, d); break;

@@ -35,6 +35,11 @@ std::string conductor(const std::string& name, const std::string& block_name, co
     return "<conductor> name " + name + " <block> name " + block_name + " " + shape + " </block> </conductor>\n";
 }
 
+std::string floating_conductor(const std::string& name, const std::string& block_name, const std::string& shape) {
+    return "<conductor> name " + name + " floating <block> name " + block_name + " " + shape +
+           " </block> </conductor>\n";
+}
+
 std::string box_conductor(const std::string& name, double x, double y, double z, double dx, double dy, double dz) {
     return conductor(name, "body", box_text(x, y, z, dx, dy, dz));
 }
@@ -121,8 +126,10 @@ std::vector<geometry_case> cases() {
                   "m", "dot",
                   box_text(0, 0, 0.5, 0, 0, 0.4) + " <coord> (0, 0) (1e-10, 0) (1e-10, 1e-10) (0, 1e-10) </coord>")),
          {},
-         255,
-         "block dot of conductor m has no width, length or height (width 0, length 0, height 0.4)"},
+         1,
+         // Its vertices lie within the tolerance of one another: read as one
+         // repeated vertex, the outline keeps a single point.
+         "nprism_t error: vertex number 1 not supported."},
         {"cube master of side 5e-10",
          file(dirichlet + medium("3.9") + ground + box_conductor("m", 0, 0, 1, 5e-10, 5e-10, 5e-10)),
          {},
@@ -208,6 +215,59 @@ std::vector<geometry_case> cases() {
          {},
          255,
          "Fatal error: master conductor m lies outside the Neumann window: none of its blocks reaches into it"},
+
+        // Polygons.
+        {"repeated polygon vertex",
+         file(dirichlet + medium("3.9") + ground +
+              conductor("m", "outline",
+                        box_text(-0.5, -0.5, 0.5, 0, 0, 0.4) + " <coord> (0, 0) (1, 0) (1, 0) (1, 1) (0, 1) </coord>")),
+         quick,
+         0,
+         "",
+         file(dirichlet + medium("3.9") + ground +
+              conductor("m", "outline", box_text(-0.5, -0.5, 0.5, 0, 0, 0.4) + " <coord> (0, 0) (1, 0) (1, 1) (0, 1) </coord>"))},
+        {"repeated polygon vertex, blocks split for the space manager",
+         file(dirichlet + medium("3.9") + ground +
+              conductor("m", "outline",
+                        box_text(-0.5, -0.5, 0.5, 0, 0, 0.4) + " <coord> (0, 0) (1, 0) (1, 0) (1, 1) (0, 1) (0, 0) </coord>")),
+         {"-p", "0.05", "-n", "2", "--spacemgr-split-block", "on"},
+         0,
+         ""},
+        {"outline of two distinct vertices",
+         file(dirichlet + medium("3.9") + ground +
+              conductor("m", "outline", box_text(-0.5, -0.5, 0.5, 0, 0, 0.4) + " <coord> (0, 0) (1, 0) (1, 0) (0, 0) </coord>")),
+         {},
+         1,
+         "nprism_t error: vertex number 2 not supported."},
+
+        // Floating conductors, measured on their solids.
+        {"floating bar crossing another net's bar",
+         file(dirichlet + medium("3.9") + ground + box_conductor("m", -2, -0.2, 1, 4, 0.4, 0.3) +
+              floating_conductor("f", "bar",
+                                 box_text(0, 0, 1, 0, 0, 0.3) +
+                                     " <coord> (-0.2, -2) (0.2, -2) (0.2, 2) (-0.2, 2) </coord>")),
+         {},
+         255,
+         "floating d less than 0."},
+        {"floating box clear of a round via",
+         file(dirichlet + medium("3.9") + ground + conductor("n", "via", "basepoint (0, 0, 1.5) radius 1 height 1") +
+              floating_conductor("f", "box", box_text(0.8371, 0.8371, 1, 1, 1, 1)) +
+              box_conductor("m", -3, -3, 1, 1, 1, 1)),
+         quick,
+         0,
+         ""},
+        {"floating block thinner than its floating distance",
+         file(dirichlet + medium("3.9") + ground + box_conductor("m", -0.5, -2, 1, 1, 4, 0.4) +
+              floating_conductor("f", "sheet", box_text(-0.5, -2, 0.5, 1, 4, 0.0003))),
+         {},
+         255,
+         "block sheet of floating conductor f is only 0.0003 thick"},
+        {"floating distance below twice the touch distance",
+         file(dirichlet + medium("3.9") + ground + box_conductor("m", -0.5, -2, 1, 1, 4, 0.4) +
+              floating_conductor("f", "sheet", box_text(-0.5, -2, 0.5, 1, 4, 0.2))),
+         {"--floating-d", "0.00005"},
+         255,
+         "\"--floating-d\" 5e-05 is too small."},
 
         // The wire width.
         {"-w sets the width when every block is thinner than 0.0001",
