@@ -57,8 +57,9 @@ struct grid_weights {
 double classify_one_interface(cube_fields& c, const layer_stack& ls, double a, double z,
                               uint64_t layer_id, uint64_t interface_id, const grid_weights* grid);
 
-// Up to three interfaces (ids sorted by height); the cube is never shrunk
-// when two or three lie inside it.
+// Up to three interfaces (ids sorted by height). Two or three inside the
+// cube must lie on the placement tables' cell boundaries: the cube shrinks
+// until they do, or until it holds one only. Returns the hop half side.
 double classify_three_interfaces(cube_fields& c, const layer_stack& ls, double a, double z,
                                  uint64_t layer_id, const uint64_t (&interface_id)[3]);
 

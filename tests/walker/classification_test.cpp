@@ -97,34 +97,44 @@ TEST(Classification, TwoAndThreeInterfacePlacements) {
         for (int j = i + 1; j < 15; ++j)
             for (int k = j + 1; k <= 15; ++k) EXPECT_EQ(three_interface_placement(i, j, k), next++);
 
-    // Cube z in [-1, 1] (a = 1, z = 0); cell boundaries every 1/8.
-    auto classify = [](const std::vector<double>& tops, double z) {
+    // Cube z in [-1, 1] (a = 1, z = 0); cell boundaries every 1/8. The
+    // cube shrinks until its interfaces lie on boundaries, or until it
+    // holds one only.
+    struct placement_case {
+        std::vector<double> tops;
+        uint64_t layer_id;
+        uint32_t type;
+        uint64_t row;
+        double half_side;
+    };
+    const uint64_t inside_layer = 10005;
+    const placement_case cases[] = {
+        // Within the tolerance of boundaries 3 and 10: kept.
+        {{-1.0 + 3.0 / 8 + 1e-6, 0.25, 5.0}, inside_layer, cube_two_interfaces, two_interface_placement(3, 10), 1.0},
+        // Off the boundaries: at half side 0.6 they lie on 2 and 12.
+        {{-0.45, 0.3, 5.0}, inside_layer, cube_two_interfaces, two_interface_placement(2, 12), 0.6},
+        // No cube places both: the nearer alone, as one interface.
+        {{-0.3, 0.3 * 1.6180339887, 5.0}, inside_layer, cube_one_interface, 4, 15.5 * 0.3 / 10.5},
+        // The walker's own interface sits on boundary 8 of every cube.
+        {{0.0, 0.3, 5.0}, first_interface, cube_two_interfaces, two_interface_placement(8, 11), 0.8},
+        {{-0.5, 0.25, 0.75}, inside_layer, cube_three_interfaces, three_interface_placement(4, 10, 14), 1.0},
+        // One inside with two below: snapped like a single interface.
+        {{-3.0, -2.0, 0.3}, inside_layer, cube_one_interface, 20, 15.5 * 0.3 / 5.5},
+        {{-3.0, -2.0, -1.0}, inside_layer, cube_homogeneous, 0, 1.0},
+    };
+    for (const placement_case& p : cases) {
         std::vector<double> eps;
-        for (std::size_t i = 0; i <= tops.size(); ++i) eps.push_back(i % 2 ? 2.0 : 1.0);
-        const layer_stack ls = make_stack(tops, eps);
+        for (std::size_t i = 0; i <= p.tops.size(); ++i) eps.push_back(i % 2 ? 2.0 : 1.0);
+        const layer_stack ls = make_stack(p.tops, eps);
         cube_fields c;
         uint64_t ids[3] = {first_interface, first_interface + 1, first_interface + 2};
-        classify_three_interfaces(c, ls, 1.0, z, 10005, ids);
-        return c;
-    };
-    // Two interfaces snapping to the same cell 3, and to cell 9.
-    cube_fields c = classify({-1.0 + 3.0 / 8 - 0.01, -1.0 + 3.0 / 8 + 0.01, 5.0}, 0.0);
-    EXPECT_EQ(c.cube_type, uint32_t(cube_two_interfaces));
-    EXPECT_EQ(c.interface_pos, two_interface_placement(3, 4));
-    c = classify({-1.0 + 9.0 / 8 - 0.01, -1.0 + 9.0 / 8 + 0.01, 5.0}, 0.0);
-    EXPECT_EQ(c.interface_pos, two_interface_placement(8, 9));
-    // Three inside, colliding in one cell near the top.
-    c = classify({0.74, 0.75, 0.76}, 0.0);
-    EXPECT_EQ(c.cube_type, uint32_t(cube_three_interfaces));
-    EXPECT_EQ(c.interface_pos, three_interface_placement(13, 14, 15));
-    // One inside with two below: snapped like a single interface.
-    c = classify({-3.0, -2.0, 0.3}, 0.0);
-    EXPECT_EQ(c.cube_type, uint32_t(cube_one_interface));
-    EXPECT_EQ(c.interface_pos, 20u);
-    EXPECT_EQ(c.table_index, 2u);
-    // All three below the bottom.
-    c = classify({-3.0, -2.0, -1.0}, 0.0);
-    EXPECT_EQ(c.cube_type, uint32_t(cube_homogeneous));
+        const double a = classify_three_interfaces(c, ls, 1.0, 0.0, p.layer_id, ids);
+        EXPECT_EQ(c.cube_type, p.type) << p.tops[0] << " " << p.tops[1];
+        if (p.type != cube_homogeneous) {
+            EXPECT_EQ(c.interface_pos, p.row) << p.tops[0] << " " << p.tops[1];
+        }
+        EXPECT_NEAR(a, p.half_side, 1e-12) << p.tops[0] << " " << p.tops[1];
+    }
 }
 
 TEST(Classification, NearestInterfacesTieToTheLowerOne) {
