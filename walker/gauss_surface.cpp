@@ -6,7 +6,6 @@
 #include "foundation/log_writers.hpp"
 #include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
-#include "space/candidate_list.hpp"
 
 namespace {
 
