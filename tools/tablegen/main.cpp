@@ -43,7 +43,7 @@ const char* const usage_text =
     "Every other word is read as korvex reads it; these matter here:\n"
     "  -f FILE               geometry file: also write every set korvex loads for it\n"
     "  --multi-dielectric M  dielectric mode of that run (off, two, four, approx,\n"
-    "                        approx2, approx2_es; default two)\n"
+    "                        approx2, approx2_es; default four)\n"
     "  --table-single DIR    single-layer set\n"
     "  --table-twolyr DIR    pair and h-pair sets (and ratio-grid sets of approx2, approx2_es)\n"
     "  --table-mullyr DIR    triple and four-layer sets\n"
