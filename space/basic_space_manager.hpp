@@ -52,21 +52,50 @@ private:
     // One index's answer within limit: from the hinted list when p is still in
     // its cell, else from the window and the blocks reaching out of the
     // critical box when p is outside the critical box in use, else from the
-    // list of p's cell, retried wider when that cell's reach capped it.
+    // list of p's cell; retried wider when that cell's reach capped it.
     template <class Index>
     nearest_result search(const Index& index, const vec3& p, search_hint& h, double limit,
                           search_hint* wide_hint) const {
+        if constexpr (has_wide<Index>::value) {
+            // Where the wide tree answered last and still holds p, it goes
+            // first: in sparse space it usually proves the most alone.
+            if (wide_hint && wide_hint->list && reuse(*wide_hint, p)) {
+                const nearest_result r = spacemgr::candlist::nearest(*wide_hint, p, limit);
+                if (!capped(r, limit)) return r;
+                bool final = false;
+                const nearest_result c = in_cell(index, p, h, limit, final);
+                if (final) return c;
+                // The cells answer better here: they go first again.
+                if (!capped(c, limit)) wide_hint->list = nullptr;
+                return c.dist > r.dist ? c : r;
+            }
+            bool final = false;
+            const nearest_result c = in_cell(index, p, h, limit, final);
+            if (final || !capped(c, limit)) return c;
+            return wider(index, p, c, limit, wide_hint);
+        } else {
+            bool final = false;
+            return in_cell(index, p, h, limit, final);
+        }
+    }
+
+    // The answer of p's cell, or of the window and the blocks reaching out
+    // of the critical box (final: nothing wider is kept out there).
+    template <class Index>
+    nearest_result in_cell(const Index& index, const vec3& p, search_hint& h, double limit, bool& final) const {
         if (!reuse(h, p)) {
-            if (critical_used && !box_contains_point(critical_box, p)) return outside_critical(p, limit);
+            if (critical_used && !box_contains_point(critical_box, p)) {
+                final = true;
+                return outside_critical(p, limit);
+            }
             h.list = index.locate(p);
             spacemgr::hint_radius(h, p);
         }
-        const nearest_result r = spacemgr::candlist::nearest(h, p, limit);
-        if constexpr (has_wide<Index>::value) {
-            if (!r.block && r.dist < limit - geom_eps) return wider(index, p, r, limit, wide_hint);
-        }
-        return r;
+        return spacemgr::candlist::nearest(h, p, limit);
     }
+
+    // No block found and the cell's reach, not the limit, ended the search.
+    static bool capped(const nearest_result& r, double limit) { return !r.block && r.dist < limit - geom_eps; }
 
     // Both answers are proven: a block found is the nearest, and no block
     // lies nearer than a distance found empty; the larger one stands.
