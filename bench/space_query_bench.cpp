@@ -349,7 +349,7 @@ void bm_walks(benchmark::State& state, std::size_t which, configure::spacemgr_ar
         for (const vec3& s : starts) {
             search_hint h1, h2;
             vec3 p = s;
-            for (long hop = 0; hop < hop_cap; ++hop) {
+            for (long k = 0; k < hop_cap; ++k) {
                 const double to_window = -box_distance(w, p);
                 const double d = m->find_nearest(p, h1, h2, to_window).dist;
                 ++hops;

@@ -167,8 +167,7 @@ TEST_P(find_nearest_property, builds_within_a_share_per_block_and_stays_exact_on
         create_space_manager(m, cfg, *lay);
         const std::size_t made = bytes_in_use() - before;
         // A fixed allowance, the grid's included, and a share per block.
-        EXPECT_LE(made, (std::size_t(64) << 20) + std::size_t(n) * (256 << 10)) << "small limits " << small;
-        printf("kind %d small %d made %zu\n", GetParam(), small, made);
+        EXPECT_LE(made, (std::size_t(16) << 20) + std::size_t(n) * (64 << 10)) << "small limits " << small;
         std::mt19937_64 rng(5);
         std::uniform_real_distribution<double> u(0.0, 1.0);
         tally t;
