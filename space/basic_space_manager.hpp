@@ -60,6 +60,8 @@ private:
             if (w.list && reuse(w, p)) {
                 const nearest_result r = spacemgr::candlist::nearest(w, p, limit);
                 if (!capped(r, limit)) return r;
+                // A cell whose reach ends nearer cannot prove more.
+                if (reuse(h, p) && h.radius <= r.dist) return r;
                 const nearest_result c = in_cell(index, p, h, limit, final);
                 if (final) return c;
                 // The cells answer better here: they go first again.
@@ -71,7 +73,7 @@ private:
             // Both answers are proven: a block found is the nearest, and no
             // block lies nearer than a distance found empty; the larger stands.
             w.list = h.wide = index.locate_wide(p);
-            spacemgr::hint_radius(w, p);
+            if (spacemgr::hint_radius(w, p) <= c.dist) return c;
             const nearest_result r = spacemgr::candlist::nearest(w, p, limit);
             return r.dist > c.dist ? r : c;
         } else {
