@@ -54,10 +54,11 @@ private:
     nearest_result search(const Index& index, const vec3& p, search_hint& h, double limit) const {
         bool final = false;
         if constexpr (has_wide<Index>::value) {
-            // Where the wide tree answered last and still holds p, it goes
+            // While the wide tree answers better than the cells it goes
             // first: in sparse space it usually proves the most alone.
             search_hint w{h.wide};
-            if (w.list && reuse(w, p)) {
+            if (w.list && (reuse(w, p) || relocate_wide(index, p, w))) {
+                h.wide = w.list;
                 const nearest_result r = spacemgr::candlist::nearest(w, p, limit);
                 if (!capped(r, limit)) return r;
                 // A cell whose reach ends nearer cannot prove more.
@@ -79,6 +80,16 @@ private:
         } else {
             return in_cell(index, p, h, limit, final);
         }
+    }
+
+    // Locates p in the wide tree unless p lies outside the critical box in
+    // use, which the cells' search answers from the window.
+    template <class Index>
+    bool relocate_wide(const Index& index, const vec3& p, search_hint& w) const {
+        if (critical_used && !box_contains_point(critical_box, p)) return false;
+        w.list = index.locate_wide(p);
+        spacemgr::hint_radius(w, p);
+        return true;
     }
 
     // The answer of p's cell, or of the window and the blocks reaching out
