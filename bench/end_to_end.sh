@@ -2,17 +2,20 @@
 # Whole-process extraction of every bundled example and of two generated
 # layouts (a lone cube far from everything, and a dense three-layer wire
 # array of about 3000 blocks), under the default space manager and under
-# octree-none side by side: wall time, walks, hops per walk and walks per
-# second of each.
-# Usage: bench/end_to_end.sh [accuracy] [build-dir] [threads]
+# octree-none side by side: processor seconds, walks, hops per walk and walks
+# per processor second of each.
+# Usage: bench/end_to_end.sh [accuracy] [build-dir] [threads] [repeats]
 #   accuracy  "-p" value, default 0.01
 #   build-dir a Release build to run instead of building ./build
 #   threads   "-n" value, default 1
+#   repeats   runs of each, default 3: the fastest counts (the machine may be
+#             shared) and "spread" is the slowest over the fastest
 set -euo pipefail
 cd "$(dirname "$0")/.."
 accuracy="${1:-0.01}"
 build="${2:-}"
 threads="${3:-1}"
+repeats="${4:-3}"
 if [[ -z "$build" ]]; then
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build build -j3 --target korvex korvex-tables >/dev/null
@@ -72,22 +75,28 @@ for layout in "${layouts[@]}"; do
     "$build/tools/tablegen/korvex-tables" -f "$layout" "${tables[@]}" >/dev/null
 done
 
-# Prints "seconds walks hops/walk walks/s" of one run.
+# Prints "seconds walks hops/walk walks/s spread" of the fastest of the runs.
+# Seconds are processor seconds (user and system) of the whole process, which
+# other work on a shared machine disturbs far less than wall time.
 run() {
-    local start end out summary
-    start=$(date +%s.%N)
-    out=$("$build/app/korvex" -f "$1" -p "$accuracy" -n "$threads" -o "$work/out" --spacemgr-type "$2" \
-        "${tables[@]}")
-    end=$(date +%s.%N)
-    summary=$(grep -o 'has run [0-9]* walks ([0-9.]* hops/walk)' <<<"$out")
-    awk -v s="$start" -v e="$end" '{ gsub(/\(/, "", $5); d = e - s; printf "%8.2f %9d %7.1f %9.0f", d, $3, $5, $3 / d }' \
+    local out summary best="" worst=0 d
+    for ((i = 0; i < repeats; ++i)); do
+        out=$(/usr/bin/time -f 'cpu %U %S' -o "$work/time" "$build/app/korvex" -f "$1" -p "$accuracy" \
+            -n "$threads" -o "$work/out" --spacemgr-type "$2" "${tables[@]}")
+        d=$(awk '/^cpu/ { print $2 + $3 }' "$work/time")
+        summary=$(grep -o 'has run [0-9]* walks ([0-9.]* hops/walk)' <<<"$out")
+        worst=$(awk -v a="$worst" -v b="$d" 'BEGIN { print (b > a ? b : a) }')
+        if [[ -z "$best" ]] || awk -v a="$best" -v b="$d" 'BEGIN { exit !(b < a) }'; then best=$d; fi
+    done
+    awk -v d="$best" -v w="$worst" '{ gsub(/\(/, "", $5); printf "%8.2f %9d %7.1f %9.0f %6.2f", d, $3, $5, $3 / d, w / d }' \
         <<<"$summary"
 }
 
 echo "accuracy $accuracy, $threads thread(s), $build"
-printf '%-18s | %8s %9s %7s %9s | %8s %9s %7s %9s | %6s %6s\n' '' hybrid-none: '' '' '' octree-none: '' '' '' ratio: ''
-printf '%-18s | %8s %9s %7s %9s | %8s %9s %7s %9s | %6s %6s\n' layout seconds walks hops walks/s seconds walks hops \
-    walks/s hops speed
+printf '%-18s | %8s %9s %7s %9s %6s | %8s %9s %7s %9s %6s | %6s %6s\n' '' hybrid-none: '' '' '' '' octree-none: '' '' \
+    '' '' ratio: ''
+printf '%-18s | %8s %9s %7s %9s %6s | %8s %9s %7s %9s %6s | %6s %6s\n' layout cpu-s walks hops walks/s spread \
+    cpu-s walks hops walks/s spread hops speed
 for layout in "${layouts[@]}"; do
     hybrid=$(run "$layout" hybrid-none)
     octree=$(run "$layout" octree-none)

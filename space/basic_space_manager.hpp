@@ -19,19 +19,16 @@ struct has_wide<Index, std::void_t<decltype(&Index::locate_wide)>> : std::true_t
 
 template <class Primary, class Secondary>
 class basic_space_manager final : public space_manager_interface {
-    static constexpr bool no_secondary = std::is_same<Secondary, unused_spacemgr>::value;
-
 public:
     nearest_result find_nearest(const vec3& p, search_hint& h1, search_hint& h2,
                                 double max) const override {
-        // Without a secondary its hint is free to cache the primary's wide leaf.
-        const nearest_result r1 = search(primary, p, h1, max, no_secondary ? &h2 : nullptr);
+        const nearest_result r1 = search(primary, p, h1, max);
         // An unused secondary answers {null, 1e9, 1e9} and never wins.
-        if constexpr (no_secondary) {
+        if constexpr (std::is_same<Secondary, unused_spacemgr>::value) {
             return r1;
         } else {
             const double d1 = r1.dist;
-            const nearest_result s = search(secondary, p, h2, d1, nullptr);
+            const nearest_result s = search(secondary, p, h2, d1);
             if (d1 - geom_eps > s.dist) return {s.block, s.dist, s.bound < d1 - geom_eps ? s.bound : d1};
             return r1;
         }
@@ -52,36 +49,66 @@ private:
     // One index's answer within limit: from the hinted list when p is still in
     // its cell, else from the window and the blocks reaching out of the
     // critical box when p is outside the critical box in use, else from the
-    // list of p's cell, retried wider when that cell's reach capped it.
+    // list of p's cell; retried wider when that cell's reach capped it.
     template <class Index>
-    nearest_result search(const Index& index, const vec3& p, search_hint& h, double limit,
-                          search_hint* wide_hint) const {
+    nearest_result search(const Index& index, const vec3& p, search_hint& h, double limit) const {
+        bool final = false;
+        if constexpr (has_wide<Index>::value) {
+            // While the wide tree answers better than the cells it goes
+            // first: in sparse space it usually proves the most alone.
+            search_hint w{h.wide};
+            if (w.list && (reuse(w, p) || relocate_wide(index, p, w))) {
+                h.wide = w.list;
+                const nearest_result r = spacemgr::candlist::nearest(w, p, limit);
+                if (!capped(r, limit)) return r;
+                // A cell whose reach ends nearer cannot prove more.
+                if (reuse(h, p) && h.radius <= r.dist) return r;
+                const nearest_result c = in_cell(index, p, h, limit, final);
+                if (final) return c;
+                // The cells answer better here: they go first again.
+                if (!capped(c, limit)) h.wide = nullptr;
+                return c.dist > r.dist ? c : r;
+            }
+            const nearest_result c = in_cell(index, p, h, limit, final);
+            if (final || !capped(c, limit)) return c;
+            // Both answers are proven: a block found is the nearest, and no
+            // block lies nearer than a distance found empty; the larger stands.
+            w.list = h.wide = index.locate_wide(p);
+            if (spacemgr::hint_radius(w, p) <= c.dist) return c;
+            const nearest_result r = spacemgr::candlist::nearest(w, p, limit);
+            return r.dist > c.dist ? r : c;
+        } else {
+            return in_cell(index, p, h, limit, final);
+        }
+    }
+
+    // Locates p in the wide tree unless p lies outside the critical box in
+    // use, which the cells' search answers from the window.
+    template <class Index>
+    bool relocate_wide(const Index& index, const vec3& p, search_hint& w) const {
+        if (critical_used && !box_contains_point(critical_box, p)) return false;
+        w.list = index.locate_wide(p);
+        spacemgr::hint_radius(w, p);
+        return true;
+    }
+
+    // The answer of p's cell, or of the window and the blocks reaching out
+    // of the critical box (final: nothing wider is kept out there).
+    template <class Index>
+    nearest_result in_cell(const Index& index, const vec3& p, search_hint& h, double limit, bool& final) const {
         if (!reuse(h, p)) {
-            if (critical_used && !box_contains_point(critical_box, p)) return outside_critical(p, limit);
+            if (critical_used && !box_contains_point(critical_box, p)) {
+                final = true;
+                return outside_critical(p, limit);
+            }
             h.list = index.locate(p);
             spacemgr::hint_radius(h, p);
         }
-        const nearest_result r = spacemgr::candlist::nearest(h, p, limit);
-        if constexpr (has_wide<Index>::value) {
-            if (!r.block && r.dist < limit - geom_eps) return wider(index, p, r, limit, wide_hint);
-        }
-        return r;
+        return spacemgr::candlist::nearest(h, p, limit);
     }
 
-    // Both answers are proven: a block found is the nearest, and no block
-    // lies nearer than a distance found empty; the larger one stands.
-    template <class Index>
-    static nearest_result wider(const Index& index, const vec3& p, const nearest_result& r, double limit,
-                                search_hint* wide_hint) {
-        search_hint own;
-        search_hint& w = wide_hint ? *wide_hint : own;
-        if (!reuse(w, p)) {
-            w.list = index.locate_wide(p);
-            spacemgr::hint_radius(w, p);
-        }
-        const nearest_result r2 = spacemgr::candlist::nearest(w, p, limit);
-        return r2.dist > r.dist ? r2 : r;
-    }
+    // No block found and the cell's reach, not the limit, ended the search.
+    static bool capped(const nearest_result& r, double limit) { return !r.block && r.dist < limit - geom_eps; }
 
     // The distance to the nearest window face, or to a block reaching out of
     // the critical box when that is nearer; the hint is left as it was.

@@ -77,7 +77,9 @@ void place_grid(grid_frame& g, const box& domain, double length, std::size_t blo
     for (;;) {
         const double cells = cells_along(extent[0]) * cells_along(extent[1]) * cells_along(extent[2]);
         if (cells <= most) break;
-        length *= std::max(1.01, std::cbrt(cells / most));
+        // Cells too small to count at all: one cell as wide as the domain.
+        length = std::isfinite(cells) ? length * std::max(1.01, std::cbrt(cells / most))
+                                      : std::max({extent[0], extent[1], extent[2]});
     }
     g.length = length;
     uint64_t* n[3] = {&g.nx, &g.ny, &g.nz};

@@ -23,4 +23,7 @@ struct nearest_result {
 struct search_hint {
     const spacemgr::candlist* list = nullptr;  // list used last for this index
     double radius = 0.0;  // around the last point the list is complete within this
+    // Leaf of the index's wide tree used last, while it answers better than
+    // the cells (indexes without one leave it null).
+    const spacemgr::candlist* wide = nullptr;
 };

@@ -4,12 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <malloc.h>
+
 #include <random>
 
 #include "space/space_manager.hpp"
 #include "random_layout.hpp"
 
 namespace {
+
+// Bytes the allocator holds for the program (none are counted under a
+// sanitizer's allocator).
+std::size_t bytes_in_use() { return mallinfo2().uordblks; }
 
 using space_test::nearest_by_scan;
 using space_test::random_layout;
@@ -40,6 +46,10 @@ void check(const layout& lay, const configure& cfg, const vec3& p, const nearest
            const search_hint& h1, const search_hint& h2, double max, tally& t, const std::string& what) {
     ++t.queries;
     const bool outside_critical = cfg.critical_box && !box_contains_point(lay.critical_box, p);
+    const space_test::brute_nearest bn = nearest_by_scan(lay, p);
+    ASSERT_LE(r.dist, std::min(bn.d, max) + tol)
+        << what << " p=(" << p.x << "," << p.y << "," << p.z << ") got " << (r.block ? r.block->name : "none")
+        << " nearest " << bn.b->name << " kind " << bn.b->solid.kind << " outside_critical " << outside_critical;
     if (outside_critical && !r.block) {
         // Window answer: the distance to the nearest window face, or the limit.
         const box& w = lay.window.box;
@@ -47,10 +57,6 @@ void check(const layout& lay, const configure& cfg, const vec3& p, const nearest
                                     p.z - w.lo.z, w.hi.z - p.z});
         if (std::fabs(r.dist - std::min(wd, max)) <= tol) return;
     }
-    const space_test::brute_nearest bn = nearest_by_scan(lay, p);
-    ASSERT_LE(r.dist, std::min(bn.d, max) + tol)
-        << what << " p=(" << p.x << "," << p.y << "," << p.z << ") got " << (r.block ? r.block->name : "none")
-        << " nearest " << bn.b->name << " kind " << bn.b->solid.kind << " outside_critical " << outside_critical;
     ASSERT_GE(r.bound, r.dist - tol) << what;
     if (r.block) {
         ASSERT_NEAR(r.dist, bn.d, tol) << what;
@@ -95,6 +101,8 @@ TEST_P(find_nearest_property, matches_brute_force_on_random_layouts) {
         for (int seed = 0; seed < 2; ++seed) {
             std::mt19937_64 rng(1000 * combo + seed + 17);
             const auto lay = random_layout(rng, 70, f.split, f.critical, boundary_dirichlet);
+            // The ground slab spans the whole window, out of the critical box.
+            if (f.critical) space_test::add_ground_slab(*lay, 0.5, 0.7);
             lay->cfg = &cfg;
             std::unique_ptr<space_manager_interface> m;
             create_space_manager(m, cfg, *lay);
@@ -136,6 +144,41 @@ TEST_P(find_nearest_property, matches_brute_force_on_random_layouts) {
     }
     // Not vacuous: many points had their nearest block within the searched radius.
     EXPECT_GT(t.exact, t.queries / 20) << t.exact << " of " << t.queries;
+}
+
+TEST_P(find_nearest_property, builds_within_a_share_per_block_and_stays_exact_on_crowded_layouts) {
+    // Crowded: 300 blocks in the 20 x 20 x 10 window; with small limits no
+    // hiding empties a list, and the incline cells' children keep their
+    // parent's reach, so without a bound every cell splits to the depth limit.
+    const int n = 300;
+    std::mt19937_64 seed_rng(23);
+    const auto lay = random_layout(seed_rng, n, true);
+    for (const bool small : {false, true}) {
+        configure cfg;
+        cfg.spacemgr_type = configure::spacemgr_arg(GetParam());
+        // Small lists never emptied by hiding, deep trees.
+        cfg.spacemgr_list = small ? 3 : -1;
+        cfg.spacemgr_depth = small ? 60 : -1;
+        cfg.spacemgr_list_incline = small ? 3 : -1;
+        cfg.spacemgr_depth_incline = small ? 5 : -1;
+        lay->cfg = &cfg;
+        std::unique_ptr<space_manager_interface> m;
+        const std::size_t before = bytes_in_use();
+        create_space_manager(m, cfg, *lay);
+        const std::size_t made = bytes_in_use() - before;
+        // A fixed allowance, the grid's included, and a share per block.
+        EXPECT_LE(made, (std::size_t(16) << 20) + std::size_t(n) * (64 << 10)) << "small limits " << small;
+        std::mt19937_64 rng(5);
+        std::uniform_real_distribution<double> u(0.0, 1.0);
+        tally t;
+        search_hint h1, h2;
+        for (int q = 0; q < 300; ++q) {
+            const vec3 p{6 + 8 * u(rng), 6 + 8 * u(rng), 3 + 4 * u(rng)};
+            if (nearest_by_scan(*lay, p).d <= clearance) continue;
+            check(*lay, cfg, p, m->find_nearest(p, h1, h2, 1e9), h1, h2, 1e9, t, "crowded fan");
+            if (HasFatalFailure()) return;
+        }
+    }
 }
 
 const char* const kind_names[] = {"simple_simple", "octree_octree", "hybrid_hybrid",

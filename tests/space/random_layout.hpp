@@ -140,6 +140,20 @@ inline std::unique_ptr<layout> random_layout(std::mt19937_64& rng, int nblocks, 
     return std::move(lb.lay);
 }
 
+// A box under the blocks from z0 to z1 across the whole window, as the
+// ground net becomes.
+inline void add_ground_slab(layout& lay, double z0, double z1) {
+    const box& w = lay.window.box;
+    lay.conductors.emplace_back("GROUND", 0);
+    conductor& g = lay.conductors.back();
+    lay.blocks.emplace_back("ground", make_box_solid({{w.lo.x, w.lo.y, z0}, {w.hi.x, w.hi.y, z1}}));
+    block& b = lay.blocks.back();
+    b.owner = &g;
+    g.blocks.push_back(&b);
+    lay.all_blocks.push_back(&b);
+    lay.box_blocks.push_back(&b);
+}
+
 // Nearest block by brute force; distance 1e300 without blocks.
 struct brute_nearest {
     const block* b = nullptr;

@@ -2,9 +2,12 @@
 // hints, the critical box and the primary/secondary combination.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <string>
 
+#include "foundation/errors.hpp"
 #include "foundation/log_writers.hpp"
 #include "space/basic_space_manager.hpp"
 #include "space/grid.hpp"
@@ -86,6 +89,44 @@ TEST(grid_spacemgr, is_sized_from_the_domain_and_centred_on_it) {
     EXPECT_EQ(log2.text(),
               "use seperated incline spacemgr (grid).\ngrid_length: 0.312500000000\n"
               "grid scope: 0.312500000000\ngrid size: 4096\n");
+}
+
+TEST(grid_spacemgr, holds_a_bounded_count_of_cells_and_refuses_a_domain_without_finite_size) {
+    const double inf = std::numeric_limits<double>::infinity();
+    struct domain_case {
+        box domain;
+        int depth;
+        bool refused;
+    };
+    const domain_case cases[] = {
+        {{{0, 0, 0}, {2e10, 2e10, 1}}, 70, false},  // a deep option on a wide flat slab
+        {{{0, 0, 0}, {2e10, 2e10, 1e-300}}, 70, false},
+        {{{-1e306, -1e306, -1e306}, {1e306, 1e306, 1e306}}, -1, false},
+        {{{-1e308, 0, 0}, {1e308, 1, 1}}, -1, true},  // the extent overflows
+        {{{0, 0, 0}, {inf, 1, 1}}, -1, true},
+        {{{0, 0, 0}, {std::nan(""), 1, 1}}, -1, true},
+    };
+    for (const domain_case& c : cases) {
+        configure cfg;
+        cfg.spacemgr_depth = c.depth;
+        log_capture log;
+        basic_grid_spacemgr<octree_node<spacemgr_all>, 20, 16> g;
+        if (c.refused) {
+            try {
+                g.build(cfg, c.domain, {});
+                ADD_FAILURE() << "built over " << c.domain.hi.x;
+            } catch (const sea::fatal_error& e) {
+                EXPECT_NE(std::string(e.what()).find("has no finite size"), std::string::npos) << e.what();
+            }
+            continue;
+        }
+        g.build(cfg, c.domain, {});
+        EXPECT_LE(g.count, uint64_t(1) << 18) << c.domain.hi.x;
+        EXPECT_EQ(g.count, g.nx * g.ny * g.nz);
+        EXPECT_LE(g.origin.x, c.domain.lo.x);
+        EXPECT_GE(g.upper.z, c.domain.hi.z);
+        EXPECT_TRUE(std::isfinite(g.length));
+    }
 }
 
 // Visits every leaf of an octree.
