@@ -1,5 +1,6 @@
 #include "geometry/layout_builder.hpp"
 
+#include <cmath>
 #include <string>
 
 #include "config/configure.hpp"
@@ -42,21 +43,26 @@ solid piece_solid(const poly_record& piece, bool manhattan_approximation) {
     return make_nprism_solid(p);
 }
 
+// A box written with a negative extent is the same box: later steps, and
+// the window that grows over the media, take lo <= hi for granted.
+box ordered_box(const vec3& a, const vec3& b) {
+    return {{std::fmin(a.x, b.x), std::fmin(a.y, b.y), std::fmin(a.z, b.z)},
+            {std::fmax(a.x, b.x), std::fmax(a.y, b.y), std::fmax(a.z, b.z)}};
+}
+
 }  // namespace
 
 block_shape layout_builder::box_shape(const vec3& base, const vec3& v1, const vec3& v2, const vec3& h) const {
-    const box b{base, {base.x + v1.x, base.y + v2.y, base.z + h.z}};
-    return {{make_box_solid(b)}};
+    return {{make_box_solid(ordered_box(base, {base.x + v1.x, base.y + v2.y, base.z + h.z}))}};
 }
 
 block_shape layout_builder::cylinder_shape(const vec3& centre, double radius, double height) const {
-    const double half_height = height / 2;
+    const double half_height = std::fabs(height) / 2;
     if (!lay.cfg->manhattan_approximation)
         return {{make_cylinder_solid(centre, radius, half_height)}};
     const double k = radius * square_of_circle_area;
-    const box b{{centre.x - k, centre.y - k, centre.z - half_height},
-                {centre.x + k, centre.y + k, centre.z + half_height}};
-    return {{make_box_solid(b)}};
+    return {{make_box_solid(ordered_box({centre.x - k, centre.y - k, centre.z - half_height},
+                                        {centre.x + k, centre.y + k, centre.z + half_height}))}};
 }
 
 block_shape layout_builder::polygon_shape(const block_shape& base_box, const std::vector<vec2>& points) const {

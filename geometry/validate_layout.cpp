@@ -93,60 +93,6 @@ void check_permittivities(const layout& l) {
     }
 }
 
-// A solid given with a negative extent is the same solid with its corners
-// swapped; later steps take lo <= hi for granted.
-void normalise_solid(solid& s) {
-    switch (s.kind) {
-        case solid_cylinder:
-            if (s.shape.cylinder.half_height < 0)
-                s = make_cylinder_solid(s.shape.cylinder.centre, s.shape.cylinder.radius,
-                                        -s.shape.cylinder.half_height);
-            break;
-        case solid_prism:
-            if (s.shape.prism.z0 > s.shape.prism.z1) {
-                nprism_t p = s.shape.prism;
-                std::swap(p.z0, p.z1);
-                s = make_nprism_solid(p);
-            }
-            break;
-        default: {
-            box b = s.shape.box;
-            bool swapped = false;
-            for (int a = 0; a < 3; ++a)
-                if (axis_of(b.lo, a) > axis_of(b.hi, a)) {
-                    std::swap(axis_of(b.lo, a), axis_of(b.hi, a));
-                    swapped = true;
-                }
-            if (swapped) s = make_box_solid(b);
-        }
-    }
-}
-
-// The window box grew over each medium's box as written. Its heights are
-// grown again over the normalised media; in x and y only the window itself
-// is left, and an inverted side is swapped, which is exact when every
-// medium was written the same way round.
-void normalise_media(layout& l) {
-    bool swapped = false;
-    for (medium& m : l.media)
-        if (m.z0 > m.z1) {
-            std::swap(m.z0, m.z1);
-            swapped = true;
-        }
-    if (l.media.empty()) return;
-    box& w = l.window.box;
-    if (swapped) {
-        w.lo.z = geom_infinity;
-        w.hi.z = -geom_infinity;
-        for (const medium& m : l.media) {
-            w.lo.z = tmin(w.lo.z, m.z0);
-            w.hi.z = tmax(m.z1, w.hi.z);
-        }
-    }
-    if (w.lo.x > w.hi.x) std::swap(w.lo.x, w.hi.x);
-    if (w.lo.y > w.hi.y) std::swap(w.lo.y, w.hi.y);
-}
-
 double cross_section_area(const solid& s) {
     switch (s.kind) {
         case solid_cylinder:
@@ -242,13 +188,10 @@ bool reaches_into(const box& b, const box& window) {
 
 }  // namespace
 
-void validate_layout(layout& l) {
+void validate_layout(const layout& l) {
     check_media_range(l);
     for (const block& b : l.blocks) check_block_range(b);
     check_permittivities(l);
-
-    normalise_media(l);
-    for (block& b : l.blocks) normalise_solid(b.solid);
 
     for (const conductor& c : l.conductors)
         if (!is_ground(c)) check_conductor_blocks(c);

@@ -16,11 +16,11 @@ constexpr double layout_coordinate_limit = 1e9;
 // layout_coordinate_limit, permittivities that are not finite and positive,
 // degenerate blocks (an extent or cross-section width of at most 1e-9, a
 // radius that is not positive) and blocks that are thinner than the touch
-// distance in two directions (lines and specks; a thin sheet is kept). A box,
-// a polygon's height or a cylinder's height given with a negative extent is
-// normalised first: it is the same solid. The ground net's blocks are only
-// range-checked, since the ground becomes a slab of its own.
-void validate_layout(layout& l);
+// distance in two directions (lines and specks; a thin sheet is kept). Solids
+// arrive with lo <= hi: the reader orders a negative extent. The ground
+// net's blocks are only range-checked, since the ground becomes a slab of
+// its own.
+void validate_layout(const layout& l);
 
 // With a Neumann window, refuses a master with a block that does not reach
 // into the window: its walks could never start.
