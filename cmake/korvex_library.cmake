@@ -14,7 +14,8 @@ function(korvex_library name)
 endfunction()
 
 # korvex_test(NAME DEPS...): one GoogleTest executable from every test source
-# of the calling folder, registered with CTest.
+# of the calling folder, registered with CTest; korvex and korvex-tables,
+# which tests run as child processes, are built first.
 function(korvex_test name)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
@@ -24,8 +25,9 @@ function(korvex_test name)
   target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     KORVEX_BINARY="$<TARGET_FILE:korvex>"
+    KORVEX_TABLES_BINARY="$<TARGET_FILE:korvex-tables>"
     KORVEX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  add_dependencies(${name} korvex)
+  add_dependencies(${name} korvex korvex-tables)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
