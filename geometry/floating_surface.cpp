@@ -395,14 +395,11 @@ void setup_floating_conductors(layout& l) {
         const box near = grow_box(fo, m);
         for (const block* b : l.all_blocks) {
             if (b->owner == f->owner) continue;
-            // Outer boxes measure two boxes exactly, and bound from below the
-            // gap to a block that stays clear of the neighbourhood; any other
-            // pair is measured on its solids.
+            // Outer boxes bound from below the gap to a block that stays clear
+            // of the neighbourhood; a nearer one is measured on its solids.
             const box& bo = b->solid.outer_box;
-            const bool exact_by_boxes = f->solid.kind == solid_box && b->solid.kind == solid_box;
-            const double gap = exact_by_boxes || !(box_gap(near, bo) < -geom_eps)
-                                   ? box_gap(fo, bo)
-                                   : block_pair_distance(f->solid, b->solid);
+            const double gap =
+                box_gap(near, bo) < -geom_eps ? block_pair_distance(f->solid, b->solid) : box_gap(fo, bo);
             if (gap < g) {
                 g = gap;
                 g_floating = f;

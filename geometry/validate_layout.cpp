@@ -10,6 +10,7 @@
 #include "foundation/errors.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/primitives.hpp"
+#include "geometry/prism.hpp"
 
 namespace {
 
@@ -102,7 +103,7 @@ double cross_section_area(const solid& s) {
             double twice = 0;
             for (uint64_t i = 0; i < p.n; ++i) {
                 const vec2& a = p.vertex[i];
-                const vec2& b = p.vertex[(i + 1) % p.n];
+                const vec2& b = next_vertex(p, i);
                 twice += a.x * b.y - b.x * a.y;
             }
             return std::abs(twice) / 2;
