@@ -74,6 +74,10 @@ std::size_t table_value_count(table_kind kind, table_family family) {
 
 std::size_t table_stored_width(table_kind kind) { return shape_of(kind).width; }
 int table_panels_per_side(table_kind kind) { return shape_of(kind).panels; }
+std::size_t table_row_length(table_kind kind) {
+    const std::size_t side = static_cast<std::size_t>(table_panels_per_side(kind));
+    return 6 * side * side;
+}
 int table_configurations(table_kind kind) { return shape_of(kind).configurations; }
 
 std::size_t table_key_length(table_kind kind) {

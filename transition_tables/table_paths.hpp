@@ -24,6 +24,8 @@ std::size_t table_value_count(table_kind kind, table_family family);
 // 8 for the single set, 4 for the others.
 std::size_t table_stored_width(table_kind kind);
 int table_panels_per_side(table_kind kind);
+// Panels of one cube: the length of one gft or gft_is row.
+std::size_t table_row_length(table_kind kind);
 int table_configurations(table_kind kind);
 // Number of key values: 0 single, 2 pair/h_pair, 3 triple, 4 otherwise.
 std::size_t table_key_length(table_kind kind);

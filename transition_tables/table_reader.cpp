@@ -137,8 +137,7 @@ void read_values(table_kind kind, table_family family, T* dest, const std::strin
     if (family == table_family::wvt_is) {
         for (std::size_t i = 0; i < count; ++i) dest[i] = std::fabs(dest[i]);
     } else {
-        const std::size_t side = static_cast<std::size_t>(table_panels_per_side(kind));
-        make_cumulative(dest, count, 6 * side * side, path);
+        make_cumulative(dest, count, table_row_length(kind), path);
     }
 }
 

@@ -25,11 +25,6 @@ void loading_line(const table_key* key) {
     w.put('\n').flush();
 }
 
-std::size_t row_length(table_kind kind) {
-    const std::size_t side = std::size_t(table_panels_per_side(kind));
-    return 6 * side * side;
-}
-
 template <class Set>
 void size_families(Set& set, table_kind kind) {
     set.gft_is.assign(table_value_count(kind, table_family::gft_is), 0.0f);
@@ -45,8 +40,8 @@ void load_three(Set& set, table_kind kind, const std::string& prefix, const tabl
     const std::vector<double> k = key.values();
     read_table_file(kind, table_family::gft_is, set.gft_is.data(),
                     table_file_path(kind, table_family::gft_is, prefix, k));
-    set.gft_is_signed.assign(set.gft_is.size() / row_length(kind), 0);
-    mark_signed_rows(set.gft_is.data(), set.gft_is.size(), row_length(kind), set.gft_is_signed.data());
+    set.gft_is_signed.assign(set.gft_is.size() / table_row_length(kind), 0);
+    mark_signed_rows(set.gft_is.data(), set.gft_is.size(), table_row_length(kind), set.gft_is_signed.data());
     read_table_file(kind, table_family::gft, set.gft.data(), table_file_path(kind, table_family::gft, prefix, k));
     read_table_file(kind, table_family::wvt_is, set.wvt_is.data(),
                     table_file_path(kind, table_family::wvt_is, prefix, k));

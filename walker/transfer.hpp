@@ -148,13 +148,6 @@ inline double signed_first_hop_factor(uint64_t face, double sign, double k1, dou
     return face < 3 ? -sign * f : sign * f;
 }
 
-// The factor with the sign taken from the landing side (direction u).
-inline double first_hop_factor(uint64_t face, const vec3& u, double k1, double k2, const row_blend& b,
-                               double a) {
-    const int axis = int(face < 3 ? face : face - 3);
-    return signed_first_hop_factor(face, position_sign(u, axis), k1, k2, b, a);
-}
-
 // Turns a direction about z.
 inline vec3 rotate_about_z(const vec3& u, double c, double s) {
     return {c * u.x - s * u.y, s * u.x + c * u.y, u.z};

@@ -63,14 +63,14 @@ TEST(Transfer, MirrorRotationAndFirstHopSign) {
     expect_vec(draw_direction<31>(rng, row.data(), row.data(), {true, 0.0, true}), {0, 0, -1});
 
     const row_blend alone{true, 0.0, false};
-    // face 5 (-z, axis z): landing down gives -K, landing up +K; K = 2.6 / (2a).
-    EXPECT_DOUBLE_EQ(first_hop_factor(5, {0, 0, -1}, 2.6, 0, alone, 0.5), -2.6);
-    EXPECT_DOUBLE_EQ(first_hop_factor(5, {0, 0, 1}, 2.6, 0, alone, 0.5), 2.6);
-    // face 0 (+x): a hop to +x is negative.
-    EXPECT_DOUBLE_EQ(first_hop_factor(0, {1, 0.2, 0}, 2.6, 0, alone, 1.0), -1.3);
-    EXPECT_DOUBLE_EQ(first_hop_factor(0, {-1, 0.2, 0}, 2.6, 0, alone, 1.0), 1.3);
+    // face 5 (-z, axis z): a negative mass gives -K, a positive one +K; K = 2.6 / (2a).
+    EXPECT_DOUBLE_EQ(signed_first_hop_factor(5, -1.0, 2.6, 0, alone, 0.5), -2.6);
+    EXPECT_DOUBLE_EQ(signed_first_hop_factor(5, 1.0, 2.6, 0, alone, 0.5), 2.6);
+    // face 0 (+x): a start face on the + side turns the sign.
+    EXPECT_DOUBLE_EQ(signed_first_hop_factor(0, 1.0, 2.6, 0, alone, 1.0), -1.3);
+    EXPECT_DOUBLE_EQ(signed_first_hop_factor(0, -1.0, 2.6, 0, alone, 1.0), 1.3);
     // A blend mixes the two weight values.
-    EXPECT_DOUBLE_EQ(first_hop_factor(1, {0, -1, 0}, 2.0, 4.0, {false, 0.25, false}, 1.0), 1.25);
+    EXPECT_DOUBLE_EQ(signed_first_hop_factor(1, -1.0, 2.0, 4.0, {false, 0.25, false}, 1.0), 1.25);
 
     const double c = std::cos(0.3), s = std::sin(0.3);
     const vec3 r = rotate_about_z({1.0, 0.0, 0.5}, c, s);
@@ -116,8 +116,4 @@ TEST(Transfer, FirstHopSignFromStoredRows) {
         EXPECT_EQ(d.sign, c.sign);
         EXPECT_EQ(d.u.z, c.uz);
     }
-    // Start face 5 (-z) keeps the sign, start face 2 (+z) turns it.
-    const row_blend alone{true, 0.0, false};
-    EXPECT_DOUBLE_EQ(signed_first_hop_factor(5, -1.0, 2.6, 0, alone, 0.5), -2.6);
-    EXPECT_DOUBLE_EQ(signed_first_hop_factor(2, -1.0, 2.6, 0, alone, 0.5), 2.6);
 }
