@@ -11,7 +11,6 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <unordered_map>
 
 #include "config/configure.hpp"
 #include "extraction/extraction_task.hpp"
@@ -239,6 +238,9 @@ void clear_table(Table& table) {
 void problem_manager::init_breakpoint() {
     breakpoint_path = breakpoint_name(cfg->input_name);
     if (!cfg->breakpoint_resume) return;
+    // The pieces of one polygon share a name: the index tells them apart.
+    for (std::size_t i = 0; i < layout.all_blocks.size(); ++i)
+        block_index[layout.all_blocks[i]] = static_cast<Json::Int64>(i);
     const std::string old_text = read_whole_file(breakpoint_path);
     const std::string geometry = read_whole_file(cfg->input_name);
     const std::string digest = md5(geometry).hexdigest();
@@ -282,13 +284,9 @@ void problem_manager::init_breakpoint() {
 
 void problem_manager::save_task_results(const extraction_task& task, const conductor* master) {
     if (!cfg->breakpoint_resume) return;
-    // The pieces of one polygon share a name: the index tells them apart.
-    std::unordered_map<const block*, Json::Int64> index;
-    for (std::size_t i = 0; i < layout.all_blocks.size(); ++i)
-        index[layout.all_blocks[i]] = static_cast<Json::Int64>(i);
     auto put_block = [&](Json::Value& e, const char* name_key, const char* index_key, const block* b) {
         e[name_key] = b ? b->name : std::string();
-        if (b) e[index_key] = index[b];
+        if (b) e[index_key] = block_index[b];
     };
     Json::Value blocks(Json::arrayValue);
     for (const auto& [key, s] : task.block_stats.sums) {
