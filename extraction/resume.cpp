@@ -95,16 +95,11 @@ bool name_of(const Json::Value& e, const char* key, std::string& out) {
 
 // The stored array of one master under "block_results" or "net_results";
 // an absent one reads as empty, one of the wrong type does not read.
-bool stored_array(const Json::Value& doc, const char* key, const std::string& master, Json::Value& out) {
+bool stored_array(const Json::Value& doc, const char* key, const std::string& master, const Json::Value*& out) {
     const Json::Value& all = doc[key];
-    out = Json::Value(Json::arrayValue);
-    if (all.isNull()) return true;
-    if (!all.isObject()) return false;
-    const Json::Value& a = all[master];
-    if (a.isNull()) return true;
-    if (!a.isArray()) return false;
-    out = a;
-    return true;
+    if (!all.isNull() && !all.isObject()) return false;
+    out = &all[master];
+    return out->isNull() || out->isArray();
 }
 
 template <class Table>
@@ -308,14 +303,14 @@ void problem_manager::save_task_results(const extraction_task& task, const condu
 
 void problem_manager::load_task_results(extraction_task& task, const conductor* master) {
     if (!resumed) return;
-    Json::Value blocks, nets;
+    const Json::Value *blocks = nullptr, *nets = nullptr;
     bool sound = stored_array(json_in, "block_results", master->name, blocks) &&
                  stored_array(json_in, "net_results", master->name, nets);
-    for (Json::ArrayIndex i = 0; sound && i < blocks.size(); ++i)
-        sound = restore_block_element(task, blocks[i], layout.all_blocks);
-    for (Json::ArrayIndex i = 0; sound && i < nets.size(); ++i)
-        sound = restore_net_element(task, nets[i], layout.nets);
-    if (sound && (blocks.size() == 0) == (nets.size() == 0) && restored_master_fits(task)) return;
+    for (Json::ArrayIndex i = 0; sound && i < blocks->size(); ++i)
+        sound = restore_block_element(task, (*blocks)[i], layout.all_blocks);
+    for (Json::ArrayIndex i = 0; sound && i < nets->size(); ++i)
+        sound = restore_net_element(task, (*nets)[i], layout.nets);
+    if (sound && (blocks->size() == 0) == (nets->size() == 0) && restored_master_fits(task)) return;
     clear_table(task.net_stats);
     clear_table(task.block_stats);
     task.gtried = 0;
