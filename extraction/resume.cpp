@@ -37,11 +37,6 @@ constexpr double largest_restored_sum = 1e150;
 
 // Only regular files are read or written: opening a FIFO or a device could
 // block the run for ever.
-bool is_regular(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 bool is_regular_or_absent(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) != 0 ? errno == ENOENT : S_ISREG(st.st_mode);
@@ -50,7 +45,7 @@ bool is_regular_or_absent(const std::string& path) {
 // Whole text of a regular file; empty when there is none to read.
 std::string read_whole_file(const std::string& path) {
     std::string text;
-    if (!is_regular(path)) return text;
+    if (!is_regular_or_absent(path)) return text;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return text;
     char buf[65536];
