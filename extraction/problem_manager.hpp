@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "config/configure.hpp"
@@ -58,6 +59,8 @@ public:
     Json::Value json_in;
     bool resumed = false;
     std::string breakpoint_path;
+    // Position of each block in layout.all_blocks, stored beside its name.
+    std::unordered_map<const block*, Json::Int64> block_index;
     std::int64_t nwalks = 0;
     std::int64_t nhops = 0;
 };

@@ -11,7 +11,6 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <unordered_map>
 
 #include "config/configure.hpp"
 #include "extraction/extraction_task.hpp"
@@ -38,11 +37,6 @@ constexpr double largest_restored_sum = 1e150;
 
 // Only regular files are read or written: opening a FIFO or a device could
 // block the run for ever.
-bool is_regular(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 bool is_regular_or_absent(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) != 0 ? errno == ENOENT : S_ISREG(st.st_mode);
@@ -51,7 +45,7 @@ bool is_regular_or_absent(const std::string& path) {
 // Whole text of a regular file; empty when there is none to read.
 std::string read_whole_file(const std::string& path) {
     std::string text;
-    if (!is_regular(path)) return text;
+    if (!is_regular_or_absent(path)) return text;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return text;
     char buf[65536];
@@ -96,16 +90,11 @@ bool name_of(const Json::Value& e, const char* key, std::string& out) {
 
 // The stored array of one master under "block_results" or "net_results";
 // an absent one reads as empty, one of the wrong type does not read.
-bool stored_array(const Json::Value& doc, const char* key, const std::string& master, Json::Value& out) {
+bool stored_array(const Json::Value& doc, const char* key, const std::string& master, const Json::Value*& out) {
     const Json::Value& all = doc[key];
-    out = Json::Value(Json::arrayValue);
-    if (all.isNull()) return true;
-    if (!all.isObject()) return false;
-    const Json::Value& a = all[master];
-    if (a.isNull()) return true;
-    if (!a.isArray()) return false;
-    out = a;
-    return true;
+    if (!all.isNull() && !all.isObject()) return false;
+    out = &all[master];
+    return out->isNull() || out->isArray();
 }
 
 template <class Table>
@@ -239,6 +228,9 @@ void clear_table(Table& table) {
 void problem_manager::init_breakpoint() {
     breakpoint_path = breakpoint_name(cfg->input_name);
     if (!cfg->breakpoint_resume) return;
+    // The pieces of one polygon share a name: the index tells them apart.
+    for (std::size_t i = 0; i < layout.all_blocks.size(); ++i)
+        block_index[layout.all_blocks[i]] = static_cast<Json::Int64>(i);
     const std::string old_text = read_whole_file(breakpoint_path);
     const std::string geometry = read_whole_file(cfg->input_name);
     const std::string digest = md5(geometry).hexdigest();
@@ -282,13 +274,9 @@ void problem_manager::init_breakpoint() {
 
 void problem_manager::save_task_results(const extraction_task& task, const conductor* master) {
     if (!cfg->breakpoint_resume) return;
-    // The pieces of one polygon share a name: the index tells them apart.
-    std::unordered_map<const block*, Json::Int64> index;
-    for (std::size_t i = 0; i < layout.all_blocks.size(); ++i)
-        index[layout.all_blocks[i]] = static_cast<Json::Int64>(i);
     auto put_block = [&](Json::Value& e, const char* name_key, const char* index_key, const block* b) {
         e[name_key] = b ? b->name : std::string();
-        if (b) e[index_key] = index[b];
+        if (b) e[index_key] = block_index[b];
     };
     Json::Value blocks(Json::arrayValue);
     for (const auto& [key, s] : task.block_stats.sums) {
@@ -310,14 +298,14 @@ void problem_manager::save_task_results(const extraction_task& task, const condu
 
 void problem_manager::load_task_results(extraction_task& task, const conductor* master) {
     if (!resumed) return;
-    Json::Value blocks, nets;
+    const Json::Value *blocks = nullptr, *nets = nullptr;
     bool sound = stored_array(json_in, "block_results", master->name, blocks) &&
                  stored_array(json_in, "net_results", master->name, nets);
-    for (Json::ArrayIndex i = 0; sound && i < blocks.size(); ++i)
-        sound = restore_block_element(task, blocks[i], layout.all_blocks);
-    for (Json::ArrayIndex i = 0; sound && i < nets.size(); ++i)
-        sound = restore_net_element(task, nets[i], layout.nets);
-    if (sound && (blocks.size() == 0) == (nets.size() == 0) && restored_master_fits(task)) return;
+    for (Json::ArrayIndex i = 0; sound && i < blocks->size(); ++i)
+        sound = restore_block_element(task, (*blocks)[i], layout.all_blocks);
+    for (Json::ArrayIndex i = 0; sound && i < nets->size(); ++i)
+        sound = restore_net_element(task, (*nets)[i], layout.nets);
+    if (sound && (blocks->size() == 0) == (nets->size() == 0) && restored_master_fits(task)) return;
     clear_table(task.net_stats);
     clear_table(task.block_stats);
     task.gtried = 0;
