@@ -26,19 +26,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # A unit cube alone in one medium, no window section: the window is grown
-# far around it, so most of a walk is spent far from any block.
-cat >"$work/sparse_cube.lumod" <<'EOF'
-<lumod>
-<medium>
-  <block> basepoint (-1000, -1000, -1000) v1 (2000, 0, 0) v2 (0, 2000, 0) hvector (0, 0, 2000) </block>
-  diel 3.9
-</medium>
-<conductor> name cube
-  <block> basepoint (-0.5, -0.5, -0.5) v1 (1, 0, 0) v2 (0, 1, 0) hvector (0, 0, 1) </block>
-</conductor>
-<task> <capacitance> cube </capacitance> </task>
-</lumod>
-EOF
+# far around it, so most of a walk is spent far from any block. A space test
+# runs the same file.
+sparse_cube=tests/space/sparse_cube.lumod
 
 # Three layers of 25 wires of 40 segments each (3000 boxes) over a ground
 # plane; the master is a wire in the middle of the middle layer.
@@ -68,7 +58,7 @@ awk 'BEGIN {
     print "</lumod>"
 }' >"$work/dense_wires.lumod"
 
-layouts=(examples/*.lumod "$work/sparse_cube.lumod" "$work/dense_wires.lumod")
+layouts=(examples/*.lumod "$sparse_cube" "$work/dense_wires.lumod")
 tables=(--table-single "$work/tables" --table-twolyr "$work/tables" --table-mullyr "$work/tables"
     --table-approx "$work/tables")
 for layout in "${layouts[@]}"; do

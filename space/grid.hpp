@@ -79,11 +79,6 @@ struct cell_range {
 };
 cell_range grid_cells_near(const grid_frame& g, const box& b, double scope);
 
-// The wide octree of a grid keeps the octree managers' default limits,
-// whatever the grid's options ask.
-constexpr uint32_t wide_list_limit = 20;
-constexpr uint32_t wide_depth_limit = 12;
-
 // Per-cell policy of the two cell types.
 void grid_cell_init(octree_cell& c, spacemgr_t kind, const configure& cfg, const vec3& centre,
                     double half, double scope);
@@ -145,7 +140,8 @@ struct basic_grid_spacemgr : grid_frame {
                 }
             });
         for (uint64_t n = 0; n < count; ++n) grid_cell_finish(cells[n]);
-        octree_build(wide, wide_kind, cfg, domain, blocks, wide_list_limit, wide_depth_limit);
+        // The octree managers' default limits, whatever the grid's options ask.
+        octree_build(wide, wide_kind, cfg, domain, blocks, octree_default_list_limit, octree_default_depth_limit);
     }
 
     const spacemgr::candlist* locate(const vec3& p) const {

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr uint32_t default_list_limit = 20;
-constexpr uint32_t default_depth_limit = 12;
 // Cells and entries the splits of one index may make: a fixed allowance
 // plus a share per block, far above what ordinary layouts use.
 constexpr uint64_t room_base = uint64_t(1) << 16;
@@ -82,11 +80,12 @@ void octree_finalize(octree_cell& n) {
 }
 
 uint32_t octree_list_limit(const configure& cfg) {
-    return cfg.spacemgr_list < 0 ? default_list_limit : uint32_t(cfg.spacemgr_list);
+    return cfg.spacemgr_list < 0 ? octree_default_list_limit : uint32_t(cfg.spacemgr_list);
 }
 
 uint32_t octree_depth_limit(const configure& cfg) {
-    return cfg.spacemgr_depth < 0 ? default_depth_limit : std::min(uint32_t(cfg.spacemgr_depth), octree_depth_cap);
+    return cfg.spacemgr_depth < 0 ? octree_default_depth_limit
+                                  : std::min(uint32_t(cfg.spacemgr_depth), octree_depth_cap);
 }
 
 void octree_build(octree_cell& root, spacemgr_t kind, const configure& cfg, const box& domain,

@@ -85,7 +85,9 @@ struct octree_node : octree_cell {
     static constexpr spacemgr_t kind = Kind;
 };
 
-// The list and depth limits of an octree manager (options, or their defaults).
+// The list and depth limits of an octree manager (options, or these defaults).
+constexpr uint32_t octree_default_list_limit = 20;
+constexpr uint32_t octree_default_depth_limit = 12;
 uint32_t octree_list_limit(const configure& cfg);
 uint32_t octree_depth_limit(const configure& cfg);
 

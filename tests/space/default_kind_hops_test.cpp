@@ -17,21 +17,11 @@ using korvex_test::run_korvex;
 using korvex_test::scratch_dir;
 
 // A unit cube alone in one medium without a window section: the window is
-// grown hundreds of cube sides around it.
-const char* const lone_cube = R"(<lumod>
-<medium>
-  <block> basepoint (-1000, -1000, -1000) v1 (2000, 0, 0) v2 (0, 2000, 0) hvector (0, 0, 2000) </block>
-  diel 3.9
-</medium>
-<conductor> name cube
-  <block> basepoint (-0.5, -0.5, -0.5) v1 (1, 0, 0) v2 (0, 1, 0) hvector (0, 0, 1) </block>
-</conductor>
-<task> <capacitance> cube </capacitance> </task>
-</lumod>
-)";
+// grown hundreds of cube sides around it. The end-to-end bench runs it too.
+const std::string lone_cube = std::string(KORVEX_SOURCE_DIR) + "/tests/space/sparse_cube.lumod";
 
 double hops_per_walk(const scratch_dir& dir, const std::string& tables, const std::string& kind) {
-    std::vector<std::string> args = {"-f", dir.path("cube.lumod"), "-p", "0.05", "-o", dir.path(kind + ".out"),
+    std::vector<std::string> args = {"-f", lone_cube, "-p", "0.05", "-o", dir.path(kind + ".out"),
                                      "--spacemgr-type", kind};
     for (const std::string& t : korvex_test::table_options(tables)) args.push_back(t);
     const binary_run r = run_korvex(args, dir.root.string(), "/dev/null", 120);
@@ -46,7 +36,6 @@ double hops_per_walk(const scratch_dir& dir, const std::string& tables, const st
 
 TEST(default_space_manager, hops_per_walk_on_a_sparse_layout_stay_near_octree_none) {
     scratch_dir dir;
-    dir.write("cube.lumod", lone_cube);
     const std::string tables = korvex_test::make_tables(dir);
     const double octree = hops_per_walk(dir, tables, "octree-none");
     const double hybrid = hops_per_walk(dir, tables, "hybrid-none");
