@@ -1,7 +1,6 @@
 #include "config/check_options.hpp"
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <thread>
 #include <utility>
@@ -9,19 +8,14 @@
 #include "config/configure.hpp"
 #include "foundation/error_handler.hpp"
 #include "foundation/log_writers.hpp"
+#include "foundation/number_text.hpp"
 
 namespace {
 
 void refuse(const std::string& message) { error_handler::instance().raise(sea::basic_error(message)); }
 
-std::string number(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", v);
-    return text;
-}
-
-const std::string least_accuracy = "a number of at least " + number(smallest_accuracy);
-const std::string layout_bound = "at most " + number(largest_layout_option);
+const std::string least_accuracy = "a number of at least " + number_text(smallest_accuracy);
+const std::string layout_bound = "at most " + number_text(largest_layout_option);
 const std::string tile_bound = std::to_string(largest_tile_count);
 
 // NaN fails every comparison, so each test is written to accept.

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <utility>
 
 #include "foundation/error_handler.hpp"
 #include "foundation/errors.hpp"
+#include "foundation/number_text.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/primitives.hpp"
 #include "geometry/prism.hpp"
@@ -22,12 +22,6 @@ namespace {
     throw e;
 }
 
-std::string number(double v) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%g", v);
-    return text;
-}
-
 std::string block_label(const block& b) {
     return "block " + b.name + " of conductor " + (b.owner ? b.owner->name : std::string("(none)"));
 }
@@ -39,8 +33,8 @@ bool in_range(double v) { return std::abs(v) < layout_coordinate_limit; }
 
 void check_coordinate(const std::string& owner, const char* what, double v) {
     if (!in_range(v))
-        refuse(owner + ": " + what + " " + number(v) + " is not finite or lies beyond " +
-               number(layout_coordinate_limit) + " um");
+        refuse(owner + ": " + what + " " + number_text(v) + " is not finite or lies beyond " +
+               number_text(layout_coordinate_limit) + " um");
 }
 
 void check_point(const std::string& owner, const vec3& p) {
@@ -89,8 +83,8 @@ void check_permittivities(const layout& l) {
     for (std::size_t i = 0; i < l.media.size(); ++i) {
         const medium& m = l.media[i];
         if (std::isfinite(m.eps) && m.eps > 0) continue;
-        refuse(medium_label(i) + " (z from " + number(m.z0) + " to " + number(m.z1) + ") has permittivity " +
-               number(m.eps) + "; a permittivity must be finite and positive");
+        refuse(medium_label(i) + " (z from " + number_text(m.z0) + " to " + number_text(m.z1) + ") has permittivity " +
+               number_text(m.eps) + "; a permittivity must be finite and positive");
     }
 }
 
@@ -136,7 +130,7 @@ struct extents {
     }
     double height() const { return bounds.hi.z - bounds.lo.z; }
     std::string text() const {
-        return "(width " + number(width()) + ", length " + number(length()) + ", height " + number(height()) + ")";
+        return "(width " + number_text(width()) + ", length " + number_text(length()) + ", height " + number_text(height()) + ")";
     }
 };
 
@@ -158,7 +152,7 @@ void check_not_degenerate(const block& b) {
 void check_resolvable(const block& b, const extents& e) {
     const bool narrow = e.width() < touch_distance;
     if (!narrow || (e.length() >= touch_distance && e.height() >= touch_distance)) return;
-    refuse(block_label(b) + " is thinner than the touch distance " + number(touch_distance) +
+    refuse(block_label(b) + " is thinner than the touch distance " + number_text(touch_distance) +
            " um in two directions " + e.text() + "; the walks cannot resolve it");
 }
 
