@@ -76,6 +76,7 @@ public:
 
 private:
     double classify(double a);
+    double start_cube(double a);
     void first_hop(double a);
     void hop(double a);
     void rotate_towards_nearest(const nearest_result& q);

@@ -69,6 +69,12 @@ next_candidates take_nearest_interfaces(const layer_stack& ls, uint64_t layer_id
     return {zi[up] - z, z - zi[down]};
 }
 
+double interface_room(const layer_stack& ls, uint64_t id) {
+    const std::vector<double>& zi = ls.interface_z;
+    const uint64_t i = id - 20000;
+    return std::fmin(zi[i] - zi[i - 1], zi[i + 1] - zi[i]);
+}
+
 double classify_one_interface(cube_fields& c, const layer_stack& ls, double a, double z, uint64_t layer_id,
                               uint64_t interface_id, const grid_weights* grid) {
     const double zi = interface_height(ls, interface_id);

@@ -7,6 +7,7 @@
 // 10000 + j inside padded layer j.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -93,6 +94,14 @@ struct next_candidates {
 next_candidates take_nearest_interfaces(const layer_stack& ls, uint64_t layer_id, double z, uint64_t* ids,
                                         int n);
 
+// Half side of the largest cube centred on interface id that holds no other
+// interface: the thinner of the two layers it separates.
+double interface_room(const layer_stack& ls, uint64_t id);
+
+// No interface: what start_interface returns when the first cube is not
+// classified against a single nearest interface.
+constexpr uint64_t no_interface = 0;
+
 struct empty_layer_index {};
 
 template <uint64_t N, bool Interpolated>
@@ -136,6 +145,32 @@ struct multi_layer_index : cube_fields {
         const next_candidates next = take_nearest_interfaces(*layers, layer_id, z, taken, int(N));
         radius = next.up - 1e-9 > next.down ? next.down : next.up;
         store_sorted(taken);
+    }
+
+    // The interface that decides the first cube: the nearest one, ties
+    // within 1e-9 going to the lower.
+    uint64_t start_interface() const {
+        if constexpr (N == 1) {
+            return interface_id[0];
+        } else {
+            uint64_t best = interface_id[0];
+            double best_d = std::fabs(layers->interface_z[best - 20000] - z);
+            for (uint64_t k = 1; k < N; ++k) {
+                const double d = std::fabs(layers->interface_z[interface_id[k] - 20000] - z);
+                if (d < best_d - 1e-9) {
+                    best = interface_id[k];
+                    best_d = d;
+                }
+            }
+            return best;
+        }
+    }
+
+    // Moves the walker's height onto interface id, which is one of the
+    // interfaces already taken for this height.
+    void stand_on(uint64_t id) {
+        layer_id = id;
+        z = layers->interface_z[id - 20000];
     }
 
     double classify_cube(double a) {
@@ -182,6 +217,15 @@ struct equal_layer_index : cube_fields {
 
     // Sets layer_id, nearest_layer_id, nearest_high_contrast and radius.
     void locate_layer();
+
+    uint64_t start_interface() const {
+        return any_high_contrast && nearest_high_contrast ? nearest_layer_id : no_interface;
+    }
+
+    void stand_on(uint64_t id) {
+        layer_id = id;
+        z = layers->interface_z[id - 20000];
+    }
 
     double classify_cube(double a) {
         if (any_high_contrast && nearest_high_contrast)

@@ -84,7 +84,7 @@ bool default_walker<L, D>::start_walk() {
     domain.nearest = q.block;
     domain.cube_mode = q.dist < touch_distance ? cube_touching : cube_axis_aligned;
 
-    double a = classify(domain.half_size);
+    double a = classify(start_cube(domain.half_size));
     if constexpr (is_layered<L>) {
         // Three interfaces in the start cube can only lie on its faces
         // within rounding; a smaller cube leaves them out.
@@ -93,6 +93,35 @@ bool default_walker<L, D>::start_walk() {
     }
     first_hop(a);
     return end_of_step_checks();
+}
+
+// Start points on a vertical face closer than this fraction of their empty
+// cube's half side to an interface start from the interface itself. A
+// point at height delta from it would get a cube of half side 31 delta (the
+// interface must fall on a cell boundary of the pair tables), and a
+// first-hop factor growing as 1 / delta: over a face that crosses the
+// interface its variance has no bound. The tangential gradient is
+// continuous across the interface, so the move changes the estimate only to
+// second order in this fraction, while the cube of every point left in
+// place keeps at least half the side the space allows.
+constexpr double interface_snap_fraction = 1.0 / 62.0;
+
+template <class L, class D>
+double default_walker<L, D>::start_cube(double a) {
+    if constexpr (is_layered<L>) {
+        const bool vertical_face = result.face % 3 != 2;
+        if (!vertical_face || domain.cube_mode == cube_touching || is_interface_id(layer.layer_id)) return a;
+        const uint64_t id = layer.start_interface();
+        if (id == no_interface) return a;
+        const double d = std::fabs(layers->interface_z[id - 20000] - pos.z);
+        if (!(d < interface_snap_fraction * a)) return a;
+        // The cube about the interface point lies inside the empty cube
+        // about the start point and holds no other interface.
+        layer.stand_on(id);
+        pos.z = layer.z;
+        return std::fmin(a - d, interface_room(*layers, id));
+    }
+    return a;
 }
 
 // The equal-slab z row is the flux at the cube's centre divided by the mean
