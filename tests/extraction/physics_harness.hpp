@@ -113,4 +113,42 @@ inline double series_capacitance(double side, const std::vector<slab>& layers) {
     return eps0 * side * side / resistance;
 }
 
+// Two plates facing each other across x, each filling a Neumann window of
+// 4 x 3 in y and z: the ground "left" from x = -0.2 to 0, the master
+// "right" from x = 1 to 1.5. The layers run from z = 0 up, the last to 3;
+// each is a capacitor of its own between the plates, so the master's
+// Gaussian face crosses every interface. The bottom and top layers must be
+// at least half the gap thick, so that no cube reaches past the mirror
+// image of its own layer at the window's floor or ceiling.
+inline std::string facing_plates(const std::vector<slab>& layers) {
+    std::string text = "<lumod>\n<window> v1 (-0.2, 0, 0) v2 (1.5, 4, 3) neumann </window>\n";
+    char line[512];
+    double bottom = 0;
+    for (const slab& s : layers) {
+        std::snprintf(line, sizeof line,
+                      "<medium> <block> basepoint (-0.2, 0, %.17g) v1 (1.7, 0, 0) v2 (0, 4, 0) hvector (0, 0, "
+                      "%.17g) </block> diel %.17g </medium>\n",
+                      bottom, s.top - bottom, s.eps);
+        text += line;
+        bottom = s.top;
+    }
+    text += "<conductor> name left <block> basepoint (-0.2, 0, 0) v1 (0.2, 0, 0) v2 (0, 4, 0) hvector (0, 0, 3) "
+            "</block> </conductor>\n"
+            "<conductor> name right <block> basepoint (1, 0, 0) v1 (0.5, 0, 0) v2 (0, 4, 0) hvector (0, 0, 3) "
+            "</block> </conductor>\n"
+            "<task> <capacitance> right </capacitance> </task>\n</lumod>\n";
+    return text;
+}
+
+// The parallel-capacitor value of facing_plates: eps0 * 4 * sum(eps_i h_i)
+// over a gap of 1.
+inline double parallel_capacitance(const std::vector<slab>& layers) {
+    double sum = 0, bottom = 0;
+    for (const slab& s : layers) {
+        sum += s.eps * (s.top - bottom);
+        bottom = s.top;
+    }
+    return eps0 * 4 * sum;
+}
+
 } // namespace korvex_test
