@@ -1,5 +1,6 @@
 #include "walker/layer_index.hpp"
 
+#include <array>
 #include <cmath>
 
 #include "geometry/primitives.hpp"
@@ -150,6 +151,49 @@ interface_count count_interfaces(const double (&t)[3], double a) {
 // in a cube of half side a (the cube's bottom is boundary 0).
 double placement_coordinate(double t, double a) { return (t / a + 1.0) * placement_cells_per_half_side; }
 
+// Whether a placement coordinate may lie within the tolerance of a cell
+// boundary, with room for the rounding of another way of computing it.
+// The whole number nearest x (ties to even), for |x| below 2^51: adding and
+// taking away 1.5 * 2^52 leaves no fraction digits.
+double nearest_whole(double x) {
+    constexpr double round_shift = 6755399441055744.0;
+    return (x + round_shift) - round_shift;
+}
+
+bool near_boundary(double x) {
+    return std::fabs(x - nearest_whole(x)) <= placement_tolerance * placement_cells_per_half_side + 1e-9;
+}
+
+// 420 = lcm(1, ..., 7): every fraction p / j with j < 8 is a whole number
+// of 420ths.
+constexpr int fraction_steps = 420;
+
+// Whether k / 420 (k up to 210) equals some p / j with j < 8: k is a
+// multiple of 420 / j, and 420, 210 and 140 are multiples of 60 or 70.
+constexpr std::array<bool, fraction_steps / 2 + 1> small_fraction = [] {
+    std::array<bool, fraction_steps / 2 + 1> is{};
+    for (int k = 0; k <= fraction_steps / 2; ++k) is[k] = k % 60 == 0 || k % 70 == 0 || k % 84 == 0 || k % 105 == 0;
+    return is;
+}();
+
+// Whether some cube that puts one interface on a boundary can put another,
+// at ratio times its offset from the walker, on a boundary too: whether
+// j * ratio lies near a whole number for some j = 1 .. 7.
+bool may_share_boundaries(double ratio) {
+    // Only where the distance of ratio from a whole number lies near some
+    // p / j can j * ratio lie near one; that cheap test rules out nearly
+    // every cube before the exact one.
+    if (std::fabs(ratio) < 1e12) {
+        const double steps = std::fabs(ratio - nearest_whole(ratio)) * fraction_steps;
+        const double nearest = nearest_whole(steps);
+        const double reach = fraction_steps * (placement_tolerance * placement_cells_per_half_side + 1e-9);
+        if (std::fabs(steps - nearest) > reach + 1e-3 || !small_fraction[std::size_t(nearest)]) return false;
+    }
+    for (int j = 1; j < int(placement_cells_per_half_side); ++j)
+        if (near_boundary(j * ratio)) return true;
+    return false;
+}
+
 // Whether the interfaces inside the cube of half side a lie on distinct
 // inner cell boundaries within the placement tolerance.
 bool placeable(const double (&t)[3], double a) {
@@ -177,12 +221,29 @@ double fit_placement_cube(const double (&t)[3], double a) {
     const interface_count n = count_interfaces(t, a);
     double best = 0.0;
     for (int k = n.below; k < n.below + n.inside; ++k) {
+        // Interface m lands on boundary 8 + (cell - 8) t[m] / t[k] of the
+        // cube that puts k on boundary cell. Most cubes hold interfaces at
+        // heights with no small common measure: no other interface lands
+        // on a boundary, and the exact test below can be skipped.
+        double ratio[3];
+        int others = 0;
+        bool any_shared = false;
+        for (int m = n.below; m < n.below + n.inside; ++m) {
+            if (m == k) continue;
+            ratio[others] = t[m] / t[k];
+            any_shared = any_shared || may_share_boundaries(ratio[others]);
+            ++others;
+        }
+        if (!any_shared) continue;
         for (int cell = 1; cell < 2 * int(placement_cells_per_half_side); ++cell) {
             const double offset = double(cell) / placement_cells_per_half_side - 1.0;
             if (offset == 0.0) continue;
             const double side = t[k] / offset;
-            if (side > best && side < a && count_interfaces(t, side).inside >= 2 && placeable(t, side))
-                best = side;
+            if (!(side > best && side < a)) continue;
+            bool another_on_boundary = false;
+            for (int m = 0; m < others && !another_on_boundary; ++m)
+                another_on_boundary = near_boundary((cell - placement_cells_per_half_side) * ratio[m]);
+            if (another_on_boundary && count_interfaces(t, side).inside >= 2 && placeable(t, side)) best = side;
         }
     }
     if (best > 0.0) return best;

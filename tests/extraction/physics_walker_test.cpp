@@ -106,6 +106,29 @@ INSTANTIATE_TEST_SUITE_P(
                       crossing_case{"three_approx2", three_interfaces, configure::layout_approx2, "approx2"}),
     [](const ::testing::TestParamInfo<crossing_case>& info) { return std::string(info.param.name); });
 
+// With one interface in the stack no cube can hold more, and the default
+// mode must walk exactly as mode "two": same walks, same hops, same sums.
+TEST(CrossingPhysicsModes, FourWalksAsTwoWhereCubesHoldOneInterface) {
+    scratch_dir dir;
+    const std::string input = dir.write("facing.lumod", facing_plates(one_interface));
+    const std::string tables = make_tables_for(dir, input, configure::layout_four);
+    make_tables_for(dir, input, configure::layout_two);
+    std::string reports[2];
+    const char* modes[2] = {"two", "four"};
+    for (int k = 0; k < 2; ++k) {
+        const binary_run r =
+            extract(dir, input, tables, {"-n", "1", "-p", "1", "-t", "20000", "--multi-dielectric", modes[k]});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string report = dir.read("facing.lumod.out");
+        const std::size_t from = report.find("Master right");
+        const std::size_t to = report.find("Random Walk costed", from);
+        ASSERT_NE(to, std::string::npos) << report;
+        reports[k] = report.substr(from, to - from) + report.substr(report.find("Korvex has run"));
+        reports[k] = reports[k].substr(0, reports[k].find('\n', reports[k].find("Korvex has run")));
+    }
+    EXPECT_EQ(reports[0], reports[1]);
+}
+
 // The printed error is honest when independent runs scatter about the exact
 // value by it: each run here starts its walks from its own place in the
 // seed sequence, through a resume document that holds nothing else.
