@@ -88,16 +88,34 @@ double permittivity_at(const layer_stack& stack, double z) {
     return stack.permittivity[std::size_t(index)];
 }
 
-// The permittivity that passes the same normal flux across the gap from z0
-// to z1 (z0 < z1) as its layers in series.
-double series_permittivity(const layer_stack& stack, double z0, double z1) {
-    double resistance = 0.0, z = z0;
+// One layer's part of a vertical span.
+struct layer_part {
+    double bottom, top, eps;
+    double weight() const { return (top - bottom) * eps; }
+};
+
+// The span z0 .. z1 cut at every interface strictly inside it, bottom up,
+// each part with its own layer's permittivity.
+std::vector<layer_part> layer_parts(const layer_stack& stack, double z0, double z1) {
+    std::vector<layer_part> parts;
+    double z = z0;
     for (double zi : stack.interface_z) {
         if (!(zi > z + geom_eps && zi < z1 - geom_eps)) continue;
-        resistance += (zi - z) / permittivity_at(stack, 0.5 * (z + zi));
+        parts.push_back({z, zi, permittivity_at(stack, 0.5 * (z + zi))});
         z = zi;
     }
-    resistance += (z1 - z) / permittivity_at(stack, 0.5 * (z + z1));
+    parts.push_back({z, z1, permittivity_at(stack, 0.5 * (z + z1))});
+    return parts;
+}
+
+// The two weights every floating surface takes, whatever its shape: flux
+// along the layers (a vertical face) sees each layer's permittivity over its
+// own part of the face, and flux across them (a horizontal face, over the
+// gap z0 .. z1 to its conductor) sees the series permittivity of the gap's
+// layers.
+double series_permittivity(const layer_stack& stack, double z0, double z1) {
+    double resistance = 0.0;
+    for (const layer_part& p : layer_parts(stack, z0, z1)) resistance += (p.top - p.bottom) / p.eps;
     return (z1 - z0) / resistance;
 }
 
@@ -136,19 +154,13 @@ std::vector<weighted_piece> layered_pieces(const layer_stack& stack, const std::
             pieces.push_back({e, surface_piece_area(e) * eps, k});
             continue;
         }
-        const double top = e.data[2].f + height->f;
-        double bottom = e.data[2].f;
-        for (double zi : stack.interface_z) {
-            if (!(zi > bottom + geom_eps && zi < top - geom_eps)) continue;
+        const double bottom = e.data[2].f;
+        for (const layer_part& p : layer_parts(stack, bottom, bottom + height->f)) {
             surface_element piece = e;
-            height_word(piece)->f = zi - bottom;
-            piece.data[2].f = bottom;
-            pieces.push_back({piece, surface_piece_area(piece) * permittivity_at(stack, 0.5 * (bottom + zi)), k});
-            bottom = zi;
+            piece.data[2].f = p.bottom;
+            height_word(piece)->f = p.top - p.bottom;
+            pieces.push_back({piece, surface_piece_area(piece) * p.eps, k});
         }
-        e.data[2].f = bottom;
-        height->f = top - bottom;
-        pieces.push_back({e, surface_piece_area(e) * permittivity_at(stack, 0.5 * (bottom + top)), k});
     }
     return pieces;
 }
@@ -220,58 +232,55 @@ void weighted_table(conductor& c, const std::vector<weighted_piece>& pieces) {
     make_cumulative(c.surface_table, c.surface_table.size());
 }
 
-// Layer split of a floating box: the permittivities below and above the
-// split height, and the heights of the parts below and above it.
-struct box_split {
-    double eps_b, eps_t, z_s, a, b;
-};
-
-box_split split_box(const layer_stack& stack, double bottom, double top, double d, bool easy) {
-    const int top_code = find_layer_id(stack, layer_code_lowest_interface, top + d / 2);
-    const int bottom_code = find_layer_id(stack, layer_code_lowest_interface, bottom - d / 2);
-    // A height on an interface belongs to the layer on the box's side of it.
-    const int top_layer = top_code >= layer_code_interface ? top_code - layer_code_interface - 1
-                                                           : top_code - layer_code_inside;
-    const int bottom_layer = bottom_code >= layer_code_interface ? bottom_code - layer_code_interface
-                                                                 : bottom_code - layer_code_inside;
-    box_split s;
-    s.eps_t = stack.permittivity[std::size_t(top_layer)];
-    s.eps_b = stack.permittivity[std::size_t(bottom_layer)];
-    const double lo = easy ? bottom - d / 2 : bottom;
-    const double hi = easy ? top + d / 2 : top;
-    s.z_s = top_layer != bottom_layer ? stack.interface_z[std::size_t(top_layer)] : lo;
-    s.a = s.z_s - lo;
-    s.b = hi - s.z_s;
-    return s;
-}
-
+// The jumps draw a one-box surface by rule, not from elements: its table
+// holds the cumulative weights of the faces (and, for "cd", the edges and
+// corners), then the layers of its side faces: each cut height with the
+// probability that a side point lies below it. A side inside one layer keeps
+// one cut, at its bottom, with nothing below it.
 void single_box_table(const layout& l, conductor& c, const box& o, double d) {
     const configure& cfg = *l.cfg;
-    const bool easy = cfg.floating_type == configure::floating_arg::easy;
-    const box_split s = split_box(l.layers, o.lo.z, o.hi.z, d, easy);
-    const double X = (o.hi.x - o.lo.x) + (easy ? d : 0.0);
-    const double Y = (o.hi.y - o.lo.y) + (easy ? d : 0.0);
-    const double H = s.a * s.eps_b + s.b * s.eps_t;
-    const double lower = s.a * s.eps_b / (s.a * s.eps_b + s.b * s.eps_t);
+    const layer_stack& stack = l.layers;
+    // "fd" faces stand d / 2 off the box, "cd" and "easy" faces d; "easy"
+    // faces also reach d / 2 beyond the box along the face.
+    const double stand_off = cfg.floating_type == configure::floating_arg::fd ? d / 2 : d;
+    const double margin = cfg.floating_type == configure::floating_arg::easy ? d / 2 : 0.0;
+    const double X = (o.hi.x - o.lo.x) + 2 * margin;
+    const double Y = (o.hi.y - o.lo.y) + 2 * margin;
+    const std::vector<layer_part> side = layer_parts(stack, o.lo.z - margin, o.hi.z + margin);
+    double H = 0.0;
+    for (const layer_part& p : side) H += p.weight();
+    const double eps_b = series_permittivity(stack, o.lo.z - stand_off, o.lo.z);
+    const double eps_t = series_permittivity(stack, o.hi.z, o.hi.z + stand_off);
     std::vector<double>& t = c.surface_table;
     t.clear();
     if (cfg.floating_type == configure::floating_arg::cd) {
+        // Horizontal edges and corners stand over the top or bottom gap and
+        // share its permittivity; vertical edges run along the side's layers.
         const double D = d / 2;
         const double xf = X * H / D, yf = Y * H / D;
         const double corner = 3 * D * (1 - ln2);
-        t = {xf, yf, xf, yf, X * Y * s.eps_b / D, X * Y * s.eps_t / D};
+        t = {xf, yf, xf, yf, X * Y * eps_b / D, X * Y * eps_t / D};
         for (int i = 0; i < 4; ++i) t.push_back(2 * ln2 * H);
-        for (double e : {s.eps_b, s.eps_b, s.eps_t, s.eps_t}) t.push_back(2 * Y * ln2 * e);
-        for (double e : {s.eps_b, s.eps_b, s.eps_t, s.eps_t}) t.push_back(2 * X * ln2 * e);
-        for (int i = 0; i < 4; ++i) t.push_back(corner * s.eps_b);
-        for (int i = 0; i < 4; ++i) t.push_back(corner * s.eps_t);
+        for (double e : {eps_b, eps_b, eps_t, eps_t}) t.push_back(2 * Y * ln2 * e);
+        for (double e : {eps_b, eps_b, eps_t, eps_t}) t.push_back(2 * X * ln2 * e);
+        for (int i = 0; i < 4; ++i) t.push_back(corner * eps_b);
+        for (int i = 0; i < 4; ++i) t.push_back(corner * eps_t);
         make_cumulative(t, cd_pieces);
     } else {
-        t = {X * H, Y * H, X * H, Y * H, X * Y * s.eps_b, X * Y * s.eps_t};
+        t = {X * H, Y * H, X * H, Y * H, X * Y * eps_b, X * Y * eps_t};
         make_cumulative(t, t.size());
     }
-    t.push_back(s.z_s);
-    t.push_back(lower);
+    if (side.size() == 1) {
+        t.push_back(side.front().bottom);
+        t.push_back(0.0);
+        return;
+    }
+    double below = 0.0;
+    for (std::size_t k = 0; k + 1 < side.size(); ++k) {
+        below += side[k].weight();
+        t.push_back(side[k].top);
+        t.push_back(below / H);
+    }
 }
 
 void single_prism_table(const layout& l, conductor& c, const nprism_t& p, double d, bool fd) {

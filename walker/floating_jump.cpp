@@ -16,14 +16,10 @@ constexpr double k_corner = 1.2247448713915892;  // sqrt(3/2)
 // Cells per side of the stratified (u, v) draw on a surface element.
 constexpr double element_cells = 64.0;
 
-// Box table layouts: cumulative weights, then the split height and the
-// probability of the part below it.
+// Box table layouts: cumulative weights, then pairs of a cut height of the
+// side faces and the probability of the side below it.
 constexpr std::size_t cd_pieces = 26;
-constexpr std::size_t cd_split = 26;
-constexpr std::size_t cd_lower = 27;
 constexpr std::size_t face_count = 6;
-constexpr std::size_t face_split = 6;
-constexpr std::size_t face_lower = 7;
 
 [[noreturn]] void fail_cylinder() {
     log_error_w().printf("Cylinder floating conductor haven't implemented yet!");
@@ -42,6 +38,16 @@ std::size_t pick(jump_state& w, const std::vector<double>& table, std::size_t n)
 }
 
 std::size_t element_count(const conductor& f) { return f.surface_elements.size(); }
+
+// A height on the side faces bottom .. top of a box table whose cut pairs
+// start at `cuts`: r picks the layer part, s the height within it.
+double side_height(const std::vector<double>& t, std::size_t cuts, double bottom, double top, double r, double s) {
+    for (std::size_t k = cuts; k + 1 < t.size(); k += 2) {
+        if (t[k + 1] > r) return bottom + s * (t[k] - bottom);
+        bottom = t[k];
+    }
+    return bottom + s * (top - bottom);
+}
 
 }  // namespace
 
@@ -82,9 +88,8 @@ void jump_box_faces(jump_state& w, const block& b, double stand_off, double marg
         const double r3 = uniform01(w.rng), r4 = uniform01(w.rng);
         w.pos = {bx.lo.x - m + r3 * sx, bx.lo.y - m + r4 * sy, f == 4 ? bx.lo.z - s : bx.hi.z + s};
     } else {
-        const double zs = t[face_split];
         const double r3 = uniform01(w.rng);
-        const double z = t[face_lower] > r2 ? bx.lo.z - m + r3 * (zs - bx.lo.z + m) : zs + r3 * (bx.hi.z + m - zs);
+        const double z = side_height(t, face_count, bx.lo.z - m, bx.hi.z + m, r2, r3);
         const double r4 = uniform01(w.rng);
         switch (f) {
         case 0: w.pos = {bx.lo.x - m + r4 * sx, bx.lo.y - s, z}; break;
@@ -116,9 +121,7 @@ void jump_floating_box_cd(jump_state& w, const block& b) {
 
     double z_side = 0.0;
     if (i <= 3 || (i >= 6 && i <= 9)) {
-        const double zs = t[cd_split];
-        const double r3 = uniform01(w.rng);
-        z_side = t[cd_lower] > r2 ? lo.z + r3 * (zs - lo.z) : zs + r3 * (hi.z - zs);
+        z_side = side_height(t, cd_pieces, lo.z, hi.z, r2, uniform01(w.rng));
     }
     // Edge pieces: offsets (E1, E2) across the quarter-round edge region.
     double e1 = 0.0, e2 = 0.0;

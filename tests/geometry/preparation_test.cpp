@@ -238,7 +238,7 @@ TEST(Floating, DistanceFollowsSizeGapAndOptionOrEndsTheRun) {
     }
 }
 
-TEST(Floating, BoxTablesSplitAtTheInterfaceBetweenUnequalLayers) {
+TEST(Floating, BoxTablesCutTheSidesAtEveryInterfaceAndTakeTheGapsInSeries) {
     // A 1 x 2 box from z 1 to 3 across the interface at 2 (permittivity 1
     // below, 4 above), d = 0.2: a = b = 1, H = 5, D = 0.1.
     const std::string body = medium_text(0, 2, 1) + medium_text(2, 10, 4) +
@@ -276,6 +276,36 @@ TEST(Floating, BoxTablesSplitAtTheInterfaceBetweenUnequalLayers) {
     const std::string one_layer = medium_text(0, 10, 1) + body.substr(body.find("<conductor>"));
     const std::vector<double> fd = prepare(root(one_layer), cfg).lay().conductors.front().surface_table;
     EXPECT_EQ(fd, (std::vector<double>{2. / 16, 6. / 16, 8. / 16, 12. / 16, 14. / 16, 1, 1, 0}));
+
+    // Permittivity 2, 1, 4, 2 with interfaces 0.95, 1.5 and 2.5: the sides
+    // (z 1 .. 3) are cut at 1.5 and 2.5, H = 0.5 + 4 + 1 = 5.5. The "fd"
+    // bottom gap 0.9 .. 1 holds the interface 0.95: in series 4 / 3; the
+    // top gap stands in 2. Faces 5.5, 11, 5.5, 11, 8 / 3, 4 of 119 / 3.
+    const std::string three = medium_text(0, 0.95, 2) + medium_text(0.95, 1.5, 1) + medium_text(1.5, 2.5, 4) +
+                              medium_text(2.5, 10, 2) + body.substr(body.find("<conductor>"));
+    const std::vector<double> cut = prepare(root(three), cfg).lay().conductors.front().surface_table;
+    ASSERT_EQ(cut.size(), 10u);
+    EXPECT_NEAR(cut[3], 99. / 119, 1e-12);
+    EXPECT_NEAR(cut[4], 107. / 119, 1e-12);
+    const std::vector<double> cut_tail(cut.begin() + 6, cut.end()), tail = {1.5, 1 / 11., 2.5, 9 / 11.};
+    for (std::size_t k = 0; k < tail.size(); ++k) EXPECT_NEAR(cut_tail[k], tail[k], 1e-12) << k;
+
+    // "cd" faces stand d off: the bottom gap 0.8 .. 1 weighs 1.6, the top 2.
+    cfg.floating_type = configure::floating_arg::cd;
+    const std::vector<double> cd3 = prepare(root(three), cfg).lay().conductors.front().surface_table;
+    ASSERT_EQ(cd3.size(), 30u);
+    EXPECT_NEAR((cd3[4] - cd3[3]) / (cd3[5] - cd3[4]), 0.8, 1e-12);
+    EXPECT_NEAR((cd3[4] - cd3[3]) / cd3[0], 32. / 55, 1e-12);
+    EXPECT_NEAR(cd3[29], 9 / 11., 1e-12);
+
+    // "easy" sides reach 0.9 .. 3.1, across the interface in the bottom gap:
+    // parts 0.1, 0.55, 4 and 1.2 of H = 5.85.
+    cfg.floating_type = configure::floating_arg::easy;
+    const std::vector<double> easy3 = prepare(root(three), cfg).lay().conductors.front().surface_table;
+    const std::vector<double> easy_tail(easy3.begin() + 6, easy3.end());
+    const std::vector<double> easy_cuts = {0.95, 0.1 / 5.85, 1.5, 0.65 / 5.85, 2.5, 4.65 / 5.85};
+    ASSERT_EQ(easy_tail.size(), easy_cuts.size());
+    for (std::size_t k = 0; k < easy_cuts.size(); ++k) EXPECT_NEAR(easy_tail[k], easy_cuts[k], 1e-12) << k;
 }
 
 TEST(Floating, SurfacePiecesWeighByThePermittivityTheirFluxCrosses) {

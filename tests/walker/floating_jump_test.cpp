@@ -71,6 +71,35 @@ TEST(FloatingJump, BoxFaceModesLandAtTheirDistances) {
     EXPECT_EQ(f.hops, 4000u);
 }
 
+TEST(FloatingJump, BoxSidePointsFollowTheLayerPartsOfTheTable) {
+    floating_fixture f;
+    const box bx = make_box(0, 0, 0, 1, 1, 1);
+    conductor& fl = f.net("fl", 1);
+    block& b = f.add(fl, make_box_solid(bx));
+    // Side faces only; cuts at 0.25 and 0.75 with half the side below the
+    // first and 0.6 below the second.
+    const std::vector<double> tail = {0.25, 0.5, 0.75, 0.6};
+    const std::vector<double> share = {0.5, 0.1, 0.4};
+    for (const auto type : {configure::floating_arg::fd, configure::floating_arg::cd}) {
+        f.cfg.floating_type = type;
+        const std::size_t pieces = type == configure::floating_arg::cd ? 26 : 6;
+        fl.surface_table = uniform_table(4, {});
+        fl.surface_table.resize(pieces, 1.0);
+        fl.surface_table.insert(fl.surface_table.end(), tail.begin(), tail.end());
+        jump_state js = f.state();
+        const int n = 20000;
+        std::vector<int> count(3, 0);
+        for (int i = 0; i < n; ++i) {
+            jump_floating(js, b);
+            ASSERT_GE(f.pos.z, 0.0);
+            ASSERT_LE(f.pos.z, 1.0);
+            ++count[f.pos.z < 0.25 ? 0 : f.pos.z < 0.75 ? 1 : 2];
+        }
+        for (std::size_t k = 0; k < share.size(); ++k)
+            EXPECT_NEAR(double(count[k]) / n, share[k], 4.0 * std::sqrt(share[k] * (1 - share[k]) / n)) << k;
+    }
+}
+
 TEST(FloatingJump, CentralEdgePieceLiesOnTwoHalfLines) {
     floating_fixture f;
     const box bx = make_box(0, 0, 0, 1, 1, 1);
