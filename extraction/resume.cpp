@@ -451,34 +451,54 @@ void problem_manager::write_breakpoint(bool only_when_due) {
     if (only_when_due && start - last_write_ns < write_interval_ns) return;
 
     // Finished masters replace what was stored for them; the others keep
-    // their stored results until they finish.
+    // their stored results until they finish. The document is written in
+    // pieces straight from the stored texts: no second copy of it is made.
     std::map<std::string, const stored_master*> masters;
     for (const auto& [name, m] : stored_results) masters[name] = &m;
     for (const auto& [name, m] : finished_results) masters[name] = &m;
-    std::string blocks, nets, checksums;
-    for (const auto& [name, m] : masters) {
-        const std::string key = json_text(Json::Value(name)) + ":";
-        if (!m->blocks.empty()) blocks += (blocks.empty() ? "" : ",") + key + m->blocks;
-        if (!m->nets.empty()) nets += (nets.empty() ? "" : ",") + key + m->nets;
-        if (!m->checksum.empty()) checksums += (checksums.empty() ? "" : ",") + key + json_text(Json::Value(m->checksum));
+    std::vector<std::string> keys, checksums;  // each master's quoted name and ":", its checksum
+    for (const auto& entry : masters) {
+        keys.push_back(json_text(Json::Value(entry.first)) + ":");
+        const std::string& sum = entry.second->checksum;
+        checksums.push_back(sum.empty() ? sum : json_text(Json::Value(sum)));
     }
+    std::vector<std::string_view> pieces;
+    // An object with one member per master whose value is not empty.
+    auto put_object = [&](const char* member, auto value_of) {
+        pieces.push_back(member);
+        pieces.push_back("{");
+        const char* separator = "";
+        std::size_t i = 0;
+        for (const auto& entry : masters) {
+            const std::string& value = value_of(i++, *entry.second);
+            if (value.empty()) continue;
+            pieces.insert(pieces.end(), {separator, keys[i - 1], value});
+            separator = ",";
+        }
+        pieces.push_back("}");
+    };
     // Members in key order, as a document tree would write them.
     const double accuracy = cfg->coupling_accuracy > 0 ? -cfg->coupling_accuracy : cfg->accuracy;
-    std::string text = "{\"accuracy\":" + json_text(accuracy);
-    text += ",\"block_results\":{" + blocks + "}";
-    text += ",\"casefile_md5\":" + json_text(casefile_md5);
-    text += ",\"net_results\":{" + nets + "}";
-    text += ",\"nhops\":" + json_text(static_cast<Json::Int64>(nhops));
-    text += ",\"nwalks\":" + json_text(static_cast<Json::Int64>(nwalks));
-    text += ",\"results_md5\":{" + checksums + "}";
-    text += ",\"run_options\":" + json_text(run_options);
-    text += ",\"seed_counter\":" + json_text(static_cast<Json::UInt64>(walker_seed_position())) + "}\n";
+    const std::string head = "{\"accuracy\":" + json_text(accuracy);
+    const std::string digest = ",\"casefile_md5\":" + json_text(casefile_md5);
+    const std::string totals = ",\"nhops\":" + json_text(static_cast<Json::Int64>(nhops)) +
+                               ",\"nwalks\":" + json_text(static_cast<Json::Int64>(nwalks));
+    const std::string end = ",\"run_options\":" + json_text(run_options) +
+                            ",\"seed_counter\":" + json_text(static_cast<Json::UInt64>(walker_seed_position())) +
+                            "}\n";
+    pieces.push_back(head);
+    put_object(",\"block_results\":", [](std::size_t, const stored_master& m) -> const std::string& { return m.blocks; });
+    pieces.push_back(digest);
+    put_object(",\"net_results\":", [](std::size_t, const stored_master& m) -> const std::string& { return m.nets; });
+    pieces.push_back(totals);
+    put_object(",\"results_md5\":", [&](std::size_t i, const stored_master&) -> const std::string& { return checksums[i]; });
+    pieces.push_back(end);
 
     struct stat st;
     const bool absent = ::lstat(breakpoint_path.c_str(), &st) != 0 && errno == ENOENT;
     int failure = EEXIST;
     if (absent || (breakpoint_replaceable && S_ISREG(st.st_mode) && ::access(breakpoint_path.c_str(), W_OK) == 0))
-        failure = sea::replace_file(breakpoint_path, text, breakpoint_mode);
+        failure = sea::replace_file(breakpoint_path, pieces, breakpoint_mode);
     last_write_ns = steady_nanoseconds();
     write_interval_ns = std::max(least_write_interval_ns, write_cost_share * (last_write_ns - start));
     if (failure == 0) {

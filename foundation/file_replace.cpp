@@ -13,7 +13,7 @@ namespace sea {
 
 namespace {
 
-int write_all(int fd, const std::string& text) {
+int write_all(int fd, std::string_view text) {
     std::size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
@@ -32,14 +32,15 @@ std::string folder_of(const std::string& path) {
 
 } // namespace
 
-int replace_file(const std::string& path, const std::string& text, mode_t mode) {
+int replace_file(const std::string& path, const std::vector<std::string_view>& pieces, mode_t mode) {
     const std::string temporary = path + ".tmp";
     // A temporary file left by a killed writer is ours to replace; a link
     // planted there is not followed.
     ::unlink(temporary.c_str());
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd < 0) return errno;
-    int failure = write_all(fd, text);
+    int failure = 0;
+    for (std::size_t i = 0; failure == 0 && i < pieces.size(); ++i) failure = write_all(fd, pieces[i]);
 #ifdef KORVEX_TEST_HOOKS
     // Tests end the process here to show that a kill in the middle of a
     // write leaves the old file whole. Builds other than Release only.

@@ -5,14 +5,16 @@
 #include <sys/types.h>
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace sea {
 
-// Writes text to "<path>.tmp" beside path, syncs it and renames it over
-// path, so that path holds either its old content or all of the new. The
-// new file gets `mode`. Returns 0, or the errno of the step that failed;
-// path is then untouched and the temporary file removed.
-int replace_file(const std::string& path, const std::string& text, mode_t mode);
+// Writes the pieces, one after another, to "<path>.tmp" beside path, syncs
+// it and renames it over path, so that path holds either its old content or
+// all of the new. The new file gets `mode`. Returns 0, or the errno of the
+// step that failed; path is then untouched and the temporary file removed.
+int replace_file(const std::string& path, const std::vector<std::string_view>& pieces, mode_t mode);
 
 // An exclusive flock on a file, made when missing, held while the object
 // lives (and by the kernel until the process ends, whatever ends it).
