@@ -14,12 +14,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "config/configure.hpp"
 #include "extraction/extraction_task.hpp"
@@ -78,17 +80,148 @@ std::string breakpoint_name(const std::string& input) {
     return input.substr(0, slash + 1) + "." + input.substr(slash + 1) + ".json";
 }
 
-// The reader throws on nesting beyond its depth limit; that is one more
-// way for a document to be unreadable.
-bool parse_document(const std::string& text, Json::Value& doc) {
+// One-line JSON text of a value, as the file holds it.
+std::string json_text(const Json::Value& v) {
+    Json::FastWriter writer;
+    writer.omitEndingLineFeed();
+    return writer.write(v);
+}
+
+// Parses one JSON value. The reader throws on nesting beyond its depth
+// limit; that is one more way for a text to be unreadable.
+bool parse_value(std::string_view text, Json::Value& out, bool comments) {
     Json::Reader reader;
     try {
-        return reader.parse(text, doc, true) && doc.isObject();
+        return reader.parse(text.data(), text.data() + text.size(), out, comments);
     } catch (const Json::Exception&) {
         return false;
     }
 }
 
+// Walks JSON text without building values, so that a document of many
+// masters never becomes one tree (about eight times the text's size).
+// Every position is an index into the text; npos marks malformed text.
+struct json_skimmer {
+    static constexpr std::size_t npos = std::string_view::npos;
+    std::string_view text;
+
+    // Past white space and comments.
+    std::size_t space(std::size_t at) const {
+        while (at < text.size()) {
+            if (std::isspace(static_cast<unsigned char>(text[at]))) {
+                ++at;
+            } else if (text.compare(at, 2, "//") == 0) {
+                at = text.find('\n', at);
+                if (at == npos) return text.size();
+            } else if (text.compare(at, 2, "/*") == 0) {
+                at = text.find("*/", at + 2);
+                if (at == npos) return npos;
+                at += 2;
+            } else {
+                break;
+            }
+        }
+        return at;
+    }
+
+    // From an opening quote to past its closing one.
+    std::size_t string_end(std::size_t at) const {
+        for (++at; at < text.size(); ++at) {
+            if (text[at] == '\\')
+                ++at;
+            else if (text[at] == '"')
+                return at + 1;
+        }
+        return npos;
+    }
+
+    // Past one value; brackets are only counted here, the reader checks
+    // that they match when the value is parsed.
+    std::size_t value_end(std::size_t at) const {
+        if (at >= text.size()) return npos;
+        if (text[at] == '"') return string_end(at);
+        if (text[at] != '{' && text[at] != '[') {
+            const std::size_t end = text.find_first_of(",:}] \t\r\n/", at);
+            return end == at ? npos : std::min(end, text.size());
+        }
+        int depth = 0;
+        while (at < text.size()) {
+            const char c = text[at];
+            if (c == '"') {
+                at = string_end(at);
+            } else if (c == '/') {
+                at = space(at);
+                if (at != npos && text[at] == '/') return npos;
+            } else {
+                if (c == '{' || c == '[') ++depth;
+                if ((c == '}' || c == ']') && --depth == 0) return at + 1;
+                ++at;
+            }
+            if (at == npos) return npos;
+        }
+        return npos;
+    }
+
+    // The members of the object at `at`, in order, each name with the text
+    // of its value; false unless the text there is an object's frame.
+    bool members(std::size_t at, std::vector<std::pair<std::string, std::string_view>>& out) const {
+        at = space(at);
+        if (at == npos || at >= text.size() || text[at] != '{') return false;
+        at = space(at + 1);
+        if (at != npos && at < text.size() && text[at] == '}') return true;
+        for (;;) {
+            if (at == npos || at >= text.size() || text[at] != '"') return false;
+            const std::size_t name_end = string_end(at);
+            Json::Value name;
+            if (name_end == npos || !parse_value(text.substr(at, name_end - at), name, false)) return false;
+            at = space(name_end);
+            if (at == npos || at >= text.size() || text[at] != ':') return false;
+            at = space(at + 1);
+            const std::size_t end = at == npos ? npos : value_end(at);
+            if (end == npos) return false;
+            out.emplace_back(name.asString(), text.substr(at, end - at));
+            at = space(end);
+            if (at == npos || at >= text.size()) return false;
+            if (text[at] == '}') return true;
+            if (text[at] != ',') return false;
+            at = space(at + 1);
+        }
+    }
+};
+
+// A resume document read member by member: every member parsed, but the
+// two results objects kept as one text per master, each parsed on its own.
+// Only the arrays of `wanted` masters are kept, in their one-line form.
+struct resume_document {
+    Json::Value members{Json::objectValue};
+    std::map<std::string, std::string> results[2];  // "block_results", "net_results"
+};
+
+const char* const results_keys[2] = {"block_results", "net_results"};
+
+bool read_document(std::string_view text, const std::vector<conductor*>& wanted, resume_document& doc) {
+    const json_skimmer skim{text};
+    std::vector<std::pair<std::string, std::string_view>> members;
+    if (!skim.members(0, members)) return false;
+    for (const auto& [name, value] : members) {
+        const int which = name == results_keys[0] ? 0 : name == results_keys[1] ? 1 : -1;
+        std::vector<std::pair<std::string, std::string_view>> masters;
+        if (which < 0 || !json_skimmer{value}.members(0, masters)) {
+            if (!parse_value(value, doc.members[name], true)) return false;
+            if (which >= 0) doc.results[which].clear();
+            continue;
+        }
+        doc.members.removeMember(name);
+        doc.results[which].clear();
+        for (const auto& [master, array] : masters) {
+            Json::Value v;
+            if (!parse_value(array, v, true)) return false;
+            for (const conductor* m : wanted)
+                if (m->name == master) doc.results[which][master] = json_text(v);
+        }
+    }
+    return true;
+}
 // A stored count: an integer from 0 to largest_restored_count, else -1.
 std::int64_t count_of(const Json::Value& v) {
     if (!v.isInt64()) return -1;
@@ -104,13 +237,6 @@ bool name_of(const Json::Value& e, const char* key, std::string& out) {
     return true;
 }
 
-// One-line JSON text of a value, as the file holds it.
-std::string json_text(const Json::Value& v) {
-    Json::FastWriter writer;
-    writer.omitEndingLineFeed();
-    return writer.write(v);
-}
-
 // Checksum of one master's stored arrays.
 std::string results_checksum(const std::string& blocks, const std::string& nets) {
     return md5(blocks + "\n" + nets).hexdigest();
@@ -118,12 +244,12 @@ std::string results_checksum(const std::string& blocks, const std::string& nets)
 
 // The stored array of one master under "block_results" or "net_results"
 // as text; an absent one reads as "", one of the wrong type does not read.
-bool stored_array(const Json::Value& doc, const char* key, const std::string& master, std::string& out) {
-    const Json::Value& all = doc[key];
+bool stored_array(const resume_document& doc, int which, const std::string& master, std::string& out) {
+    const Json::Value& all = doc.members[results_keys[which]];
     if (!all.isNull() && !all.isObject()) return false;
-    const Json::Value& array = all[master];
-    out = array.isNull() ? std::string() : json_text(array);
-    return array.isNull() || array.isArray();
+    const auto found = doc.results[which].find(master);
+    out = found == doc.results[which].end() || found->second == "null" ? std::string() : found->second;
+    return out.empty() || out.front() == '[';
 }
 
 // The text of one stored array back as a value; "" is an empty array.
@@ -338,8 +464,9 @@ void problem_manager::init_breakpoint() {
     if (::stat(breakpoint_path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) breakpoint_mode = st.st_mode & 07777;
 
     const std::string old_text = read_whole_file(breakpoint_path);
-    Json::Value doc;
-    const bool parsed = parse_document(old_text, doc);
+    resume_document stored;
+    const bool parsed = read_document(old_text, layout.masters, stored);
+    const Json::Value& doc = stored.members;
     breakpoint_replaceable = replaceable(breakpoint_path, old_text, parsed, doc);
     if (!parsed) {
         both().printf("json file not found or parse error, start breakpoint resume failed.\n\n");
@@ -377,14 +504,12 @@ void problem_manager::init_breakpoint() {
     else
         set_walker_seed_position(walker_seed_after(static_cast<uint64_t>(nwalks)));
 
-    // Only this run's masters are kept, as text; the document tree goes
-    // when this function returns. A master without a stored checksum
-    // (older files) is read as before.
+    // Only this run's masters are kept, as text. A master without a stored
+    // checksum (older files) is read as before.
     const Json::Value& checksums = doc["results_md5"];
     for (const conductor* master : layout.masters) {
         stored_master m;
-        m.damaged = !stored_array(doc, "block_results", master->name, m.blocks) ||
-                    !stored_array(doc, "net_results", master->name, m.nets);
+        m.damaged = !stored_array(stored, 0, master->name, m.blocks) || !stored_array(stored, 1, master->name, m.nets);
         const Json::Value* sum = checksums.isObject() ? checksums.find(master->name.data(),
                                                                        master->name.data() + master->name.size())
                                                       : nullptr;
