@@ -65,13 +65,13 @@ public:
 
     // One master's results as stored: its "block_results" and
     // "net_results" arrays as one-line JSON texts, and their checksum.
-    // Held as text, not as a document tree: a tree takes ten times the
-    // memory, and the file is rewritten from these texts after each master.
+    // Held as text, not as a document tree: a tree takes several times the
+    // memory, and the file is rewritten from these texts as masters finish.
     struct stored_master {
         std::string blocks;
         std::string nets;
         std::string checksum;  // empty: none stored (older files)
-        bool damaged = false;  // the document held no readable arrays for it
+        bool damaged = false;  // its stored arrays or checksum do not read or agree
     };
     std::map<std::string, stored_master> finished_results;  // masters of this run, by name
     std::map<std::string, stored_master> stored_results;    // read back, until the master finishes
