@@ -389,7 +389,7 @@ TEST_P(ResumeFileUnderInterruption, KeepsTheLastSaveOrThePreviousContent) {
     case disturbance::second_run: {
         binary_run first;
         std::filesystem::remove(dir.path("case.out"));
-        std::thread running([&] { first = run("0.005"); });
+        std::thread running([&] { first = run("0.003"); });
         // The first run holds the file once its preparation is reported.
         while (read(dir.path("case.out")).find("Preparation costed") == std::string::npos && !first.timed_out)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
