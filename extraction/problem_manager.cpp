@@ -5,8 +5,11 @@
 #include "config/check_options.hpp"
 #include "extraction/coupling_criteria.hpp"
 #include "extraction/extraction_task.hpp"
+#include "foundation/digest_reader.hpp"
 #include "foundation/duration.hpp"
 #include "foundation/error_handler.hpp"
+#include "foundation/file_opener.hpp"
+#include "foundation/interrupt_guard.hpp"
 #include "foundation/log_writers.hpp"
 #include "foundation/memory_usage.hpp"
 #include "foundation/thread_pool.hpp"
@@ -54,8 +57,28 @@ void problem_manager::run() {
 
     const std::int64_t t0 = steady_nanoseconds();
     const std::int64_t t1 = steady_nanoseconds();
+    // A resume file belongs to the geometry and id-map texts actually read,
+    // wherever they come from (a file, a pipe, standard input).
+    FILE* const input_source = cfg->input_file;
+    FILE* const idmap_source = cfg->idmap_file;
+    std::unique_ptr<sea::digest_reader> input_digest, idmap_digest;
+    if (cfg->breakpoint_resume) {
+        input_digest = std::make_unique<sea::digest_reader>(input_source);
+        if (input_digest->stream()) cfg->input_file = input_digest->stream();
+        if (idmap_source && cfg->enable_merge) {
+            idmap_digest = std::make_unique<sea::digest_reader>(idmap_source);
+            if (idmap_digest->stream()) cfg->idmap_file = idmap_digest->stream();
+        }
+    }
     parse_layout(layout);
+    if (input_digest && input_digest->stream()) {
+        casefile_md5 = input_digest->finish();
+        // parse_layout let go of the wrapping stream only.
+        sea::config_impl::file_opener::release(input_source);
+    }
     index_layout(layout);
+    cfg->idmap_file = idmap_source;
+    idmap_md5 = idmap_digest && idmap_digest->stream() ? idmap_digest->finish() : md5(std::string()).hexdigest();
     setup_media(layout);
     setup_ground_and_wire_width(layout);
     select_masters(layout);
@@ -86,8 +109,13 @@ void problem_manager::check_coupling_condition(const std::vector<conductor*>& ma
 }
 
 void problem_manager::extract_all() {
+    // Interrupted, the run still saves the masters it finished; the guard
+    // covers the walk threads and the final write.
+    std::unique_ptr<sea::interrupt_guard> interrupted;
+    if (cfg->breakpoint_resume) interrupted = std::make_unique<sea::interrupt_guard>([this] { save_on_interrupt(); });
     screen().printf("Online Info. Random Walk Begins\n\n");
     const std::int64_t t0 = steady_nanoseconds();
+    last_write_ns = t0;
     {
         // Masters go one after another on this thread: the pool has no worker.
         sea::thread_pool pool(cfg->master_threads);
@@ -102,7 +130,14 @@ void problem_manager::extract_all() {
     both().printf("Korvex has run %lld walks (%.2f hops/walk)\n", static_cast<long long>(nwalks),
                   static_cast<double>(nhops) / static_cast<double>(nwalks));
     write_memory_line(log_info_w());
-    if (cfg->breakpoint_resume) write_breakpoint();
+    std::lock_guard<sea::spin_lock> guard(lock);
+    write_breakpoint();
+}
+
+void problem_manager::save_on_interrupt() {
+    std::lock_guard<sea::spin_lock> guard(lock);
+    if (breakpoint_unsaved) write_breakpoint();
+    both().flush();
 }
 
 void problem_manager::extract_master(conductor* master) {
@@ -121,6 +156,7 @@ void problem_manager::extract_master(conductor* master) {
     nhops += static_cast<std::int64_t>(task.hops);
     task.report();
     save_task_results(task, master);
+    write_breakpoint(true);
     sample_memory_usage();
     sample_memory_usage();
 }

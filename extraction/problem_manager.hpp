@@ -5,6 +5,7 @@
 #include <json/json.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -12,6 +13,7 @@
 
 #include "config/configure.hpp"
 #include "extraction/run_writers.hpp"
+#include "foundation/file_replace.hpp"
 #include "foundation/spin_lock.hpp"
 #include "geometry/layout.hpp"
 #include "space/space_manager.hpp"
@@ -37,7 +39,13 @@ public:
     void init_breakpoint();
     void save_task_results(const extraction_task& task, const conductor* master);
     void load_task_results(extraction_task& task, const conductor* master);
-    void write_breakpoint();
+    // Replaces the file with the results of every master finished so far
+    // (and the stored ones of the masters still to run). Called under
+    // `lock`; `only_when_due` skips the write until enough time has passed
+    // since the last one.
+    void write_breakpoint(bool only_when_due = false);
+    // Called when the run is interrupted: saves what is finished.
+    void save_on_interrupt();
 
     sea::writer& screen() { return *writers.screen_out; }
     sea::writer& file() { return *writers.file_out; }
@@ -55,9 +63,29 @@ public:
     table_store tables;
     run_writers writers;
 
-    Json::Value json_out;
-    Json::Value json_in;
+    // One master's results as stored: its "block_results" and
+    // "net_results" arrays as one-line JSON texts, and their checksum.
+    // Held as text, not as a document tree: a tree takes several times the
+    // memory, and the file is rewritten from these texts as masters finish.
+    struct stored_master {
+        std::string blocks;
+        std::string nets;
+        std::string checksum;  // empty: none stored (older files)
+        bool damaged = false;  // its stored arrays or checksum do not read or agree
+    };
+    std::map<std::string, stored_master> finished_results;  // masters of this run, by name
+    std::map<std::string, stored_master> stored_results;    // read back, until the master finishes
+    std::string casefile_md5;
+    std::string idmap_md5;
+    Json::Value run_options;  // the settings that change the physics
     bool resumed = false;
+    bool breakpoint_replaceable = false;  // the path holds a resume document or nothing
+    bool breakpoint_unsaved = false;      // results newer than the file
+    bool breakpoint_error_shown = false;
+    unsigned breakpoint_mode = 0644;  // permission bits of the file written
+    std::int64_t last_write_ns = 0;
+    std::int64_t write_interval_ns = 0;
+    sea::file_lock breakpoint_lock;
     std::string breakpoint_path;
     // Position of each block in layout.all_blocks, stored beside its name.
     std::unordered_map<const block*, Json::Int64> block_index;

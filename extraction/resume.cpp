@@ -1,19 +1,33 @@
 // The resume file: a one-line JSON document beside the geometry file that
-// lets a later run of the same geometry continue every master's statistics.
-// Whatever the file holds, reading it never ends the run: a document that
-// cannot be read starts the run afresh, a master whose stored statistics do
-// not fit starts afresh on its own.
+// lets a later run of the same geometry and physics settings continue every
+// master's statistics. Whatever the file holds, reading it never ends the
+// run: a document that cannot be read, or belongs to another case, starts
+// the run afresh; a master whose stored statistics are damaged or do not fit
+// starts afresh on its own.
+//
+// The file is replaced whole (written beside it, synced, renamed), after
+// masters finish and at the end, by one run at a time (a lock file beside
+// it); what is not a resume document is never replaced.
 #include "extraction/problem_manager.hpp"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
 
 #include "config/configure.hpp"
 #include "extraction/extraction_task.hpp"
+#include "extraction/resume_document.hpp"
+#include "foundation/duration.hpp"
+#include "foundation/error_handler.hpp"
 #include "foundation/md5.hpp"
 #include "walker/walker_seed.hpp"
 
@@ -34,6 +48,11 @@ constexpr double sum_rounding = 1e-6;
 // double that the walks of the continuing run (and a sum squared) stay
 // finite.
 constexpr double largest_restored_sum = 1e150;
+
+// Writes while the masters run come at most this often, and at most one
+// tenth of the run goes to them however large the file grows.
+constexpr std::int64_t least_write_interval_ns = 2'000'000'000;
+constexpr std::int64_t write_cost_share = 10;
 
 // Only regular files are read or written: opening a FIFO or a device could
 // block the run for ever.
@@ -62,17 +81,6 @@ std::string breakpoint_name(const std::string& input) {
     return input.substr(0, slash + 1) + "." + input.substr(slash + 1) + ".json";
 }
 
-// The reader throws on nesting beyond its depth limit; that is one more
-// way for a document to be unreadable.
-bool parse_document(const std::string& text, Json::Value& doc) {
-    Json::Reader reader;
-    try {
-        return reader.parse(text, doc, true) && doc.isObject();
-    } catch (const Json::Exception&) {
-        return false;
-    }
-}
-
 // A stored count: an integer from 0 to largest_restored_count, else -1.
 std::int64_t count_of(const Json::Value& v) {
     if (!v.isInt64()) return -1;
@@ -80,23 +88,38 @@ std::int64_t count_of(const Json::Value& v) {
     return n >= 0 && n <= largest_restored_count ? n : -1;
 }
 
-// A missing name reads as ""; a member of another type does not read.
+// A name that is missing or of another type does not read.
 bool name_of(const Json::Value& e, const char* key, std::string& out) {
-    const Json::Value& v = e[key];
-    if (!v.isNull() && !v.isString()) return false;
-    out = v.asString();
+    const Json::Value* v = e.find(key, key + std::strlen(key));
+    if (!v || !v->isString()) return false;
+    out = v->asString();
     return true;
 }
 
-// The stored array of one master under "block_results" or "net_results";
-// an absent one reads as empty, one of the wrong type does not read.
-bool stored_array(const Json::Value& doc, const char* key, const std::string& master, const Json::Value*& out) {
-    const Json::Value& all = doc[key];
-    if (!all.isNull() && !all.isObject()) return false;
-    out = &all[master];
-    return out->isNull() || out->isArray();
+// Checksum of one master's stored arrays.
+std::string results_checksum(const std::string& blocks, const std::string& nets) {
+    return md5(blocks + "\n" + nets).hexdigest();
 }
 
+// The stored array of one master under "block_results" or "net_results"
+// as text; an absent one reads as "", one of the wrong type does not read.
+bool stored_array(const resume_document& doc, int which, const std::string& master, std::string& out) {
+    const Json::Value& all = doc.members[results_keys[which]];
+    if (!all.isNull() && !all.isObject()) return false;
+    const auto found = doc.results[which].find(master);
+    out = found == doc.results[which].end() || found->second == "null" ? std::string() : found->second;
+    return out.empty() || out.front() == '[';
+}
+
+// The text of one stored array back as a value; "" is an empty array.
+bool array_of(const std::string& text, Json::Value& out) {
+    out = Json::Value(Json::arrayValue);
+    if (text.empty()) return true;
+    Json::Reader reader;
+    return reader.parse(text, out, false) && out.isArray();
+}
+
+// The stored form of one key's statistics: everything but the key itself.
 template <class Table>
 Json::Value element_of(const Table& table, const key_sums& s, const extraction_task& task) {
     Json::Value e(Json::objectValue);
@@ -190,18 +213,19 @@ bool restore_block_element(extraction_task& task, const Json::Value& e, const st
         return false;
     task.gtried = static_cast<std::uint64_t>(gtried);
     task.sumpdf = sumpdf.asDouble();
-    task.block_stats.sums[block_pair{from, to}] = s;
-    return true;
+    // Two elements of one key: one of them is not what was written.
+    return task.block_stats.sums.emplace(block_pair{from, to}, s).second;
 }
 
 bool restore_net_element(extraction_task& task, const Json::Value& e, const std::vector<conductor*>& nets) {
     key_sums s{};
-    std::string dest;
-    if (!e.isObject() || !restore_counts(task.net_stats, e, s) || !name_of(e, "dest_net", dest)) return false;
+    std::string source, dest;
+    if (!e.isObject() || !restore_counts(task.net_stats, e, s) || !name_of(e, "src_net", source) ||
+        source != task.master->name || !name_of(e, "dest_net", dest))
+        return false;
     const conductor* net = dest.empty() ? nullptr : last_named(nets, dest);
     if (!dest.empty() && !net) return false;
-    task.net_stats.sums[net] = s;
-    return true;
+    return task.net_stats.sums.emplace(net, s).second;
 }
 
 // Both tables count every walk, each walk draws at least one start point,
@@ -223,28 +247,96 @@ void clear_table(Table& table) {
     table.nstrata = strata;
 }
 
+// A word of an option's list, as the command line gives it.
+const char* dielectric_word(configure::layout_arg mode) {
+    static const char* const words[] = {"off", "two", "four", "approx", "approx2", "approx2_es"};
+    return mode >= 0 && mode <= configure::layout_approx2_es ? words[mode] : "?";
+}
+
+const char* gauss_word(configure::gauss_arg type) {
+    static const char* const words[] = {"default", "uniform", "diel", "dist", "both"};
+    return type >= 0 && type <= configure::gauss_both ? words[type] : "?";
+}
+
+// A table folder as the file system resolves it, so that two spellings of
+// one folder agree.
+std::string table_folder(const std::string& dir) {
+    char resolved[PATH_MAX];
+    return ::realpath(dir.c_str(), resolved) ? std::string(resolved) : dir;
+}
+
+// The settings beyond the geometry text that change what a walk estimates:
+// stored statistics of other settings belong to another case.
+Json::Value physics_options(const configure& cfg, const std::string& idmap_md5) {
+    Json::Value o(Json::objectValue);
+    o["--multi-dielectric"] = dielectric_word(cfg.multi_dielectric);
+    o["-m"] = idmap_md5;
+    o["--enable-merge"] = cfg.enable_merge;
+    o["-w"] = cfg.min_wire_width;
+    o["--window-extension"] = cfg.window_extension;
+    o["--auto-window"] = cfg.auto_window;
+    o["--manhattan-approximation"] = cfg.manhattan_approximation;
+    o["--gauss-type"] = gauss_word(cfg.gauss_type);
+    o["--gauss-scale"] = cfg.gauss_scale;
+    o["--enable-floating"] = cfg.enable_floating;
+    o["--floating-type"] = static_cast<int>(cfg.floating_type);
+    o["--floating-type-prism"] = static_cast<int>(cfg.floating_type_prism);
+    // Replaced by the distance that preparation computes.
+    o["--floating-d"] = cfg.floating_d;
+    o["--table-single"] = table_folder(cfg.table_single);
+    o["--table-twolyr"] = table_folder(cfg.table_twolyr);
+    o["--table-mullyr"] = table_folder(cfg.table_mullyr);
+    o["--table-approx"] = table_folder(cfg.table_approx);
+    return o;
+}
+
+// What a run may replace: nothing at the path, an empty file (left by a
+// writer that truncated the file in place and was killed), or a resume
+// document. Anything else, a link included, may be the user's and is left
+// alone.
+bool replaceable(const std::string& path, const std::string& old_text, bool parsed, const Json::Value& doc) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    if (!S_ISREG(st.st_mode)) return false;
+    return old_text.empty() || (parsed && doc.isMember("casefile_md5"));
+}
+
 } // namespace
 
 void problem_manager::init_breakpoint() {
     breakpoint_path = breakpoint_name(cfg->input_name);
     if (!cfg->breakpoint_resume) return;
+    // Two runs writing one file would mix their results: the second waits
+    // for nothing and ends before any walk. Where no lock file can be made
+    // the resume file cannot be written either.
+    if (breakpoint_lock.acquire(breakpoint_path + ".lock") == sea::file_lock::busy)
+        error_handler::instance().raise(
+            sea::basic_error("another run is using the resume file \"" + breakpoint_path + "\""));
     // The pieces of one polygon share a name: the index tells them apart.
     for (std::size_t i = 0; i < layout.all_blocks.size(); ++i)
         block_index[layout.all_blocks[i]] = static_cast<Json::Int64>(i);
-    const std::string old_text = read_whole_file(breakpoint_path);
-    const std::string geometry = read_whole_file(cfg->input_name);
-    const std::string digest = md5(geometry).hexdigest();
-    json_out["casefile_md5"] = digest;
+    run_options = physics_options(*cfg, idmap_md5);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    breakpoint_mode = 0666 & ~mask;
+    struct stat st;
+    if (::stat(breakpoint_path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) breakpoint_mode = st.st_mode & 07777;
 
-    if (!parse_document(old_text, json_in)) {
-        json_in = Json::Value();
+    const std::string old_text = read_whole_file(breakpoint_path);
+    resume_document stored;
+    const bool parsed = read_document(old_text, layout.masters, stored);
+    const Json::Value& doc = stored.members;
+    breakpoint_replaceable = replaceable(breakpoint_path, old_text, parsed, doc);
+    if (!parsed) {
         both().printf("json file not found or parse error, start breakpoint resume failed.\n\n");
         return;
     }
-    const Json::Value& doc = json_in;
-    // A digest of another type reads as "", which matches no geometry.
+    // A digest of another type reads as "", which matches no geometry. A
+    // document written before the settings were stored is read as before.
     const Json::Value& stored_digest = doc["casefile_md5"];
-    if ((stored_digest.isString() ? stored_digest.asString() : std::string()) != digest) {
+    const Json::Value* stored_options = doc.find("run_options", "run_options" + 11);
+    if ((stored_digest.isString() ? stored_digest.asString() : std::string()) != casefile_md5 ||
+        (stored_options && json_text(*stored_options) != json_text(run_options))) {
         both().printf("case file modified, start breakpoint resume failed.\n\n");
         return;
     }
@@ -270,6 +362,23 @@ void problem_manager::init_breakpoint() {
         set_walker_seed_position(static_cast<uint32_t>(seed.asUInt64()));
     else
         set_walker_seed_position(walker_seed_after(static_cast<uint64_t>(nwalks)));
+
+    // Only this run's masters are kept, as text. A master without a stored
+    // checksum (older files) is read as before.
+    const Json::Value& checksums = doc["results_md5"];
+    for (const conductor* master : layout.masters) {
+        stored_master m;
+        m.damaged = !stored_array(stored, 0, master->name, m.blocks) || !stored_array(stored, 1, master->name, m.nets);
+        const Json::Value* sum = checksums.isObject() ? checksums.find(master->name.data(),
+                                                                       master->name.data() + master->name.size())
+                                                      : nullptr;
+        if (!checksums.isNull() && !checksums.isObject()) m.damaged = true;
+        if (sum) {
+            m.checksum = sum->isString() ? sum->asString() : json_text(*sum);
+            if (m.checksum != results_checksum(m.blocks, m.nets)) m.damaged = true;
+        }
+        if (m.damaged || !m.blocks.empty() || !m.nets.empty()) stored_results[master->name] = std::move(m);
+    }
 }
 
 void problem_manager::save_task_results(const extraction_task& task, const conductor* master) {
@@ -285,7 +394,6 @@ void problem_manager::save_task_results(const extraction_task& task, const condu
         put_block(e, "dest_block", "dest_block_index", key.second);
         blocks.append(e);
     }
-    json_out["block_results"][master->name] = blocks;
     Json::Value nets(Json::arrayValue);
     for (const auto& [net, s] : task.net_stats.sums) {
         Json::Value e = element_of(task.net_stats, s, task);
@@ -293,19 +401,26 @@ void problem_manager::save_task_results(const extraction_task& task, const condu
         e["dest_net"] = net ? net->name : std::string();
         nets.append(e);
     }
-    json_out["net_results"][master->name] = nets;
+    stored_master& m = finished_results[master->name];
+    m.blocks = json_text(blocks);
+    m.nets = json_text(nets);
+    m.checksum = results_checksum(m.blocks, m.nets);
+    stored_results.erase(master->name);
+    breakpoint_unsaved = true;
 }
 
 void problem_manager::load_task_results(extraction_task& task, const conductor* master) {
     if (!resumed) return;
-    const Json::Value *blocks = nullptr, *nets = nullptr;
-    bool sound = stored_array(json_in, "block_results", master->name, blocks) &&
-                 stored_array(json_in, "net_results", master->name, nets);
-    for (Json::ArrayIndex i = 0; sound && i < blocks->size(); ++i)
-        sound = restore_block_element(task, (*blocks)[i], layout.all_blocks);
-    for (Json::ArrayIndex i = 0; sound && i < nets->size(); ++i)
-        sound = restore_net_element(task, (*nets)[i], layout.nets);
-    if (sound && (blocks->size() == 0) == (nets->size() == 0) && restored_master_fits(task)) return;
+    const auto stored = stored_results.find(master->name);
+    if (stored == stored_results.end()) return;
+    Json::Value blocks, nets;
+    bool sound = !stored->second.damaged && array_of(stored->second.blocks, blocks) &&
+                 array_of(stored->second.nets, nets);
+    for (Json::ArrayIndex i = 0; sound && i < blocks.size(); ++i)
+        sound = restore_block_element(task, blocks[i], layout.all_blocks);
+    for (Json::ArrayIndex i = 0; sound && i < nets.size(); ++i)
+        sound = restore_net_element(task, nets[i], layout.nets);
+    if (sound && (blocks.size() == 0) == (nets.size() == 0) && restored_master_fits(task)) return;
     clear_table(task.net_stats);
     clear_table(task.block_stats);
     task.gtried = 0;
@@ -314,19 +429,70 @@ void problem_manager::load_task_results(extraction_task& task, const conductor* 
                   master->name.c_str());
 }
 
-void problem_manager::write_breakpoint() {
-    std::ofstream out;
-    if (is_regular_or_absent(breakpoint_path)) out.open(breakpoint_path, std::ios::trunc);
-    if (!out.is_open()) {
-        both().printf(
-            "\nError when writing date to %s(breakpoint-resume file),check if you have write pemission!.\n\n",
-            breakpoint_path.c_str());
+void problem_manager::write_breakpoint(bool only_when_due) {
+    if (!cfg->breakpoint_resume) return;
+    const std::int64_t start = steady_nanoseconds();
+    if (only_when_due && start - last_write_ns < write_interval_ns) return;
+
+    // Finished masters replace what was stored for them; the others keep
+    // their stored results until they finish. The document is written in
+    // pieces straight from the stored texts: no second copy of it is made.
+    std::map<std::string, const stored_master*> masters;
+    for (const auto& [name, m] : stored_results) masters[name] = &m;
+    for (const auto& [name, m] : finished_results) masters[name] = &m;
+    std::vector<std::string> keys, checksums;  // each master's quoted name and ":", its checksum
+    for (const auto& entry : masters) {
+        keys.push_back(json_text(Json::Value(entry.first)) + ":");
+        const std::string& sum = entry.second->checksum;
+        checksums.push_back(sum.empty() ? sum : json_text(Json::Value(sum)));
+    }
+    std::vector<std::string_view> pieces;
+    // An object with one member per master whose value is not empty.
+    auto put_object = [&](const char* member, auto value_of) {
+        pieces.push_back(member);
+        pieces.push_back("{");
+        const char* separator = "";
+        std::size_t i = 0;
+        for (const auto& entry : masters) {
+            const std::string& value = value_of(i++, *entry.second);
+            if (value.empty()) continue;
+            pieces.insert(pieces.end(), {separator, keys[i - 1], value});
+            separator = ",";
+        }
+        pieces.push_back("}");
+    };
+    // Members in key order, as a document tree would write them.
+    const double accuracy = cfg->coupling_accuracy > 0 ? -cfg->coupling_accuracy : cfg->accuracy;
+    const std::string head = "{\"accuracy\":" + json_text(accuracy);
+    const std::string digest = ",\"casefile_md5\":" + json_text(casefile_md5);
+    const std::string totals = ",\"nhops\":" + json_text(static_cast<Json::Int64>(nhops)) +
+                               ",\"nwalks\":" + json_text(static_cast<Json::Int64>(nwalks));
+    const std::string end = ",\"run_options\":" + json_text(run_options) +
+                            ",\"seed_counter\":" + json_text(static_cast<Json::UInt64>(walker_seed_position())) +
+                            "}\n";
+    pieces.push_back(head);
+    put_object(",\"block_results\":", [](std::size_t, const stored_master& m) -> const std::string& { return m.blocks; });
+    pieces.push_back(digest);
+    put_object(",\"net_results\":", [](std::size_t, const stored_master& m) -> const std::string& { return m.nets; });
+    pieces.push_back(totals);
+    put_object(",\"results_md5\":", [&](std::size_t i, const stored_master&) -> const std::string& { return checksums[i]; });
+    pieces.push_back(end);
+
+    struct stat st;
+    const bool absent = ::lstat(breakpoint_path.c_str(), &st) != 0 && errno == ENOENT;
+    int failure = EEXIST;
+    if (absent || (breakpoint_replaceable && S_ISREG(st.st_mode) && ::access(breakpoint_path.c_str(), W_OK) == 0))
+        failure = sea::replace_file(breakpoint_path, pieces, breakpoint_mode);
+    last_write_ns = steady_nanoseconds();
+    write_interval_ns = std::max(least_write_interval_ns, write_cost_share * (last_write_ns - start));
+    if (failure == 0) {
+        breakpoint_replaceable = true;
+        breakpoint_unsaved = false;
         return;
     }
-    json_out["nwalks"] = static_cast<Json::Int64>(nwalks);
-    json_out["nhops"] = static_cast<Json::Int64>(nhops);
-    json_out["accuracy"] = cfg->coupling_accuracy > 0 ? -cfg->coupling_accuracy : cfg->accuracy;
-    json_out["seed_counter"] = static_cast<Json::UInt64>(walker_seed_position());
-    Json::FastWriter writer;
-    out << writer.write(json_out);
+    // Once per run: a full disk would otherwise repeat it after every master.
+    if (breakpoint_error_shown) return;
+    breakpoint_error_shown = true;
+    both().printf("\nError when writing date to %s(breakpoint-resume file),check if you have write pemission!.\n\n",
+                  breakpoint_path.c_str());
 }

@@ -12,6 +12,7 @@
 #include <thread>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -58,6 +59,7 @@ public:
 
 struct binary_run {
     int status = -1;  // exit status, or -1 when the child did not exit normally
+    int signal = 0;   // the signal that ended the child, if one did
     bool timed_out = false;  // killed at the time limit: a hang, not an answer
     std::string out;
     std::string err;
@@ -66,10 +68,12 @@ struct binary_run {
 // Runs binary with args (argv[0] is the binary's path) in directory dir,
 // with standard input read from stdin_file ("/dev/null" by default). A
 // positive time limit (seconds) kills a child that outlives it, so that a
-// hang fails its test instead of stalling the suite.
+// hang fails its test instead of stalling the suite. With a time limit,
+// `watch` is called with the child's id every few milliseconds while it runs
+// (to signal it at a chosen moment).
 inline binary_run run_binary(const std::string& binary, const std::vector<std::string>& args,
                              const std::string& dir, const std::string& stdin_file = "/dev/null",
-                             double time_limit = 0) {
+                             double time_limit = 0, const std::function<void(pid_t)>& watch = {}) {
     scratch_dir capture;
     const std::string out_path = capture.path("stdout"), err_path = capture.path("stderr");
     // Everything the child needs is built before the fork: it only makes
@@ -102,12 +106,14 @@ inline binary_run run_binary(const std::string& binary, const std::vector<std::s
                 waited = ::waitpid(child, &wstatus, 0);
                 break;
             }
+            if (watch) watch(child);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     } else if (child > 0) {
         waited = ::waitpid(child, &wstatus, 0);
     }
     if (waited == child && WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+    if (waited == child && WIFSIGNALED(wstatus)) result.signal = WTERMSIG(wstatus);
     result.out = capture.read("stdout");
     result.err = capture.read("stderr");
     return result;
@@ -116,8 +122,9 @@ inline binary_run run_binary(const std::string& binary, const std::vector<std::s
 #ifdef KORVEX_BINARY
 // The korvex binary of this build.
 inline binary_run run_korvex(const std::vector<std::string>& args, const std::string& dir,
-                             const std::string& stdin_file = "/dev/null", double time_limit = 0) {
-    return run_binary(KORVEX_BINARY, args, dir, stdin_file, time_limit);
+                             const std::string& stdin_file = "/dev/null", double time_limit = 0,
+                             const std::function<void(pid_t)>& watch = {}) {
+    return run_binary(KORVEX_BINARY, args, dir, stdin_file, time_limit, watch);
 }
 #endif
 

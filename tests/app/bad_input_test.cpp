@@ -3,14 +3,18 @@
 // wrong, or with a sound run (a finite positive capacitance for every
 // master).
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/md5.hpp"
@@ -64,6 +68,8 @@ std::string resume_with(const std::string& from, const std::string& to) {
 
 const std::string fifo = "<fifo>";
 const std::string directory = "<directory>";
+const std::string link_to_notes = "<link to notes.txt>";
+const std::string notes = "my notes\n";
 
 struct bad_input {
     std::vector<std::string> args;  // "{in}" is the geometry file, "{dir}" the working directory
@@ -108,6 +114,9 @@ const bad_input cases[] = {
     // Read without wrapping to 2147483647.
     {{"-f", "{in}", "-n", "-2147483649"}, 255, fatal + "the walk thread count \"-n\" must not be negative\n"},
     {{"-f", "{in}", "-n", "100000", "-p", "0.05"}, 0, "warning: \"-n\" asks for 100000 walk threads"},
+    // A report that cannot be written (a full disk) is no success.
+    {{"-f", "{in}", "-p", "0.05", "-o", "/dev/full"}, 255,
+     fatal + "the report could not be written in full to \"/dev/full\""},
     {{"-f", "{in}", "-n", "2147483648", "-p", "0.05"}, 0, "warning: \"-n\" asks for 2147483647 walk threads"},
     {{"-f", "{in}", "-p", "0"}, 255, fatal + "the accuracy \"-p\" must be a number of at least 1e-12\n"},
     {{"-f", "{in}", "-p", "-1"}, 255, fatal + "the accuracy \"-p\" must be"},
@@ -161,10 +170,15 @@ const bad_input cases[] = {
     {resume_args(), 0, resumed, resume_with(R"(,"seed_counter":444609)", "")},
     {resume_args(), 0, resumed, resume_with(R"("seed_counter":444609)", R"("seed_counter":0)")},
     {resume_args(), 0, unreadable_resume, "{"},
-    {resume_args(), 0, unreadable_resume, "[1, 2]"},
+    // Not a resume document: read as none, and left as it is.
+    {resume_args(), 0, unwritable_resume, "[1, 2]"},
+    {resume_args(), 0, unwritable_resume, link_to_notes},
     {resume_args(), 0, unreadable_resume, std::string(100000, '[') + std::string(100000, ']')},
     {resume_args(), 0, unreadable_resume,
      resume_with(R"("accuracy":0.02)", R"("accuracy":0.02,"deep":)" + std::string(5000, '[') + std::string(5000, ']'))},
+    {resume_args(), 0, unreadable_resume, resume_with("[60399,", "[}60399,")},
+    {resume_args(), 0, resumed, resume_with(R"(,"nhops")", "/* a note */ ,\"nhops\"")},
+    {resume_args(), 0, resumed, resume_with("[9278,9082]", "[9278, // walks\n 9082]")},
     {resume_args(), 0, unreadable_resume, fifo},
     {resume_args(), 0, unwritable_resume, fifo},
     {resume_args(), 0, unwritable_resume, directory},
@@ -172,6 +186,16 @@ const bad_input cases[] = {
      resume_with(R"("casefile_md5":"{md5}")", R"("casefile_md5":[1])")},
     {resume_args(), 0, damaged_master, resume_with(R"("dest_net":"GROUND")", R"("dest_net":{})")},
     {resume_args(), 0, damaged_master, resume_with(R"("dest_net":"GROUND")", R"("dest_net":"nobody")")},
+    // A missing key, and two elements of one key.
+    {resume_args(), 0, damaged_master, resume_with(R"("dest_net":"GROUND")", R"("dest_nex":"GROUND")")},
+    {resume_args(), 0, damaged_master, resume_with(R"("src_block":"body","dest_block":"plane")", R"("dest_block":"plane")")},
+    {resume_args(), 0, damaged_master, resume_with(R"("dest_net":"")", R"("dest_net":"box1")")},
+    // Stored checksums: a master without one is read as before.
+    {resume_args(), 0, damaged_master, resume_with(R"("nhops")", R"("results_md5":{"box1":"0123"},"nhops")")},
+    {resume_args(), 0, resumed, resume_with(R"("nhops")", R"("results_md5":{"other":"0123"},"nhops")")},
+    // Settings that change the physics, stored by a newer run.
+    {resume_args(), 0, "case file modified, start breakpoint resume failed.\n\n",
+     resume_with(R"("nhops")", R"("run_options":{"-w":2.0},"nhops")")},
     {resume_args(), 0, damaged_master,
      resume_with(R"("src_block":"body","dest_block":"plane")", R"("src_block":[1],"dest_block":"plane")")},
     {resume_args(), 0, damaged_master, resume_with(R"("block_results":{)", R"("block_results":[1],"x":{)")},
@@ -220,6 +244,8 @@ TEST(BadInput, EveryCaseEndsInTimeWithItsStatusAndMessage) {
             ASSERT_EQ(::mkfifo(resume.c_str(), 0644), 0);
         else if (c.resume == directory)
             std::filesystem::create_directories(resume);
+        else if (c.resume == link_to_notes)
+            std::filesystem::create_symlink(dir.write("notes.txt", notes), resume);
         else if (!c.resume.empty())
             dir.write(".case.lumod.json", replaced(c.resume, "{md5}", md5(text).hexdigest()));
         std::vector<std::string> args;
@@ -236,9 +262,162 @@ TEST(BadInput, EveryCaseEndsInTimeWithItsStatusAndMessage) {
         const std::string message = filled(c.message);
         EXPECT_NE((r.err + r.out).find(message), std::string::npos) << label << "\n" << r.err << r.out;
         EXPECT_EQ(dir.read("case.lumod"), text) << label;
+        if (c.message == unwritable_resume && c.resume.front() != '<') {
+            EXPECT_EQ(dir.read(".case.lumod.json"), c.resume) << label;
+        }
+        if (c.resume == link_to_notes) {
+            EXPECT_EQ(dir.read("notes.txt"), notes);
+        }
         if (c.status == 0) {
             EXPECT_TRUE(finite_positive_masters(r.out)) << label << "\n" << r.out;
             EXPECT_TRUE(std::regex_search(r.out, std::regex("\nKorvex has run [0-9]+ walks"))) << label;
         }
     }
 }
+
+// The resume file of a multi-master run against what can end or disturb a
+// run while it writes: after each, the file still holds its previous
+// content, or a document that a resumed run reads with at least the walks
+// of the last save.
+namespace {
+
+enum class disturbance { kill_in_write, interrupt, full_disk, second_run };
+
+struct interruption_case {
+    const char* name;
+    disturbance what;
+};
+
+const std::string three_boxes = R"(<lumod>
+<window> v1 (-10, -10, 0) v2 (10, 10, 5) dirichlet </window>
+<medium> <block> basepoint (-10, -10, 0) v1 (20, 0, 0) v2 (0, 20, 0) hvector (0, 0, 5) </block> diel 3.9 </medium>
+<conductor> name GROUND <block> basepoint (-10, -10, 0) v1 (20, 0, 0) v2 (0, 20, 0) hvector (0, 0, 0.2) </block> </conductor>
+<conductor> name a <block> basepoint (-3, -0.5, 0.5) v1 (1, 0, 0) v2 (0, 1, 0) hvector (0, 0, 0.4) </block> </conductor>
+<conductor> name b <block> basepoint (-0.5, -0.5, 0.5) v1 (1, 0, 0) v2 (0, 1, 0) hvector (0, 0, 0.4) </block> </conductor>
+<conductor> name c <block> basepoint (2, -0.5, 0.5) v1 (1, 0, 0) v2 (0, 1, 0) hvector (0, 0, 0.4) </block> </conductor>
+<task> <capacitance> ALL </capacitance> </task>
+</lumod>
+)";
+
+long long stored_walks(const std::string& document) {
+    std::smatch m;
+    return std::regex_search(document, m, std::regex("\"nwalks\":([0-9]+)")) ? std::stoll(m[1]) : -1;
+}
+
+void PrintTo(const interruption_case& c, std::ostream* out) { *out << c.name; }
+
+class ResumeFileUnderInterruption : public ::testing::TestWithParam<interruption_case> {};
+
+} // namespace
+
+TEST_P(ResumeFileUnderInterruption, KeepsTheLastSaveOrThePreviousContent) {
+    const interruption_case& c = GetParam();
+    constexpr double time_limit = 180;
+    scratch_dir dir;
+    const std::string tables = korvex_test::make_tables(dir);
+    std::string folder = dir.root.string();
+    struct unmount_at_end {
+        std::string path;
+        ~unmount_at_end() {
+            if (!path.empty()) ::umount2(path.c_str(), MNT_DETACH);
+        }
+    } disk;
+    if (c.what == disturbance::full_disk) {
+        folder = dir.path("disk");
+        std::filesystem::create_directories(folder);
+        if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=256k") != 0)
+            GTEST_SKIP() << "no small tmpfs can be mounted here (" << std::strerror(errno) << ")";
+        disk.path = folder;
+    }
+#ifndef KORVEX_TEST_HOOKS
+    if (c.what == disturbance::kill_in_write) GTEST_SKIP() << "this build has no test hooks (Release)";
+#endif
+    std::ofstream(folder + "/case.lumod") << three_boxes;
+    const std::string resume = folder + "/.case.lumod.json";
+    auto run = [&](const std::string& accuracy, const std::function<void(pid_t)>& watch = {}) {
+        std::vector<std::string> args = {"-f", folder + "/case.lumod", "-p", accuracy, "-n", "1",
+                                         "--breakpoint-resume", "on", "-o", dir.path("case.out")};
+        for (const std::string& a : korvex_test::table_options(tables)) args.push_back(a);
+        // Watchers read the report of this run only.
+        std::filesystem::remove(dir.path("case.out"));
+        binary_run r = run_korvex(args, dir.root.string(), "/dev/null", time_limit, watch);
+        EXPECT_FALSE(r.timed_out);
+        return r;
+    };
+    auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    ASSERT_EQ(run("0.05").status, 0);
+    const std::string previous = read(resume);
+    ASSERT_GT(stored_walks(previous), 0);
+
+    switch (c.what) {
+    case disturbance::kill_in_write: {
+        ::setenv("KORVEX_TEST_KILL_IN_FILE_WRITE", "1", 1);
+        const binary_run r = run("0.05");
+        ::unsetenv("KORVEX_TEST_KILL_IN_FILE_WRITE");
+        EXPECT_EQ(r.signal, SIGKILL);
+        EXPECT_EQ(read(resume), previous);
+        break;
+    }
+    case disturbance::interrupt: {
+        // Ctrl-C once the first master's report is out.
+        bool sent = false;
+        const binary_run r = run("0.002", [&](pid_t child) {
+            if (!sent && read(dir.path("case.out")).find("\nMaster a :") != std::string::npos)
+                sent = ::kill(child, SIGINT) == 0;
+        });
+        EXPECT_EQ(r.signal, SIGINT) << r.out;
+        EXPECT_GT(stored_walks(read(resume)), stored_walks(previous));
+        break;
+    }
+    case disturbance::full_disk: {
+        std::ofstream filler(folder + "/filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size()) && filler.flush()) {
+        }
+        const binary_run r = run("0.05");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(r.out.find("\nError when writing date to " + resume), std::string::npos) << r.out;
+        EXPECT_EQ(read(resume), previous);
+        std::filesystem::remove(folder + "/filler");
+        break;
+    }
+    case disturbance::second_run: {
+        binary_run first;
+        std::filesystem::remove(dir.path("case.out"));
+        std::thread running([&] { first = run("0.003"); });
+        // The first run holds the file once its preparation is reported.
+        while (read(dir.path("case.out")).find("Preparation costed") == std::string::npos && !first.timed_out)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const binary_run second = run("0.0201");
+        running.join();
+        EXPECT_EQ(second.status, 255);
+        EXPECT_NE(second.err.find("Fatal error: another run is using the resume file \"" + resume + "\""),
+                  std::string::npos)
+            << second.err;
+        EXPECT_EQ(second.out.find("Random Walk Begins"), std::string::npos);
+        EXPECT_EQ(first.status, 0) << first.err;
+        break;
+    }
+    }
+    // Whatever is there now is read back whole by the next run.
+    const long long saved = stored_walks(read(resume));
+    const binary_run next = run("0.05");
+    ASSERT_EQ(next.status, 0) << next.err;
+    EXPECT_NE(next.out.find("Start breakpoint resume successfully"), std::string::npos) << next.out;
+    EXPECT_EQ(next.out.find("damaged"), std::string::npos) << next.out;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(next.out, m, std::regex("Korvex has run ([0-9]+) walks")));
+    EXPECT_GE(std::stoll(m[1]), saved);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ResumeFileUnderInterruption,
+                         ::testing::Values(interruption_case{"KillInWrite", disturbance::kill_in_write},
+                                           interruption_case{"Interrupt", disturbance::interrupt},
+                                           interruption_case{"FullDisk", disturbance::full_disk},
+                                           interruption_case{"SecondRun", disturbance::second_run}),
+                         [](const ::testing::TestParamInfo<interruption_case>& info) { return info.param.name; });

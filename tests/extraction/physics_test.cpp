@@ -138,7 +138,20 @@ TEST(Physics, ResumeContinuesAndAChangedGeometryStartsAfresh) {
     }
 
     dir.write("pc.lumod", text + " ");
+    const std::string modified = "case file modified, start breakpoint resume failed.";
     const binary_run changed = extract(dir, input, tables, opts);
-    EXPECT_NE(changed.out.find("case file modified, start breakpoint resume failed."), std::string::npos);
+    EXPECT_NE(changed.out.find(modified), std::string::npos);
     EXPECT_EQ(walks_of(changed), walks_of(first));
+
+    // A setting that changes the physics makes another case too.
+    std::vector<std::string> scaled = opts;
+    scaled.insert(scaled.end(), {"--gauss-scale", "1.2"});
+    EXPECT_NE(extract(dir, input, tables, scaled).out.find(modified), std::string::npos);
+
+    // On standard input the digest is that of the text read.
+    std::vector<std::string> piped = {"-f", "stdin", "-n", "1", "-t", "1000", "-p", "1", "--breakpoint-resume=on"};
+    for (const std::string& a : table_options(tables)) piped.push_back(a);
+    dir.write("pc2.lumod", text);
+    ASSERT_EQ(run_korvex(piped, dir.root.string(), dir.path("pc2.lumod")).status, 0);
+    EXPECT_NE(run_korvex(piped, dir.root.string(), input).out.find(modified), std::string::npos);
 }
