@@ -279,22 +279,20 @@ void make_prism_gauss_surface(gauss_surface& s, const block& b, double d) {
     append_gauss_box(s, b, d, make_nprism_solid(g), faces);
 }
 
-void add_gauss_box(gauss_surface& s, gauss_box& x) {
-    const box& xb = x.solid.outer_box;
-    for (gauss_box* y : s.box_list) {
-        const box& yb = y->solid.outer_box;
-        double sep = 0.0;
-        for (int c = 0; c < 3; ++c) {
-            const double g = keep_max(axis_of(yb.lo, c) - axis_of(xb.hi, c),
-                                      axis_of(xb.lo, c) - axis_of(yb.hi, c));
-            sep = c == 0 ? g : keep_max(sep, g);
-        }
-        if (sep < -geom_eps) {
-            s.overlaps.emplace(&x, std::make_pair(&x, y));
-            s.overlaps.emplace(y, std::make_pair(y, &x));
-        }
+bool gauss_boxes_overlap(const box& later, const box& earlier) {
+    double sep = 0.0;
+    for (int c = 0; c < 3; ++c) {
+        const double g = keep_max(axis_of(earlier.lo, c) - axis_of(later.hi, c),
+                                  axis_of(later.lo, c) - axis_of(earlier.hi, c));
+        sep = c == 0 ? g : keep_max(sep, g);
     }
+    return sep < -geom_eps;
+}
+
+void add_gauss_box(gauss_surface& s, gauss_box& x) {
+    x.index = s.box_list.size();
     s.box_list.push_back(&x);
+    s.grown_bounds.push_back(x.solid.outer_box);
 }
 
 void build_master_gauss_surfaces(gauss_surface& s, const conductor& master) {

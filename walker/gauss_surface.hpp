@@ -1,6 +1,9 @@
 // The Gaussian surface of one master: one grown solid per master block, the
 // planar pieces of their surfaces, the overlap relation between grown solids
-// and the tables the start-point sampler draws from. Built once per master on
+// and the tables the start-point sampler draws from. The overlap relation is
+// not stored: a polygon cut into n slivers that share one vertex has n^2
+// overlapping pairs. It is decided per start point over the outer boxes of
+// the grown solids, which lie side by side in registration order. Built once per master on
 // the master's thread, then shared read-only by its walk threads.
 // Lengths in micrometres.
 #pragma once
@@ -52,6 +55,7 @@ struct gauss_box {
     // lookup by a piece's own normal finds the pieces facing it.
     std::unordered_multimap<slant_normal, const surface_piece*, slant_normal_hash> slant_pieces;
     uint8_t clip = 0;  // reject samples outside the window (Neumann only)
+    std::size_t index = 0;  // position in box_list once registered
 };
 
 struct gauss_surface {
@@ -65,7 +69,7 @@ struct gauss_surface {
     std::deque<gauss_box> boxes;  // stable addresses: pieces point into it
     std::vector<surface_piece> pieces;
     std::vector<gauss_box*> box_list;
-    std::unordered_multimap<const gauss_box*, std::pair<const gauss_box*, const gauss_box*>> overlaps;
+    std::vector<box> grown_bounds;  // outer box of box_list[i] at i
     std::vector<double> area_cdf;  // last entry exactly 1.0
     double total_area = 0.0;       // square micrometres
     double max_weight = 0.0;       // largest start-point density weight
@@ -82,6 +86,10 @@ void make_prism_gauss_surface(gauss_surface& s, const block& b, double d);
 double interface_gap(const gauss_surface& s, const box& outer);
 double window_gap(const gauss_surface& s, const box& outer);
 void add_gauss_box(gauss_surface& s, gauss_box& x);
+
+// Whether the grown solids of two registered boxes overlap by more than the
+// tolerance on every axis; later was registered after earlier.
+bool gauss_boxes_overlap(const box& later, const box& earlier);
 
 // Area of a rectangle, triangle or slanted piece; slanted sides count the
 // sum of their x and y projections.

@@ -85,6 +85,21 @@ TEST(GaussSample, OverlapsRejectInsideAndCountSharedFaces) {
     // +y face of box 0 at y = 1.5, z = 0.7: on box 1's -z side, both outward: shared edge line.
     EXPECT_EQ(gauss_point_multiplicity(s2, {0.5, 1.5, 0.9}, s2.pieces[1]), 2);
 
+    // Only overlapping grown boxes count, wherever they stand in the list: a
+    // box that merely touches box 0 would reject its +x face, and the box
+    // holding box 0's top comes last.
+    layout_fixture h(make_box(-100, -100, -100, 100, 100, 100));
+    h.lay->wire_width = 0.01;
+    conductor& m3 = h.net("m");
+    h.add(m3, make_box_solid(make_box(0, 0, 0, 1, 1, 1)));
+    h.add(m3, make_box_solid(make_box(2, 0, 0, 3, 1, 1)));  // grown boxes touch at x = 1.5
+    h.add(m3, make_box_solid(make_box(10, 10, 10, 11, 11, 11)));
+    h.add(m3, make_box_solid(make_box(0, 0, 1.2, 1, 1, 2)));
+    gauss_surface s3(&h.cfg, h.lay.get());
+    build_master_gauss_surfaces(s3, m3);
+    EXPECT_EQ(gauss_point_multiplicity(s3, {1.5, 0.5, 0.5}, s3.pieces[0]), 1);
+    EXPECT_EQ(gauss_point_multiplicity(s3, {0.5, 0.5, 1.5}, s3.pieces[2]), -1);
+
     // Sampling never returns a point inside the other box; a coplanar point
     // is kept half of the time.
     walker_rng rng(7);
