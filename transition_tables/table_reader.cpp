@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <type_traits>
 #include <vector>
 
@@ -29,6 +30,21 @@ std::string bare_name(const std::string& path) {
     std::snprintf(buf, sizeof buf, format, bare_name(path).c_str());
     error_handler::instance().raise(sea::file_error(buf));
     std::abort();  // raise never returns: no handler is registered
+}
+
+// The whole path, absolute, for messages whose words name only the file:
+// the same name exists in every table directory.
+std::string full_path(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path whole = std::filesystem::absolute(path, ec);
+    return ec ? path : whole.lexically_normal().string();
+}
+
+// message (ending in a newline) with " (full path)" before the newline.
+[[noreturn]] void raise_with_path(const std::string& message, const std::string& path) {
+    std::string text = message.substr(0, message.size() - 1) + " (" + full_path(path) + ")\n";
+    error_handler::instance().raise(sea::file_error(text));
+    std::abort();
 }
 
 [[noreturn]] void read_failure(std::FILE* f) {
@@ -99,7 +115,11 @@ std::FILE* open_table_file(const std::string& path) {
     if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         raise_file_error("\"%s\" is not a regular file.\n", path);
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) raise_file_error("cannot open \"%s\", please register correct GFT/WVTs\n", path);
+    if (!f) {
+        char buf[message_buffer];
+        std::snprintf(buf, sizeof buf, "cannot open \"%s\", please register correct GFT/WVTs\n", bare_name(path).c_str());
+        raise_with_path(buf, path);
+    }
     return f;
 }
 
@@ -128,8 +148,7 @@ void read_values(table_kind kind, table_family family, T* dest, const std::strin
         for (std::size_t i = 0; i < count; ++i) dest[i] = static_cast<T>(other[i]);
     } else {
         std::fclose(f);
-        error_handler::instance().raise(sea::file_error("incorrect table file size.\n"));
-        std::abort();
+        raise_with_path("incorrect table file size.\n", path);
     }
     std::fclose(f);
 

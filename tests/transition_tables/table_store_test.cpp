@@ -150,12 +150,16 @@ TEST(TableReader, BadFilesEndTheLoadWithTheirMessages) {
         bytes.push_back('x');
         dir.write("a.db", bytes);
     }
-    EXPECT_EQ(error_text([&] { read_single_gft_is(dest.data(), long_by_one); }), "incorrect table file size.\n");
+    EXPECT_EQ(error_text([&] { read_single_gft_is(dest.data(), long_by_one); }),
+              "incorrect table file size. (" + long_by_one + ")\n");
     // The header is part of the size: a file without it matches neither width.
     const std::string headless = write_values(dir, "b.db", 0, patterned<float>(18432));
-    EXPECT_EQ(error_text([&] { read_equal_slab_gft_is(fdest.data(), headless); }), "incorrect table file size.\n");
-    EXPECT_EQ(error_text([&] { read_pair_gft_is(fdest.data(), dir.path("MULTI/GFT/NumGFT_IS1_2.2_31.db")); }),
-              "cannot open \"NumGFT_IS1_2.2_31.db\", please register correct GFT/WVTs\n");
+    EXPECT_EQ(error_text([&] { read_equal_slab_gft_is(fdest.data(), headless); }),
+              "incorrect table file size. (" + headless + ")\n");
+    // The open error names the file, then gives its whole path.
+    const std::string missing = dir.path("MULTI/GFT/NumGFT_IS1_2.2_31.db");
+    EXPECT_EQ(error_text([&] { read_pair_gft_is(fdest.data(), missing); }),
+              "cannot open \"NumGFT_IS1_2.2_31.db\", please register correct GFT/WVTs (" + missing + ")\n");
     // A row without mass is refused instead of turning into NaN.
     const std::string empty_row = write_values(dir, "z.db", 36, std::vector<float>(18432, 0.0f));
     EXPECT_EQ(error_text([&] { read_equal_slab_gft_is(fdest.data(), empty_row); }),
