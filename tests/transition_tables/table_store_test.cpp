@@ -273,10 +273,16 @@ TEST(TableStore, LoadsEachDistinctKeyOnceAndListsEveryInterface) {
             const std::size_t n = table_value_count(r.kind, f);
             const std::string path = table_file_path(r.kind, f, r.prefix, r.key);
             const std::string rel = path.substr(dir.root.string().size() + 1);
+            // Hop rows sum to 1 and each weight is its first-hop row's mass.
+            const std::size_t row = table_row_length(r.kind);
+            const double mass = double(row / 3 * 6);
+            std::vector<double> v = f == table_family::wvt_is ? std::vector<double>(n, mass) : patterned<double>(n);
+            if (f == table_family::gft)
+                for (double& x : v) x /= mass;
             if (r.kind == table_kind::single)
-                write_values(dir, rel, 0, patterned<double>(n));
+                write_values(dir, rel, 0, v);
             else
-                write_values(dir, rel, table_header_bytes(r.kind), patterned<float>(n));
+                write_values(dir, rel, table_header_bytes(r.kind), std::vector<float>(v.begin(), v.end()));
         }
     table_store store;
     load_tables(store, c, s);
