@@ -58,6 +58,23 @@ struct gauss_box {
     std::size_t index = 0;  // position in box_list once registered
 };
 
+// Columns of the x-y plane over the master's grown solids. Each cell lists,
+// in registration order, every box whose grown solid may reach into it, so
+// a start point needs to look only at the boxes of its own cell (a list over
+// all boxes would look at every sliver of a cut polygon). Empty until
+// index_gauss_boxes: then every box counts.
+struct gauss_box_grid {
+    double x0 = 0.0, y0 = 0.0;          // low corner, micrometres
+    double cell_x = 1.0, cell_y = 1.0;  // cell sides
+    std::size_t nx = 0, ny = 0;
+    std::vector<std::size_t> start;  // per cell, into boxes; one entry more than cells
+    std::vector<uint32_t> boxes;  // box_list positions
+
+    // Cell of a coordinate along one axis, clamped to the grid.
+    static std::size_t axis_cell(double v, double origin, double side, std::size_t count);
+    std::size_t cell_at(double x, double y) const { return axis_cell(y, y0, cell_y, ny) * nx + axis_cell(x, x0, cell_x, nx); }
+};
+
 struct gauss_surface {
     gauss_surface(const configure* cfg, const ::layout* lay) : cfg(cfg), layout(lay) {}
     gauss_surface(const gauss_surface&) = delete;
@@ -70,6 +87,7 @@ struct gauss_surface {
     std::vector<surface_piece> pieces;
     std::vector<gauss_box*> box_list;
     std::vector<box> grown_bounds;  // outer box of box_list[i] at i
+    gauss_box_grid box_grid;
     std::vector<double> area_cdf;  // last entry exactly 1.0
     double total_area = 0.0;       // square micrometres
     double max_weight = 0.0;       // largest start-point density weight
@@ -86,6 +104,9 @@ void make_prism_gauss_surface(gauss_surface& s, const block& b, double d);
 double interface_gap(const gauss_surface& s, const box& outer);
 double window_gap(const gauss_surface& s, const box& outer);
 void add_gauss_box(gauss_surface& s, gauss_box& x);
+
+// Builds box_grid over the registered boxes.
+void index_gauss_boxes(gauss_surface& s);
 
 // Whether the grown solids of two registered boxes overlap by more than the
 // tolerance on every axis; later was registered after earlier.
