@@ -83,7 +83,7 @@ int32_t gauss_point_multiplicity(const gauss_surface& s, const vec3& p, const su
     const std::size_t own = q.box->index;
     if (n < 2 || own >= n || s.box_list[own] != q.box) return 1;
     const box& own_bounds = s.grown_bounds[own];
-    // Positions first .. first + count of the cell's list, or of all boxes.
+    // The box positions of the point's cell, or every box without a grid.
     const gauss_box_grid& g = s.box_grid;
     const uint32_t* cell = nullptr;
     std::size_t count = n;

@@ -1,10 +1,10 @@
 // The Gaussian surface of one master: one grown solid per master block, the
 // planar pieces of their surfaces, the overlap relation between grown solids
 // and the tables the start-point sampler draws from. The overlap relation is
-// not stored: a polygon cut into n slivers that share one vertex has n^2
-// overlapping pairs. It is decided per start point over the outer boxes of
-// the grown solids, which lie side by side in registration order. Built once per master on
-// the master's thread, then shared read-only by its walk threads.
+// not stored (a polygon cut into n slivers that share one vertex has n^2
+// overlapping pairs): it is decided per start point for the boxes of the
+// point's cell in a grid over the grown solids. Built once per master on the
+// master's thread, then shared read-only by its walk threads.
 // Lengths in micrometres.
 #pragma once
 
