@@ -201,7 +201,9 @@ void make_master_gauss_surface(gauss_surface& s, const block& b) {
     double ratio[3] = {-1.0, -1.0, -1.0};
     vec2 own[nprism_max_vertices];
     const int own_n = outline_points(b.solid, own);
-    for (const block* p : s.layout->all_blocks) {
+    const std::vector<block*>& blocks =
+        s.others_of && s.others_of == b.owner ? s.other_blocks : s.layout->all_blocks;
+    for (const block* p : blocks) {
         if (p->owner == b.owner) continue;
         const box& pb = p->solid.outer_box;
         double g[3];
@@ -402,6 +404,11 @@ void index_gauss_boxes(gauss_surface& s) {
 
 void build_master_gauss_surfaces(gauss_surface& s, const conductor& master) {
     if (master.blocks.empty()) fail_no_blocks(master);
+    const conductor* owner = master.blocks.front()->owner;
+    s.others_of = owner;
+    s.other_blocks.clear();
+    for (block* p : s.layout->all_blocks)
+        if (p->owner != owner) s.other_blocks.push_back(p);
     for (const block* b : master.blocks) make_master_gauss_surface(s, *b);
 
     for (const surface_piece& p : s.pieces) {

@@ -88,6 +88,11 @@ struct gauss_surface {
     std::vector<gauss_box*> box_list;
     std::vector<box> grown_bounds;  // outer box of box_list[i] at i
     gauss_box_grid box_grid;
+    // The layout's blocks not owned by others_of, in layout order: a master
+    // of many blocks looks at its neighbours without passing over its own
+    // blocks once per block. Empty (others_of null) before the build.
+    const conductor* others_of = nullptr;
+    std::vector<block*> other_blocks;
     std::vector<double> area_cdf;  // last entry exactly 1.0
     double total_area = 0.0;       // square micrometres
     double max_weight = 0.0;       // largest start-point density weight
