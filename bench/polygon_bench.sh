@@ -27,7 +27,10 @@ disc() {
         pi = atan2(0, -1)
         print "<lumod>"
         print "<window> v1 (-6, -6, 0) v2 (6, 6, 4) dirichlet </window>"
-        print "<medium> <block> basepoint (-6, -6, 0) v1 (12, 0, 0) v2 (0, 12, 0) hvector (0, 0, 4) </block> diel 3.9 </medium>"
+        print "<medium>"
+        print "  <block> basepoint (-6, -6, 0) v1 (12, 0, 0) v2 (0, 12, 0) hvector (0, 0, 4) </block>"
+        print "  diel 3.9"
+        print "</medium>"
         print "<conductor> name GROUND"
         print "  <block> basepoint (-6, -6, 0) v1 (12, 0, 0) v2 (0, 12, 0) hvector (0, 0, 0.2) </block>"
         print "</conductor>"

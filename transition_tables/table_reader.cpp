@@ -156,7 +156,8 @@ std::FILE* open_table_file(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
         char buf[message_buffer];
-        std::snprintf(buf, sizeof buf, "cannot open \"%s\", please register correct GFT/WVTs\n", bare_name(path).c_str());
+        std::snprintf(buf, sizeof buf, "cannot open \"%s\", please register correct GFT/WVTs\n",
+                      bare_name(path).c_str());
         raise_with_path(buf, path);
     }
     return f;
@@ -274,7 +275,8 @@ void check_set_widths(table_kind kind, const std::vector<std::string>& paths) {
     for (std::size_t i = 0; i < widths.size(); ++i) {
         if (widths[i] == 0 || widths[i] == set_width) continue;
         char buf[message_buffer];
-        std::snprintf(buf, sizeof buf, "table file \"%s\" holds %zu-byte values, but its set is written with %zu-byte values.\n",
+        std::snprintf(buf, sizeof buf,
+                      "table file \"%s\" holds %zu-byte values, but its set is written with %zu-byte values.\n",
                       bare_name(paths[i]).c_str(), widths[i], set_width);
         error_handler::instance().raise(sea::file_error(buf));
         std::abort();

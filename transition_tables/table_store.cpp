@@ -34,7 +34,8 @@ void size_families(Set& set, table_kind kind) {
 
 // The set's three paths in reading order: gft_is, gft, wvt_is.
 std::vector<std::string> set_paths(table_kind kind, const std::string& prefix, const std::vector<double>& key) {
-    return {table_file_path(kind, table_family::gft_is, prefix, key), table_file_path(kind, table_family::gft, prefix, key),
+    return {table_file_path(kind, table_family::gft_is, prefix, key),
+            table_file_path(kind, table_family::gft, prefix, key),
             table_file_path(kind, table_family::wvt_is, prefix, key)};
 }
 

@@ -72,7 +72,9 @@ struct gauss_box_grid {
 
     // Cell of a coordinate along one axis, clamped to the grid.
     static std::size_t axis_cell(double v, double origin, double side, std::size_t count);
-    std::size_t cell_at(double x, double y) const { return axis_cell(y, y0, cell_y, ny) * nx + axis_cell(x, x0, cell_x, nx); }
+    std::size_t cell_at(double x, double y) const {
+        return axis_cell(y, y0, cell_y, ny) * nx + axis_cell(x, x0, cell_x, nx);
+    }
 };
 
 struct gauss_surface {
