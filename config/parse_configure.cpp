@@ -1,5 +1,7 @@
 #include "config/parse_configure.hpp"
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <vector>
 
@@ -170,6 +172,11 @@ void parse_configure(configure& cfg, int argc, const char* const* argv) {
         error_handler::instance().handle(sea::fatal_error("no valid input\n"));
         return;
     }
+    // A directory opens for reading but fails on the first read, deep in the
+    // scanner; it is as unreadable as a missing file.
+    struct stat st;
+    if (::fstat(fileno(cfg.input_file), &st) == 0 && S_ISDIR(st.st_mode))
+        error_handler::instance().raise(sea::file_error::open_failure(input.value, "r"));
 
     apply_default(output, default_output_name(cfg.input_name));
 

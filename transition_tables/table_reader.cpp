@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <type_traits>
 #include <vector>
 
@@ -29,6 +30,21 @@ std::string bare_name(const std::string& path) {
     std::snprintf(buf, sizeof buf, format, bare_name(path).c_str());
     error_handler::instance().raise(sea::file_error(buf));
     std::abort();  // raise never returns: no handler is registered
+}
+
+// The whole path, absolute, for messages whose words name only the file:
+// the same name exists in every table directory.
+std::string full_path(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path whole = std::filesystem::absolute(path, ec);
+    return ec ? path : whole.lexically_normal().string();
+}
+
+// message (ending in a newline) with " (full path)" before the newline.
+[[noreturn]] void raise_with_path(const std::string& message, const std::string& path) {
+    std::string text = message.substr(0, message.size() - 1) + " (" + full_path(path) + ")\n";
+    error_handler::instance().raise(sea::file_error(text));
+    std::abort();
 }
 
 [[noreturn]] void read_failure(std::FILE* f) {
@@ -71,6 +87,45 @@ void check_values(table_family family, const T* values, std::size_t count, const
     }
 }
 
+[[noreturn]] void raise_row_error(const char* format, std::size_t row, double value, const std::string& path) {
+    char buf[message_buffer];
+    std::snprintf(buf, sizeof buf, format, row, value, bare_name(path).c_str());
+    error_handler::instance().raise(sea::file_error(buf));
+    std::abort();
+}
+
+// Sums are taken in double whatever the stored width, so that only the
+// stored values' own rounding counts against the tolerance.
+template <class T>
+void check_hop_rows(const T* values, std::size_t count, std::size_t row, const std::string& path) {
+    for (std::size_t start = 0, r = 0; start < count; start += row, ++r) {
+        double sum = 0.0;
+        for (std::size_t i = 0; i < row; ++i) sum += double(values[start + i]);
+        if (!(std::fabs(sum - 1.0) <= table_row_tolerance))
+            raise_row_error("hop row %zu sums to %.9g, not 1, in \"%s\".\n", r, sum, path);
+    }
+}
+
+template <class T>
+void total_first_hop_rows(const T* values, std::size_t count, std::size_t row, first_hop_row_totals& totals) {
+    totals.mass.clear();
+    totals.balance.clear();
+    totals.has_negative.clear();
+    for (std::size_t start = 0; start < count; start += row) {
+        double mass = 0.0, balance = 0.0;
+        bool negative = false;
+        for (std::size_t i = 0; i < row; ++i) {
+            const double v = double(values[start + i]);
+            mass += std::fabs(v);
+            balance += v;
+            negative = negative || v < 0;
+        }
+        totals.mass.push_back(mass);
+        totals.balance.push_back(balance);
+        totals.has_negative.push_back(negative ? 1 : 0);
+    }
+}
+
 // Running sums of the absolute values in the stored precision, divided by
 // the row total; the last entry is set to exactly 1 in magnitude so that a
 // uniform draw below 1 always lands. A row holding a negative value keeps
@@ -99,12 +154,18 @@ std::FILE* open_table_file(const std::string& path) {
     if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         raise_file_error("\"%s\" is not a regular file.\n", path);
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) raise_file_error("cannot open \"%s\", please register correct GFT/WVTs\n", path);
+    if (!f) {
+        char buf[message_buffer];
+        std::snprintf(buf, sizeof buf, "cannot open \"%s\", please register correct GFT/WVTs\n",
+                      bare_name(path).c_str());
+        raise_with_path(buf, path);
+    }
     return f;
 }
 
 template <class T>
-void read_values(table_kind kind, table_family family, T* dest, const std::string& path) {
+void read_values(table_kind kind, table_family family, T* dest, const std::string& path,
+                 first_hop_row_totals* totals = nullptr) {
     const std::size_t header = table_header_bytes(kind);
     const std::size_t count = table_value_count(kind, family);
     std::FILE* f = open_table_file(path);
@@ -128,12 +189,13 @@ void read_values(table_kind kind, table_family family, T* dest, const std::strin
         for (std::size_t i = 0; i < count; ++i) dest[i] = static_cast<T>(other[i]);
     } else {
         std::fclose(f);
-        error_handler::instance().raise(sea::file_error("incorrect table file size.\n"));
-        std::abort();
+        raise_with_path("incorrect table file size.\n", path);
     }
     std::fclose(f);
 
     check_values(family, dest, count, path);
+    if (family == table_family::gft) check_hop_rows(dest, count, table_row_length(kind), path);
+    if (totals) total_first_hop_rows(dest, count, table_row_length(kind), *totals);
     if (family == table_family::wvt_is) {
         for (std::size_t i = 0; i < count; ++i) dest[i] = std::fabs(dest[i]);
     } else {
@@ -147,7 +209,79 @@ void mark_rows(const T* rows, std::size_t count, std::size_t row, unsigned char*
         flags[r] = std::any_of(rows + start, rows + start + row, [](T v) { return v < 0; }) ? 1 : 0;
 }
 
+template <class T>
+void check_rows_against_weights(const first_hop_row_totals& rows, const T* weights, const std::string& gft_is_path,
+                                const std::string& wvt_is_path) {
+    for (std::size_t r = 0; r < rows.mass.size(); ++r) {
+        const double mass = rows.mass[r];
+        // Rows written with magnitudes only carry no balance to check.
+        if (rows.has_negative[r] && !(std::fabs(rows.balance[r]) <= table_row_tolerance * mass))
+            raise_row_error("first-hop row %zu sums to %.9g instead of zero in \"%s\".\n", r, rows.balance[r],
+                            gft_is_path);
+        const double w = std::fabs(double(weights[r]));
+        if (!(std::fabs(mass - w) <= table_row_tolerance * w)) {
+            char buf[message_buffer];
+            std::snprintf(buf, sizeof buf,
+                          "first-hop weight %zu is %.9g in \"%s\", but its row in \"%s\" holds %.9g.\n", r, w,
+                          bare_name(wvt_is_path).c_str(), bare_name(gft_is_path).c_str(), mass);
+            error_handler::instance().raise(sea::file_error(buf));
+            std::abort();
+        }
+    }
+}
+
+// Width of the values of a file of this size, 0 when it fits neither.
+std::size_t width_by_size(table_kind kind, table_family family, const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    const std::size_t header = table_header_bytes(kind), count = table_value_count(kind, family);
+    if (std::size_t(st.st_size) < header) return 0;
+    const std::size_t bytes = std::size_t(st.st_size) - header;
+    if (bytes == count * sizeof(double)) return sizeof(double);
+    if (bytes == count * sizeof(float)) return sizeof(float);
+    return 0;
+}
+
 } // namespace
+
+void read_first_hop_file(table_kind kind, double* dest, const std::string& path, first_hop_row_totals& totals) {
+    read_values(kind, table_family::gft_is, dest, path, &totals);
+}
+void read_first_hop_file(table_kind kind, float* dest, const std::string& path, first_hop_row_totals& totals) {
+    read_values(kind, table_family::gft_is, dest, path, &totals);
+}
+
+void check_first_hop_rows(const first_hop_row_totals& rows, const double* weights, const std::string& gft_is_path,
+                          const std::string& wvt_is_path) {
+    check_rows_against_weights(rows, weights, gft_is_path, wvt_is_path);
+}
+void check_first_hop_rows(const first_hop_row_totals& rows, const float* weights, const std::string& gft_is_path,
+                          const std::string& wvt_is_path) {
+    check_rows_against_weights(rows, weights, gft_is_path, wvt_is_path);
+}
+
+void check_set_widths(table_kind kind, const std::vector<std::string>& paths) {
+    static const table_family families[] = {table_family::gft_is, table_family::gft, table_family::wvt_is};
+    std::vector<std::size_t> widths;
+    std::size_t doubles = 0, floats = 0;
+    for (std::size_t i = 0; i < paths.size() && i < 3; ++i) {
+        widths.push_back(width_by_size(kind, families[i], paths[i]));
+        doubles += widths.back() == sizeof(double);
+        floats += widths.back() == sizeof(float);
+    }
+    if (doubles == 0 || floats == 0) return;
+    const std::size_t set_width =
+        doubles > floats ? sizeof(double) : floats > doubles ? sizeof(float) : table_stored_width(kind);
+    for (std::size_t i = 0; i < widths.size(); ++i) {
+        if (widths[i] == 0 || widths[i] == set_width) continue;
+        char buf[message_buffer];
+        std::snprintf(buf, sizeof buf,
+                      "table file \"%s\" holds %zu-byte values, but its set is written with %zu-byte values.\n",
+                      bare_name(paths[i]).c_str(), widths[i], set_width);
+        error_handler::instance().raise(sea::file_error(buf));
+        std::abort();
+    }
+}
 
 void read_table_file(table_kind kind, table_family family, double* dest, const std::string& path) {
     read_values(kind, family, dest, path);

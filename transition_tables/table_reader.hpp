@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "transition_tables/table_paths.hpp"
 #include "transition_tables/table_sets.hpp"
@@ -13,10 +14,46 @@
 // rows for gft and gft_is (a first-hop row of signed values keeps each
 // panel's sign on its entry), absolute values for wvt_is. Refuses a path
 // that is not a regular file, a file shorter than its header, a value that
-// is not finite, a negative hop probability and a first-hop weight outside
-// its physical range.
+// is not finite, a negative hop probability, a hop row that does not sum to
+// 1 and a first-hop weight outside its physical range.
 void read_table_file(table_kind kind, table_family family, double* dest, const std::string& path);
 void read_table_file(table_kind kind, table_family family, float* dest, const std::string& path);
+
+// The rows of a table file hold what the table generator guarantees, up
+// to the rounding of the stored values: a hop row sums to 1, a first-hop row
+// sums to zero (the derivative of a total probability of 1) and its
+// magnitudes add up to the set's first-hop weight. A single-precision value
+// rounds by at most 2^-24 (6e-8) of itself, so a row total moves by at most
+// 6e-8 of the row's magnitude; this bound leaves a wide margin above that,
+// and a change below it moves no probability by a measurable amount.
+constexpr double table_row_tolerance = 1e-6;
+
+// Totals of each first-hop row, taken from the values as stored.
+struct first_hop_row_totals {
+    std::vector<double> mass;     // sum of the magnitudes
+    std::vector<double> balance;  // signed sum
+    std::vector<unsigned char> has_negative;
+};
+
+// read_table_file of a first-hop (gft_is) file that also keeps its row
+// totals for check_first_hop_rows.
+void read_first_hop_file(table_kind kind, double* dest, const std::string& path, first_hop_row_totals& totals);
+void read_first_hop_file(table_kind kind, float* dest, const std::string& path, first_hop_row_totals& totals);
+
+// Refuses a signed first-hop row that does not sum to zero (naming its
+// file), and a first-hop weight that differs from its row's magnitude
+// (naming the weight file and the row file). weights are the values read
+// from the wvt_is file, one per row.
+void check_first_hop_rows(const first_hop_row_totals& rows, const double* weights, const std::string& gft_is_path,
+                          const std::string& wvt_is_path);
+void check_first_hop_rows(const first_hop_row_totals& rows, const float* weights, const std::string& gft_is_path,
+                          const std::string& wvt_is_path);
+
+// The files of one set are written in one width. A file whose size fits
+// the other width too (a double file cut to half its size) is refused when
+// it differs from the width of the set: that of most of its files, on a tie
+// the kind's stored width. Files of neither size are left to the reader.
+void check_set_widths(table_kind kind, const std::vector<std::string>& paths);
 
 // flags[r] = 1 when cumulative row r (of row entries) carries panel signs.
 void mark_signed_rows(const double* rows, std::size_t count, std::size_t row, unsigned char* flags);

@@ -32,19 +32,27 @@ void size_families(Set& set, table_kind kind) {
     set.wvt_is.assign(table_value_count(kind, table_family::wvt_is), 0.0f);
 }
 
+// The set's three paths in reading order: gft_is, gft, wvt_is.
+std::vector<std::string> set_paths(table_kind kind, const std::string& prefix, const std::vector<double>& key) {
+    return {table_file_path(kind, table_family::gft_is, prefix, key),
+            table_file_path(kind, table_family::gft, prefix, key),
+            table_file_path(kind, table_family::wvt_is, prefix, key)};
+}
+
 // Loading line, then the three families of a float set.
 template <class Set>
 void load_three(Set& set, table_kind kind, const std::string& prefix, const table_key& key) {
     size_families(set, kind);
     loading_line(&key);
-    const std::vector<double> k = key.values();
-    read_table_file(kind, table_family::gft_is, set.gft_is.data(),
-                    table_file_path(kind, table_family::gft_is, prefix, k));
+    const std::vector<std::string> paths = set_paths(kind, prefix, key.values());
+    check_set_widths(kind, paths);
+    first_hop_row_totals rows;
+    read_first_hop_file(kind, set.gft_is.data(), paths[0], rows);
     set.gft_is_signed.assign(set.gft_is.size() / table_row_length(kind), 0);
     mark_signed_rows(set.gft_is.data(), set.gft_is.size(), table_row_length(kind), set.gft_is_signed.data());
-    read_table_file(kind, table_family::gft, set.gft.data(), table_file_path(kind, table_family::gft, prefix, k));
-    read_table_file(kind, table_family::wvt_is, set.wvt_is.data(),
-                    table_file_path(kind, table_family::wvt_is, prefix, k));
+    read_table_file(kind, table_family::gft, set.gft.data(), paths[1]);
+    read_table_file(kind, table_family::wvt_is, set.wvt_is.data(), paths[2]);
+    check_first_hop_rows(rows, set.wvt_is.data(), paths[0], paths[2]);
 }
 
 template <class Set, class Loader>
@@ -61,12 +69,14 @@ void find_or_load(table_cache<Set>& cache, std::vector<Set*>& list, const table_
 
 void load_single_table(single_table_set& set, const std::string& prefix) {
     loading_line(nullptr);
-    const std::vector<double> none;
-    read_single_gft_is(set.gft_is, table_file_path(table_kind::single, table_family::gft_is, prefix, none));
+    const std::vector<std::string> paths = set_paths(table_kind::single, prefix, {});
+    check_set_widths(table_kind::single, paths);
+    first_hop_row_totals rows;
+    read_first_hop_file(table_kind::single, set.gft_is, paths[0], rows);
     mark_signed_rows(set.gft_is, 3 * panels_31, panels_31, set.gft_is_signed);
-    read_table_file(table_kind::single, table_family::gft, set.gft,
-                    table_file_path(table_kind::single, table_family::gft, prefix, none));
-    read_single_wvt_is(set.wvt_is, table_file_path(table_kind::single, table_family::wvt_is, prefix, none));
+    read_table_file(table_kind::single, table_family::gft, set.gft, paths[1]);
+    read_single_wvt_is(set.wvt_is, paths[2]);
+    check_first_hop_rows(rows, set.wvt_is, paths[0], paths[2]);
 }
 
 void load_pair_table(pair_table_set& set, const std::string& prefix, const table_key& key) {

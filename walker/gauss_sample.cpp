@@ -1,5 +1,6 @@
 #include "walker/gauss_sample.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "config/configure.hpp"
@@ -15,6 +16,39 @@ constexpr double slant_touch_tolerance = 1e-6;
 bool inside_window(const window& w, const vec3& p) {
     return p.x + geom_eps > w.box.lo.x && p.y + geom_eps > w.box.lo.y && p.z + geom_eps > w.box.lo.z &&
            w.box.hi.x + geom_eps > p.x && w.box.hi.y + geom_eps > p.y && w.box.hi.z + geom_eps > p.z;
+}
+
+// A solid whose outer box is farther than this from p on some axis cannot
+// hold p: its distance exceeds the tolerance even after the tolerant
+// maxima have dropped a few multiples of it.
+constexpr double holding_margin = 1e-8;
+
+bool beyond_bounds(const vec3& p, const box& b) {
+    return p.x < b.lo.x - holding_margin || p.x > b.hi.x + holding_margin || p.y < b.lo.y - holding_margin ||
+           p.y > b.hi.y + holding_margin || p.z < b.lo.z - holding_margin || p.z > b.hi.z + holding_margin;
+}
+
+// -1 when the grown solid of other rejects p on piece q, 0 when it does not
+// hold p, 1 when p also lies on its surface.
+int other_holds(const gauss_box& other, const vec3& p, const surface_piece& q) {
+    const double d = block_distance(p, other.solid);
+    if (d > geom_eps) return 0;
+    if (d < -geom_eps) return -1;
+    if (q.face < face_slanted) {
+        const int axis = int(q.face % 3);
+        const box& ob = other.solid.outer_box;
+        const double facing = q.face < 3 ? axis_of(ob.lo, axis) : axis_of(ob.hi, axis);
+        return std::fabs(axis_of(p, axis) - facing) < geom_eps ? -1 : 1;
+    }
+    const auto hits = other.slant_pieces.equal_range(q.value);
+    for (auto h = hits.first; h != hits.second; ++h) {
+        const surface_piece& sp = *h->second;
+        const double x0 = sp.data[0].f, y0 = sp.data[1].f;
+        const double dx = sp.data[3].f, dy = sp.data[4].f;
+        const double off = tabs((p.x - x0) * dy - (p.y - y0) * dx);
+        if (off < (tabs(dx) + tabs(dy)) * slant_touch_tolerance - geom_eps) return -1;
+    }
+    return 1;
 }
 
 }  // namespace
@@ -39,30 +73,50 @@ double permittivity_at(const layer_stack& layers, double z) {
     return layers.permittivity[code - layer_code_inside];
 }
 
+// The answer does not depend on the order in which the other solids are
+// seen, so only the boxes of the point's grid cell are looked at, those
+// registered next to q's own first: the blocks of one cut polygon are
+// registered side by side, and a candidate inside a neighbour (most
+// candidates on a cut face) ends after a few looks.
 int32_t gauss_point_multiplicity(const gauss_surface& s, const vec3& p, const surface_piece& q) {
+    const std::size_t n = s.box_list.size();
+    const std::size_t own = q.box->index;
+    if (n < 2 || own >= n || s.box_list[own] != q.box) return 1;
+    const box& own_bounds = s.grown_bounds[own];
+    // The box positions of the point's cell, or every box without a grid.
+    const gauss_box_grid& g = s.box_grid;
+    const uint32_t* cell = nullptr;
+    std::size_t count = n;
+    if (!g.start.empty()) {
+        const std::size_t c = g.cell_at(p.x, p.y);
+        cell = g.boxes.data() + g.start[c];
+        count = g.start[c + 1] - g.start[c];
+    }
+    auto box_at = [&](std::size_t i) { return cell ? std::size_t(cell[i]) : i; };
+    // The first list position at or after own.
+    std::size_t split = own;
+    if (cell) split = std::size_t(std::lower_bound(cell, cell + count, uint32_t(own)) - cell);
+
     int32_t k = 1;
-    const auto range = s.overlaps.equal_range(q.box);
-    for (auto it = range.first; it != range.second; ++it) {
-        const gauss_box& other = *it->second.second;
-        const double d = block_distance(p, other.solid);
-        if (d > geom_eps) continue;
-        if (d < -geom_eps) return -1;
-        if (q.face < face_slanted) {
-            const int axis = int(q.face % 3);
-            const box& ob = other.solid.outer_box;
-            const double facing = q.face < 3 ? axis_of(ob.lo, axis) : axis_of(ob.hi, axis);
-            if (std::fabs(axis_of(p, axis) - facing) < geom_eps) return -1;
-        } else {
-            const auto hits = other.slant_pieces.equal_range(q.value);
-            for (auto h = hits.first; h != hits.second; ++h) {
-                const surface_piece& sp = *h->second;
-                const double x0 = sp.data[0].f, y0 = sp.data[1].f;
-                const double dx = sp.data[3].f, dy = sp.data[4].f;
-                const double off = tabs((p.x - x0) * dy - (p.y - y0) * dx);
-                if (off < (tabs(dx) + tabs(dy)) * slant_touch_tolerance - geom_eps) return -1;
-            }
+    auto look = [&](std::size_t j) {
+        if (j == own) return 0;
+        const box& b = s.grown_bounds[j];
+        if (beyond_bounds(p, b)) return 0;
+        const bool overlap = j < own ? gauss_boxes_overlap(own_bounds, b) : gauss_boxes_overlap(b, own_bounds);
+        return overlap ? other_holds(*s.box_list[j], p, q) : 0;
+    };
+    std::size_t below = split, above = split;
+    while (below > 0 || above < count) {
+        if (below > 0) {
+            const int h = look(box_at(--below));
+            if (h < 0) return -1;
+            k += h;
         }
-        ++k;
+        if (above < count) {
+            const int h = look(box_at(above++));
+            if (h < 0) return -1;
+            k += h;
+        }
     }
     return k;
 }

@@ -1,7 +1,10 @@
 // The Gaussian surface of one master: one grown solid per master block, the
 // planar pieces of their surfaces, the overlap relation between grown solids
-// and the tables the start-point sampler draws from. Built once per master on
-// the master's thread, then shared read-only by its walk threads.
+// and the tables the start-point sampler draws from. The overlap relation is
+// not stored (a polygon cut into n slivers that share one vertex has n^2
+// overlapping pairs): it is decided per start point for the boxes of the
+// point's cell in a grid over the grown solids. Built once per master on the
+// master's thread, then shared read-only by its walk threads.
 // Lengths in micrometres.
 #pragma once
 
@@ -52,6 +55,26 @@ struct gauss_box {
     // lookup by a piece's own normal finds the pieces facing it.
     std::unordered_multimap<slant_normal, const surface_piece*, slant_normal_hash> slant_pieces;
     uint8_t clip = 0;  // reject samples outside the window (Neumann only)
+    std::size_t index = 0;  // position in box_list once registered
+};
+
+// Columns of the x-y plane over the master's grown solids. Each cell lists,
+// in registration order, every box whose grown solid may reach into it, so
+// a start point needs to look only at the boxes of its own cell (a list over
+// all boxes would look at every sliver of a cut polygon). Empty until
+// index_gauss_boxes: then every box counts.
+struct gauss_box_grid {
+    double x0 = 0.0, y0 = 0.0;          // low corner, micrometres
+    double cell_x = 1.0, cell_y = 1.0;  // cell sides
+    std::size_t nx = 0, ny = 0;
+    std::vector<std::size_t> start;  // per cell, into boxes; one entry more than cells
+    std::vector<uint32_t> boxes;  // box_list positions
+
+    // Cell of a coordinate along one axis, clamped to the grid.
+    static std::size_t axis_cell(double v, double origin, double side, std::size_t count);
+    std::size_t cell_at(double x, double y) const {
+        return axis_cell(y, y0, cell_y, ny) * nx + axis_cell(x, x0, cell_x, nx);
+    }
 };
 
 struct gauss_surface {
@@ -65,7 +88,13 @@ struct gauss_surface {
     std::deque<gauss_box> boxes;  // stable addresses: pieces point into it
     std::vector<surface_piece> pieces;
     std::vector<gauss_box*> box_list;
-    std::unordered_multimap<const gauss_box*, std::pair<const gauss_box*, const gauss_box*>> overlaps;
+    std::vector<box> grown_bounds;  // outer box of box_list[i] at i
+    gauss_box_grid box_grid;
+    // The layout's blocks not owned by others_of, in layout order: a master
+    // of many blocks looks at its neighbours without passing over its own
+    // blocks once per block. Empty (others_of null) before the build.
+    const conductor* others_of = nullptr;
+    std::vector<block*> other_blocks;
     std::vector<double> area_cdf;  // last entry exactly 1.0
     double total_area = 0.0;       // square micrometres
     double max_weight = 0.0;       // largest start-point density weight
@@ -82,6 +111,13 @@ void make_prism_gauss_surface(gauss_surface& s, const block& b, double d);
 double interface_gap(const gauss_surface& s, const box& outer);
 double window_gap(const gauss_surface& s, const box& outer);
 void add_gauss_box(gauss_surface& s, gauss_box& x);
+
+// Builds box_grid over the registered boxes.
+void index_gauss_boxes(gauss_surface& s);
+
+// Whether the grown solids of two registered boxes overlap by more than the
+// tolerance on every axis; later was registered after earlier.
+bool gauss_boxes_overlap(const box& later, const box& earlier);
 
 // Area of a rectangle, triangle or slanted piece; slanted sides count the
 // sum of their x and y projections.

@@ -275,6 +275,14 @@ std::vector<geometry_case> cases() {
          {"-w", "0.5", "-t", "200", "-n", "2", "--log-level", "info"},
          0,
          "wire width set to 0.500000000000"},
+
+        // Bytes the scanner cannot read are named in hex with their line.
+        {"byte-order mark", "\xEF\xBB\xBF" + plain, {}, 255, "unknow input 0xEF at 1\n"},
+        {"conductor name in UTF-8",
+         file(dirichlet + medium("3.9") + ground + box_conductor("m\xC3\xA9", -0.5, -0.5, 0.5, 1, 1, 0.4)),
+         {},
+         255,
+         "unknow input 0xC3 at 5\n"},
     };
 }
 

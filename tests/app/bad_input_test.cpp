@@ -101,6 +101,7 @@ const bad_input cases[] = {
     {{"--no-such=1", "-f", "{in}"}, 255, fatal + "unknown argument '--no-such'\n"},
     {{"-t", "5"}, 255, fatal + "no valid input\n"},
     {{"-f", "{dir}/missing"}, 255, fatal + "cannot open file \"{dir}/missing\" with flag \"r\"\n"},
+    {{"-f", "{dir}"}, 255, fatal + "cannot open file \"{dir}\" with flag \"r\"\n"},
     // The same file read and written: refused before it is truncated.
     {{"-f", "{in}", "-o", "{in}"}, 255, fatal + "cannot open file \"{in}\" with flag \"w\"\n"},
     // The error log file is open by now, but parsing is not finished.

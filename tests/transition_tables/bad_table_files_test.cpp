@@ -12,6 +12,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/generated_tables.hpp"
 #include "tests/run_binary.hpp"
@@ -50,9 +51,43 @@ std::function<void(const std::string&)> set_value(std::size_t header, std::size_
     };
 }
 
-std::function<void(const std::string&)> cut_to(std::size_t bytes) {
+// Turns the sign of the 8-byte value at index.
+std::function<void(const std::string&)> negate_value(std::size_t index) {
+    return [=](const std::string& path) {
+        std::FILE* f = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(f, nullptr) << path;
+        double v = 0;
+        std::fseek(f, long(index * sizeof v), SEEK_SET);
+        ASSERT_EQ(std::fread(&v, sizeof v, 1, f), 1u);
+        v = -v;
+        std::fseek(f, long(index * sizeof v), SEEK_SET);
+        std::fwrite(&v, sizeof v, 1, f);
+        std::fclose(f);
+    };
+}
+
+std::function<void(const std::string&)> resize_to(std::size_t bytes) {
     return [=](const std::string& path) { std::filesystem::resize_file(path, bytes); };
 }
+
+// Rewrites every file of the single set (in path's directory) in 4-byte
+// values: a set written in the other width throughout.
+void single_set_in_floats(const std::string& path) {
+    const std::filesystem::path dir = std::filesystem::path(path).parent_path();
+    for (const char* name : {"single_GFT_IS_31.db", "single_GFT_31.db", "single_WVT_IS_31.db"}) {
+        const std::string file = (dir / name).string();
+        std::vector<double> values(std::filesystem::file_size(file) / sizeof(double));
+        std::FILE* f = std::fopen(file.c_str(), "rb");
+        ASSERT_EQ(std::fread(values.data(), sizeof(double), values.size(), f), values.size());
+        std::fclose(f);
+        const std::vector<float> floats(values.begin(), values.end());
+        f = std::fopen(file.c_str(), "wb");
+        std::fwrite(floats.data(), sizeof(float), floats.size(), f);
+        std::fclose(f);
+    }
+}
+
+void remove_file(const std::string& path) { std::filesystem::remove(path); }
 
 void replace_by_fifo(const std::string& path) {
     std::filesystem::remove(path);
@@ -78,6 +113,9 @@ const double nan = std::numeric_limits<double>::quiet_NaN();
 const double inf = std::numeric_limits<double>::infinity();
 const std::string single_wvt = std::string(single_dir) + "single_WVT_IS_31.db";
 const std::string pair_wvt = std::string(multi_dir) + "WVT/NumWVT_IS3.9_2.2_31.db";
+const std::string single_gft = std::string(single_dir) + "single_GFT_31.db";
+const std::string single_gft_is = std::string(single_dir) + "single_GFT_IS_31.db";
+const std::string single_pair = "in \"single_WVT_IS_31.db\", but its row in \"single_GFT_IS_31.db\" holds 2.610890";
 
 const damage_case cases[] = {
     {"intact", single_wvt, [](const std::string&) {}, 0, ""},
@@ -97,12 +135,35 @@ const damage_case cases[] = {
      "negative hop probability in \"single_GFT_31.db\""},
     {"pair_hop_row_mixed_signs", std::string(multi_dir) + "GFT/NumGFT3.9_2.2_31.db",
      set_value<float>(24, 5766 * 7 + 100, -0.01), 255, "negative hop probability in \"NumGFT3.9_2.2_31.db\""},
-    {"shorter_than_header", std::string(multi_dir) + "GFT/NumGFT_IS3.9_2.2_31.db", cut_to(10), 255,
+    {"shorter_than_header", std::string(multi_dir) + "GFT/NumGFT_IS3.9_2.2_31.db", resize_to(10), 255,
      "table file \"NumGFT_IS3.9_2.2_31.db\" is shorter than its header"},
     {"fifo", std::string(single_dir) + "single_GFT_31.db", replace_by_fifo, 255,
      "\"single_GFT_31.db\" is not a regular file"},
     {"directory", std::string(multi_dir) + "GFT/hNumGFT3.9_2.2_31.db", replace_by_directory, 255,
      "\"hNumGFT3.9_2.2_31.db\" is not a regular file"},
+    {"missing", single_gft_is, remove_file, 255,
+     "cannot open \"single_GFT_IS_31.db\", please register correct GFT/WVTs (/"},
+    {"single_set_in_floats", single_wvt, single_set_in_floats, 0, "Master w"},
+    // Values the rows cannot hold: each row is checked, not renormalised.
+    {"hop_value_changed", single_gft, set_value<double>(0, 3000, 0.2), 255,
+     "hop row 0 sums to 1.199"},
+    {"pair_hop_value_changed", std::string(multi_dir) + "GFT/NumGFT3.9_2.2_31.db",
+     set_value<float>(24, 5766 * 7 + 100, 0.05), 255, "hop row 7 sums to 1.04"},
+    {"weight_times_5000", single_wvt, set_value<double>(0, 1, 13054.45), 255,
+     "first-hop weight 1 is 13054.45 " + single_pair},
+    {"pair_weight_changed", pair_wvt, set_value<float>(24, 47, 9.0), 255,
+     "first-hop weight 47 is 9 in \"NumWVT_IS3.9_2.2_31.db\", but its row in \"NumGFT_IS3.9_2.2_31.db\" holds"},
+    // A zero panel of the y row (the middle row of the -z face) made 0.01.
+    {"first_hop_value_changed", single_gft_is, set_value<double>(0, 5766 + 15 * 31 + 3, 0.01), 255,
+     "first-hop row 1 sums to 0.01 instead of zero in \"single_GFT_IS_31.db\""},
+    // Magnitudes, and so the weight, stay; the balance does not.
+    {"first_hop_sign_turned", single_gft_is, negate_value(2 * 5766 + 15 * 31 + 15), 255,
+     "first-hop row 2 sums to"},
+    // A double file cut to half its size has the size of a float file.
+    {"first_hop_file_cut_to_half", single_gft_is, resize_to(3 * 5766 * 4), 255,
+     "table file \"single_GFT_IS_31.db\" holds 4-byte values, but its set is written with 8-byte values."},
+    {"pair_weight_file_in_doubles", pair_wvt, resize_to(24 + 90 * 8), 255,
+     "table file \"NumWVT_IS3.9_2.2_31.db\" holds 8-byte values, but its set is written with 4-byte values."},
 };
 
 class bad_table_files : public ::testing::TestWithParam<damage_case> {

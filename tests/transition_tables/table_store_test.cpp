@@ -150,12 +150,16 @@ TEST(TableReader, BadFilesEndTheLoadWithTheirMessages) {
         bytes.push_back('x');
         dir.write("a.db", bytes);
     }
-    EXPECT_EQ(error_text([&] { read_single_gft_is(dest.data(), long_by_one); }), "incorrect table file size.\n");
+    EXPECT_EQ(error_text([&] { read_single_gft_is(dest.data(), long_by_one); }),
+              "incorrect table file size. (" + long_by_one + ")\n");
     // The header is part of the size: a file without it matches neither width.
     const std::string headless = write_values(dir, "b.db", 0, patterned<float>(18432));
-    EXPECT_EQ(error_text([&] { read_equal_slab_gft_is(fdest.data(), headless); }), "incorrect table file size.\n");
-    EXPECT_EQ(error_text([&] { read_pair_gft_is(fdest.data(), dir.path("MULTI/GFT/NumGFT_IS1_2.2_31.db")); }),
-              "cannot open \"NumGFT_IS1_2.2_31.db\", please register correct GFT/WVTs\n");
+    EXPECT_EQ(error_text([&] { read_equal_slab_gft_is(fdest.data(), headless); }),
+              "incorrect table file size. (" + headless + ")\n");
+    // The open error names the file, then gives its whole path.
+    const std::string missing = dir.path("MULTI/GFT/NumGFT_IS1_2.2_31.db");
+    EXPECT_EQ(error_text([&] { read_pair_gft_is(fdest.data(), missing); }),
+              "cannot open \"NumGFT_IS1_2.2_31.db\", please register correct GFT/WVTs (" + missing + ")\n");
     // A row without mass is refused instead of turning into NaN.
     const std::string empty_row = write_values(dir, "z.db", 36, std::vector<float>(18432, 0.0f));
     EXPECT_EQ(error_text([&] { read_equal_slab_gft_is(fdest.data(), empty_row); }),
@@ -269,10 +273,16 @@ TEST(TableStore, LoadsEachDistinctKeyOnceAndListsEveryInterface) {
             const std::size_t n = table_value_count(r.kind, f);
             const std::string path = table_file_path(r.kind, f, r.prefix, r.key);
             const std::string rel = path.substr(dir.root.string().size() + 1);
+            // Hop rows sum to 1 and each weight is its first-hop row's mass.
+            const std::size_t row = table_row_length(r.kind);
+            const double mass = double(row / 3 * 6);
+            std::vector<double> v = f == table_family::wvt_is ? std::vector<double>(n, mass) : patterned<double>(n);
+            if (f == table_family::gft)
+                for (double& x : v) x /= mass;
             if (r.kind == table_kind::single)
-                write_values(dir, rel, 0, patterned<double>(n));
+                write_values(dir, rel, 0, v);
             else
-                write_values(dir, rel, table_header_bytes(r.kind), patterned<float>(n));
+                write_values(dir, rel, table_header_bytes(r.kind), std::vector<float>(v.begin(), v.end()));
         }
     table_store store;
     load_tables(store, c, s);

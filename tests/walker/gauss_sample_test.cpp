@@ -3,6 +3,7 @@
 #include <cmath>
 #include <map>
 
+#include "geometry/primitives.hpp"
 #include "walker/gauss_sample.hpp"
 #include "walker_fixtures.hpp"
 
@@ -84,6 +85,21 @@ TEST(GaussSample, OverlapsRejectInsideAndCountSharedFaces) {
     EXPECT_EQ(gauss_point_multiplicity(s2, {0.5, 0.5, 1.5}, s2.pieces[2]), -1);
     // +y face of box 0 at y = 1.5, z = 0.7: on box 1's -z side, both outward: shared edge line.
     EXPECT_EQ(gauss_point_multiplicity(s2, {0.5, 1.5, 0.9}, s2.pieces[1]), 2);
+
+    // Only overlapping grown boxes count, wherever they stand in the list: a
+    // box that merely touches box 0 would reject its +x face, and the box
+    // holding box 0's top comes last.
+    layout_fixture h(make_box(-100, -100, -100, 100, 100, 100));
+    h.lay->wire_width = 0.01;
+    conductor& m3 = h.net("m");
+    h.add(m3, make_box_solid(make_box(0, 0, 0, 1, 1, 1)));
+    h.add(m3, make_box_solid(make_box(2, 0, 0, 3, 1, 1)));  // grown boxes touch at x = 1.5
+    h.add(m3, make_box_solid(make_box(10, 10, 10, 11, 11, 11)));
+    h.add(m3, make_box_solid(make_box(0, 0, 1.2, 1, 1, 2)));
+    gauss_surface s3(&h.cfg, h.lay.get());
+    build_master_gauss_surfaces(s3, m3);
+    EXPECT_EQ(gauss_point_multiplicity(s3, {1.5, 0.5, 0.5}, s3.pieces[0]), 1);
+    EXPECT_EQ(gauss_point_multiplicity(s3, {0.5, 0.5, 1.5}, s3.pieces[2]), -1);
 
     // Sampling never returns a point inside the other box; a coplanar point
     // is kept half of the time.
@@ -189,4 +205,39 @@ TEST(GaussSample, ClipRejectsOutsideWindowAndSlantedFacesSplitByNormal) {
     ASSERT_EQ(faces.size(), 2u);
     const double resolved = faces[face_pos_x] + faces[face_neg_y];
     EXPECT_NEAR(faces[face_pos_x] / resolved, 0.5, 4.0 * std::sqrt(0.25 / resolved));
+}
+
+// A disc cut into slivers that share one vertex, plus a box across it: the
+// grid over the grown solids must give every candidate the multiplicity a
+// look at every box gives.
+TEST(GaussSample, GridCellsGiveTheMultiplicityOfEveryBox) {
+    layout_fixture f(make_box(-100, -100, -100, 100, 100, 100));
+    f.lay->wire_width = 0.002;  // d = 0.1, several slivers wide
+    conductor& m = f.net("m");
+    const int n = 60;
+    const double pi = std::acos(-1.0);
+    auto rim = [&](int i) { return vec2{2 * std::cos(2 * pi * i / n), 2 * std::sin(2 * pi * i / n)}; };
+    for (int i = 2; i < n; ++i) f.add(m, make_nprism_solid(make_prism({rim(0), rim(i - 1), rim(i)}, 0, 0.3)));
+    f.add(m, make_box_solid(make_box(-0.5, -3, 0.1, 0.5, 3, 0.6)));
+    gauss_surface s(&f.cfg, f.lay.get());
+    build_master_gauss_surfaces(s, m);
+    ASSERT_GT(s.box_grid.nx, 1u);
+    gauss_box_grid none;  // without a grid every box is looked at
+
+    walker_rng rng(11);
+    std::map<int32_t, int> seen;
+    for (int t = 0; t < 20000; ++t) {
+        const surface_piece& q = s.pieces[std::size_t(uniform01(rng) * double(s.pieces.size()))];
+        const vec3 p = sample_surface_point(q, uniform01(rng), uniform01(rng));
+        const int32_t k = gauss_point_multiplicity(s, p, q);
+        std::swap(s.box_grid, none);
+        const int32_t every = gauss_point_multiplicity(s, p, q);
+        std::swap(s.box_grid, none);
+        ASSERT_EQ(k, every) << t;
+        ++seen[k < 3 ? k : 3];
+    }
+    // Rejections, single points and shared points all occur.
+    EXPECT_GT(seen[-1], 0);
+    EXPECT_GT(seen[1], 0);
+    EXPECT_GT(seen[3], 0);
 }

@@ -116,11 +116,11 @@ TEST(GaussSurface, OverlapsRelateOverlappingGrownBoxesBothWays) {
     gauss_surface s(&f.cfg, f.lay.get());
     build_master_gauss_surfaces(s, m);
     ASSERT_EQ(s.box_list.size(), 3u);
-    EXPECT_EQ(s.overlaps.size(), 2u);
-    EXPECT_EQ(s.overlaps.count(&s.boxes[0]), 1u);
-    EXPECT_EQ(s.overlaps.count(&s.boxes[1]), 1u);
-    EXPECT_EQ(s.overlaps.count(&s.boxes[2]), 0u);
-    EXPECT_EQ(s.overlaps.find(&s.boxes[0])->second.second, &s.boxes[1]);
+    ASSERT_EQ(s.grown_bounds.size(), 3u);
+    EXPECT_TRUE(gauss_boxes_overlap(s.grown_bounds[1], s.grown_bounds[0]));
+    EXPECT_FALSE(gauss_boxes_overlap(s.grown_bounds[2], s.grown_bounds[0]));
+    EXPECT_FALSE(gauss_boxes_overlap(s.grown_bounds[2], s.grown_bounds[1]));
+    EXPECT_EQ(s.box_list[2]->index, 2u);
 }
 
 TEST(GaussSurface, PrismPiecesCapsSidesAndSlantedNormals) {
