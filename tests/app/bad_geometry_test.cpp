@@ -269,6 +269,42 @@ std::vector<geometry_case> cases() {
          255,
          "\"--floating-d\" 5e-05 is too small."},
 
+        // Names and masters.
+        {"two nets named m",
+         file(dirichlet + medium("3.9") + ground + master + box_conductor("m", 2, 0, 1, 1, 1, 1) +
+              box_conductor("n", -3, 0, 1, 1, 1, 1) + box_conductor("n", 3, 0, 1, 1, 1, 1)),
+         {},
+         255,
+         "Fatal error: conductor names given to more than one net: m (2 nets), n (2 nets); each net needs a name of "
+         "its own"},
+        {"two conductors of one name that the id-map merge joins",
+         file(dirichlet + medium("3.9") + ground + master + box_conductor("n_7_x", 2, 0, 1, 1, 1, 1) +
+              box_conductor("n_7_x", -3, 0, 1, 1, 1, 1)),
+         quick,
+         0,
+         ""},
+        {"floating conductor named as the master",
+         file(dirichlet + medium("3.9") + ground + box_conductor("n", 2, 0, 1, 1, 1, 1) +
+              floating_conductor("m", "body", box_text(-0.5, -0.5, 0.5, 1, 1, 0.4))),
+         {},
+         255,
+         "Fatal error: floating conductor m is named as a master; a floating conductor has no fixed potential"},
+        {"floating conductor under ALL",
+         file(dirichlet + medium("3.9") + ground + master + floating_conductor("f", "body", box_text(2, 0, 1, 1, 1, 1))),
+         {"-p", "0.05", "-n", "2", "--overwrite-tasks", "ALL"},
+         0,
+         "warning: floating conductor f is left out of the masters of ALL."},
+        {"master name matching no conductor",
+         plain,
+         {"-p", "0.05", "-n", "2", "--overwrite-tasks", "nobody m"},
+         0,
+         "warning: master name nobody matches no conductor and is ignored."},
+        {"no master left",
+         file(dirichlet + medium("3.9") + ground + box_conductor("n", 2, 0, 1, 1, 1, 1)),
+         {},
+         255,
+         "Fatal error: no master conductor to extract"},
+
         // The wire width.
         {"-w sets the width when every block is thinner than 0.0001",
          file(dirichlet + medium("3.9") + ground + box_conductor("m", -0.5, -0.5, 0.5, 5e-5, 1, 0.4)),

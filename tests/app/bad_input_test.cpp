@@ -126,9 +126,10 @@ const bad_input cases[] = {
      fatal + "Coupling stop condition must start with a master name or *\n"},
     {{"-f", "{in}", "--set-coupling-error", "ALL * -0.1 0"}, 255,
      fatal + "the error of the coupling stop condition \"ALL * -0.1 0\" of \"--set-coupling-error\" must be"},
-    // No master at all: every tuple fails.
+    // No master at all: the run has nothing to extract.
     {{"-f", "{in}", "--set-coupling-error", "* * 0.1 0", "--overwrite-tasks", "nobody"}, 255,
-     fatal + "Coupling stop condition must start with a master name or *\n"},
+     "warning: master name nobody matches no conductor and is ignored.\n" + fatal +
+         "no master conductor to extract: no task name matches a conductor that can be one\n"},
     // Three words are no tuple: nothing is checked.
     {{"-f", "{in}", "--set-coupling-error", "nobody GROUND 0.1", "-p", "0.05"}, 0, "Korvex has run "},
     // A coupling accuracy stops once the accurate couplings and the window
