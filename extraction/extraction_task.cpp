@@ -93,6 +93,13 @@ void extraction_task::act_on_convergence() {
     }
     const convergence c = check_convergence();
     sea::writer& screen = writers->screen();
+    if (c.progress == 100 && c.degenerate && !master_done)
+        log_warn_w()
+            .printf("warning: master %s stops after %lld walks without a measurable error: every walk ended on one "
+                    "net or the walks show no spread, so its capacitance may be far off.",
+                    master->name.c_str(), static_cast<long long>(net_stats.nwalks))
+            .put('\n')
+            .flush();
     if (c.progress == 100) {
         if (c.figure == -1) {
             stop.store(true, std::memory_order_seq_cst);
