@@ -86,9 +86,10 @@ struct stat_table {
         ++nwalks;
     }
 
-    // The mean walk weight, and the variance of mean x F / F-expected with
-    // F = sumpdf / gtried over the table: the walk mean's own variance plus
-    // the surface factor's, by the delta method. A walk i of stratum k
+    // The mean walk weight, and the variance of the capacitance estimate
+    // mean x F (F = sumpdf / gtried over the table) in units of the mean:
+    // the walk mean's own variance, the surface factor's and their
+    // covariance, by the delta method. A walk i of stratum k
     // contributes z_i = m (p_i / P - g_i / G) + w_i / (N n_k) to the
     // linearised estimate (m the mean, P and G the table's totals of sumpdf
     // and gtried, N the number of strata), and the variance is the sum over
@@ -126,16 +127,18 @@ struct stat_table {
     }
 
     // Whether restored sums could come from real walks, within the relative
-    // rounding `slack`: every sum finite, each walk drew at least one
-    // candidate, and no squared sum (or cross sum) exceeds what the sums of
-    // squares allow (n Q for a sum over n walks, Q1 Q2 for a cross sum).
+    // rounding `slack`: each walk drew at least one candidate, no draw is
+    // negative (so a sum of squares lies between S^2 / n and S^2), and no
+    // cross sum exceeds what the sums of squares allow (Q1 Q2). Held to
+    // these bounds, no term of the variance can outgrow the estimate's own.
     bool draws_fit(double slack) const {
         for (std::size_t k = 0; k < nstrata; ++k) {
             const draw_sums& d = draws[k];
             const double n = static_cast<double>(npath[k]);
-            if (!std::isfinite(d.pdf_sq) || !std::isfinite(d.tried_sq) || !std::isfinite(d.pdf_tried) ||
-                !(d.pdf >= 0.0) || !(d.tried >= n) || !(d.pdf * d.pdf <= n * d.pdf_sq * (1 + slack)) ||
-                !(d.tried * d.tried <= n * d.tried_sq * (1 + slack)) ||
+            if (!(d.pdf >= 0.0) || !(d.tried >= n) || !std::isfinite(d.pdf * d.pdf) ||
+                !std::isfinite(d.tried * d.tried) || !(d.pdf * d.pdf <= n * d.pdf_sq * (1 + slack)) ||
+                !(d.pdf_sq <= d.pdf * d.pdf * (1 + slack)) || !(d.tried * d.tried <= n * d.tried_sq * (1 + slack)) ||
+                !(d.tried_sq <= d.tried * d.tried * (1 + slack)) || !(d.pdf_tried >= 0.0) ||
                 !(d.pdf_tried * d.pdf_tried <= d.pdf_sq * d.tried_sq * (1 + slack)))
                 return false;
         }
