@@ -93,7 +93,8 @@ void extraction_task::act_on_convergence() {
     }
     const convergence c = check_convergence();
     sea::writer& screen = writers->screen();
-    if (c.progress == 100 && c.degenerate && !master_done)
+    // Threads still merging after the stop would repeat the warning.
+    if (c.progress == 100 && c.degenerate && !master_done && !stop.load(std::memory_order_relaxed))
         log_warn_w()
             .printf("warning: master %s stops after %lld walks without a measurable error: every walk ended on one "
                     "net or the walks show no spread, so its capacitance may be far off.",
