@@ -7,7 +7,7 @@
 
 namespace {
 
-// Walks after which an unreached (or unmeasurable) master counts as converged.
+// Walks after which an unreached master counts as converged.
 constexpr std::int64_t blind_walks = 100000;
 
 // 100 q^2, capped at 400 once q > 2; a q that is no number scores 0 rather
@@ -27,6 +27,9 @@ int percent_of(double part, double whole) {
 
 } // namespace
 
+bool master_spread_shown(const net_stat_table& net_stats, const key_estimate& e) {
+    return net_stats.sums.size() > 1 && e.has_rel() && !(e.rel() < smallest_accuracy);
+}
 
 convergence evaluate_convergence(const net_stat_table& net_stats, const std::vector<coupling_criterion>& criteria,
                                  const conductor* master, const configure& cfg) {
@@ -36,13 +39,17 @@ convergence evaluate_convergence(const net_stat_table& net_stats, const std::vec
     std::int64_t walk_progress = static_cast<std::int64_t>(
         std::min<__int128>(static_cast<__int128>(net_stats.nwalks) * 100 / cfg.min_walks, 100));
 
-    const int blind = net_stats.nwalks > blind_walks - 1 ? 400 : 0;
     double raw_master = 0.0;
-    int acc = blind;
+    int acc = net_stats.nwalks > blind_walks - 1 ? 400 : 0;
+    bool degenerate = false;
     if (const key_sums* own = net_stats.find(master)) {
         const key_estimate e = net_stats.estimate(*own);
         raw_master = e.raw();
-        if (e.has_rel() && !(e.rel() < smallest_accuracy)) acc = accuracy_score(target / e.rel());
+        degenerate = !master_spread_shown(net_stats, e);
+        if (degenerate)
+            acc = net_stats.nwalks > degenerate_walks - 1 ? 400 : 0;
+        else
+            acc = accuracy_score(target / e.rel());
     }
     const int progress = static_cast<int>(std::min<std::int64_t>(acc, walk_progress));
 
@@ -64,7 +71,7 @@ convergence evaluate_convergence(const net_stat_table& net_stats, const std::vec
         cp = rel == 0.0 ? 0 : std::min(cp, accuracy_score(c.error / rel));
     }
     const int final_progress = std::min(cp, progress);
-    if (final_progress != 100 || !(cfg.coupling_accuracy > 0)) return {final_progress, -1, -1};
+    if (final_progress != 100 || !(cfg.coupling_accuracy > 0)) return {final_progress, -1, -1, degenerate};
 
     // The window takes its share of the master's capacitance like a net, so
     // the absorbed walks count once they are known well enough; without them
@@ -80,6 +87,6 @@ convergence evaluate_convergence(const net_stat_table& net_stats, const std::vec
         sum += e.raw();
         ++count;
     }
-    if (!reached) return {100, 100, -1};
-    return {100, percent_of(sum, raw_master), count};
+    if (!reached) return {100, 100, -1, degenerate};
+    return {100, percent_of(sum, raw_master), count, degenerate};
 }

@@ -63,21 +63,24 @@ bool extraction_task::estimate_is_finite() const {
     if (gtried != 0 && !std::isfinite(surface_factor())) return false;
     for (const auto& entry : net_stats.sums)
         for (std::size_t k = 0; k < net_stats.nstrata; ++k)
-            if (!std::isfinite(entry.second[k].sum) || !std::isfinite(entry.second[k].sum_sq)) return false;
+            if (!std::isfinite(entry.second[k].sum) || !std::isfinite(entry.second[k].sum_sq) ||
+                !std::isfinite(entry.second[k].sum_pdf) || !std::isfinite(entry.second[k].sum_tried))
+                return false;
     return true;
 }
 
 void extraction_task::merge(std::vector<walk_record>& buffer) {
     for (const walk_record& r : buffer) {
         const conductor* net = r.terminal_block ? r.terminal_block->owner : nullptr;
-        net_stats.add(net, static_cast<std::size_t>(r.net_stratum), r.weight);
+        const start_draw draw{r.sumpdf, r.gtried};
+        net_stats.add(net, static_cast<std::size_t>(r.net_stratum), r.weight, draw);
         // Every walk that came back to the master is booked on its own start
         // block, whichever master block it reached.
         const bool on_own_net =
             r.origin_block && r.terminal_block && r.terminal_block->owner == r.origin_block->owner;
         const block_pair key = on_own_net ? block_pair{r.origin_block, r.origin_block}
                                           : block_pair{r.origin_block, r.terminal_block};
-        block_stats.add(key, static_cast<std::size_t>(r.block_stratum), r.weight);
+        block_stats.add(key, static_cast<std::size_t>(r.block_stratum), r.weight, draw);
     }
     buffer.clear();
 }
@@ -90,6 +93,14 @@ void extraction_task::act_on_convergence() {
     }
     const convergence c = check_convergence();
     sea::writer& screen = writers->screen();
+    // Threads still merging after the stop would repeat the warning.
+    if (c.progress == 100 && c.degenerate && !master_done && !stop.load(std::memory_order_relaxed))
+        log_warn_w()
+            .printf("warning: master %s stops after %lld walks without a measurable error: every walk ended on one "
+                    "net or the walks show no spread, so its capacitance may be far off.",
+                    master->name.c_str(), static_cast<long long>(net_stats.nwalks))
+            .put('\n')
+            .flush();
     if (c.progress == 100) {
         if (c.figure == -1) {
             stop.store(true, std::memory_order_seq_cst);
@@ -154,7 +165,7 @@ void extraction_task::walk() {
         local.sumpdf += r.sumpdf;
         // A NaN weight is not greater than 0 either, so it goes to stratum 1.
         const std::int64_t stratum = (strata && !(r.weight > 0.0)) ? 1 : 0;
-        buffer.push_back({r.origin, r.terminal, r.weight, stratum, stratum});
+        buffer.push_back({r.origin, r.terminal, r.weight, stratum, stratum, r.sumpdf, static_cast<double>(r.gtried)});
         if (buffer.size() < merge_batch) continue;
         if (!lock.try_lock()) continue;
         merge_local();

@@ -85,6 +85,7 @@ void problem_manager::run() {
     setup_window(layout, screen(), file());
     setup_floating_conductors(layout);
     dump_layout(layout);
+    require_masters(layout);
     log_phase("parse input cost ", steady_nanoseconds() - t1);
 
     check_coupling_condition(layout.masters, cfg->set_coupling_error);

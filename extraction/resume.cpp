@@ -135,7 +135,54 @@ Json::Value element_of(const Table& table, const key_sums& s, const extraction_t
     e["task.npath_array"] = npath;
     e["SIZE"] = static_cast<Json::Int64>(table.nstrata);
     e["sums"] = sums;
+    // The start-point draws of the walks, for the error of the surface
+    // factor: per stratum the table's sumpdf, its square, gtried, its
+    // square and their product, and the key's weight x sumpdf and weight x
+    // gtried.
+    Json::Value draws(Json::arrayValue), weighted(Json::arrayValue);
+    for (std::size_t k = 0; k < table.nstrata; ++k) {
+        const draw_sums& d = table.draws[k];
+        for (double v : {d.pdf, d.pdf_sq, d.tried, d.tried_sq, d.pdf_tried}) draws.append(v);
+        weighted.append(s[k].sum_pdf);
+        weighted.append(s[k].sum_tried);
+    }
+    e["start_sums"] = draws;
+    e["weight_start_sums"] = weighted;
     return e;
+}
+
+// Reads `size` numbers of a stored array; false unless all are there.
+bool numbers_of(const Json::Value& v, Json::ArrayIndex size, double* out) {
+    if (!v.isArray() || v.size() != size) return false;
+    for (Json::ArrayIndex i = 0; i < size; ++i) {
+        if (!v[i].isNumeric()) return false;
+        out[i] = v[i].asDouble();
+    }
+    return true;
+}
+
+// The draw sums of one element. Files written before they were stored have
+// none: without them the surface factor's error is unknown, so such a
+// master starts afresh rather than print a walk-only error.
+template <class Table>
+bool restore_draws(Table& table, const Json::Value& e, key_sums& s) {
+    const Json::ArrayIndex strata = static_cast<Json::ArrayIndex>(table.nstrata);
+    double d[5 * max_strata], w[2 * max_strata];
+    if (!numbers_of(e["start_sums"], 5 * strata, d) || !numbers_of(e["weight_start_sums"], 2 * strata, w))
+        return false;
+    std::array<draw_sums, max_strata> draws{};
+    for (Json::ArrayIndex k = 0; k < strata; ++k) {
+        draws[k] = {d[5 * k], d[5 * k + 1], d[5 * k + 2], d[5 * k + 3], d[5 * k + 4]};
+        s[k].sum_pdf = w[2 * k];
+        s[k].sum_tried = w[2 * k + 1];
+        const draw_sums& t = table.draws[k];
+        if (!table.sums.empty() && (t.pdf != draws[k].pdf || t.pdf_sq != draws[k].pdf_sq ||
+                                    t.tried != draws[k].tried || t.tried_sq != draws[k].tried_sq ||
+                                    t.pdf_tried != draws[k].pdf_tried))
+            return false;
+    }
+    table.draws = draws;
+    return table.draws_fit(sum_rounding) && table.key_fits(s, sum_rounding);
 }
 
 // Restores the walk counts of one element into the table and returns its
@@ -168,7 +215,7 @@ bool restore_counts(Table& table, const Json::Value& e, key_sums& s) {
         total += n;
     }
     table.nwalks = total;
-    return true;
+    return restore_draws(table, e, s);
 }
 
 template <class Record>
@@ -237,6 +284,12 @@ bool restored_master_fits(const extraction_task& task) {
     if (task.gtried < static_cast<std::uint64_t>(task.net_stats.nwalks)) return false;
     if (task.net_stats.nwalks > 0 && !(task.sumpdf > 0.0)) return false;
     if (!(task.sumpdf <= gtried * task.gauss.max_weight * (1 + sum_rounding))) return false;
+    double drawn = 0.0, pdf = 0.0;
+    for (std::size_t k = 0; k < task.net_stats.nstrata; ++k) {
+        drawn += task.net_stats.draws[k].tried;
+        pdf += task.net_stats.draws[k].pdf;
+    }
+    if (drawn != gtried || !(std::fabs(pdf - task.sumpdf) <= task.sumpdf * sum_rounding)) return false;
     return task.estimate_is_finite();
 }
 

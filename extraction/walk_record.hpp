@@ -11,4 +11,6 @@ struct walk_record {
     double weight;
     std::int64_t net_stratum;
     std::int64_t block_stratum;
+    double sumpdf;  // the walk's own start-point draw
+    double gtried;
 };

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <sstream>
+#include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
+#include "geometry/index_layout.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/point_text.hpp"
 #include "geometry/primitives.hpp"
@@ -116,11 +120,38 @@ void select_masters(layout& l) {
         while (words >> word) l.task_names.insert(word);
     }
     const bool all = l.task_names.count("ALL") > 0;
+    std::unordered_set<std::string> matched;
     for (conductor* c : l.nets) {
+        const bool named = l.task_names.count(c->name) > 0;
+        if (named) matched.insert(c->name);
         if (l.ground && !c->blocks.empty() && c->blocks.front() == l.ground) continue;
-        if (all || l.task_names.count(c->name)) l.masters.push_back(c);
+        if (!all && !named) continue;
+        // A floating conductor takes whatever potential its neighbours give
+        // it: it has no capacitance row of its own to extract.
+        if (c->floating) {
+            if (named)
+                refuse_layout("floating conductor " + c->name +
+                              " is named as a master; a floating conductor has no fixed potential, so it cannot be "
+                              "extracted");
+            log_warn_w()
+                .printf("warning: floating conductor %s is left out of the masters of ALL.", c->name.c_str())
+                .put('\n')
+                .flush();
+            continue;
+        }
+        l.masters.push_back(c);
     }
+    std::vector<std::string> unmatched;
+    for (const std::string& name : l.task_names)
+        if (name != "ALL" && !matched.count(name)) unmatched.push_back(name);
+    std::sort(unmatched.begin(), unmatched.end());
+    for (const std::string& name : unmatched)
+        log_warn_w().printf("warning: master name %s matches no conductor and is ignored.", name.c_str()).put('\n').flush();
     std::unordered_set<std::string>().swap(l.task_names);
+}
+
+void require_masters(const layout& l) {
+    if (l.masters.empty()) refuse_layout("no master conductor to extract: no task name matches a conductor that can be one");
 }
 
 void setup_window(layout& l, sea::writer& screen, sea::writer& file) {

@@ -15,6 +15,11 @@ sea::writer& print_solid(sea::writer& w, const solid& s);
 
 // Ends the run when the ground net is not one box under every other block.
 void setup_ground_and_wire_width(layout& l);
+// Warns of task names that match no conductor and leaves floating
+// conductors out of ALL with a warning; refuses a floating conductor named
+// as a master.
 void select_masters(layout& l);
+// Refuses a run left without any master.
+void require_masters(const layout& l);
 // The boundary line goes to screen and file, the boxes to the debug log.
 void setup_window(layout& l, sea::writer& screen, sea::writer& file);

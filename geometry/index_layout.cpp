@@ -3,8 +3,11 @@
 #include <cstdio>
 #include <set>
 #include <unordered_map>
+#include <vector>
 
 #include "config/configure.hpp"
+#include "foundation/error_handler.hpp"
+#include "foundation/errors.hpp"
 #include "foundation/log_writers.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/split_blocks.hpp"
@@ -16,7 +19,27 @@ std::string translated(const idmap& map, const std::string& key) {
     return it == map.end() ? key : it->second;
 }
 
+// The report, the coupling criteria and the resume file know a net by its
+// name alone: two nets of one name would take each other's results.
+void check_unique_names(const layout& l) {
+    std::unordered_map<std::string, int> count;
+    std::vector<const std::string*> shared;
+    for (const conductor& c : l.conductors)
+        if (++count[c.name] == 2) shared.push_back(&c.name);
+    if (shared.empty()) return;
+    std::string names;
+    for (const std::string* name : shared)
+        names += (names.empty() ? "" : ", ") + *name + " (" + std::to_string(count[*name]) + " nets)";
+    refuse_layout("conductor names given to more than one net: " + names + "; each net needs a name of its own");
+}
+
 } // namespace
+
+void refuse_layout(const std::string& message) {
+    const sea::fatal_error e(message);
+    error_handler::instance().handle(e);
+    throw e;
+}
 
 bool name_key(const std::string& name, std::string& key) {
     const std::size_t first = name.find('_');
@@ -85,6 +108,7 @@ void merge_conductors_by_idmap(layout& l) {
 
 void index_layout(layout& l) {
     if (l.cfg->enable_merge) merge_conductors_by_idmap(l);
+    check_unique_names(l);
     l.nets.clear();
     for (conductor& c : l.conductors) l.nets.push_back(&c);
     if (l.cfg->spacemgr_split_block) split_incline_blocks(l);

@@ -10,7 +10,13 @@ struct layout;
 
 using idmap = std::map<std::string, std::string>;
 
+// Also refuses nets that share a name once the merge is done.
 void index_layout(layout& l);
+
+// A refusal of the layout preparation: "Fatal error: " and the message,
+// status 255, unless a registered handler takes the error; then it is
+// thrown to the caller.
+[[noreturn]] void refuse_layout(const std::string& message);
 
 // Records "Id : <id> Name : <name>" from the "-m" stream; empty without it.
 // A malformed record ends the run.

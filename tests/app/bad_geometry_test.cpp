@@ -79,6 +79,8 @@ const std::vector<std::string> quick = {"-p", "0.05", "-n", "2", "--log-level", 
 std::vector<geometry_case> cases() {
     const std::string permittivity = "; a permittivity must be finite and positive";
     const std::string out_of_range = " is not finite or lies beyond 1e+09 um";
+    const std::string plate_medium =
+        "<medium> <block> " + box_text(-30000, -30000, -30000, 60000, 60000, 60000) + " </block> diel 1 </medium>\n";
     return {
         // Permittivities.
         {"zero permittivity",
@@ -268,6 +270,52 @@ std::vector<geometry_case> cases() {
          {"--floating-d", "0.00005"},
          255,
          "\"--floating-d\" 5e-05 is too small."},
+
+        // Names and masters.
+        {"two nets named m",
+         file(dirichlet + medium("3.9") + ground + master + box_conductor("m", 2, 0, 1, 1, 1, 1) +
+              box_conductor("n", -3, 0, 1, 1, 1, 1) + box_conductor("n", 3, 0, 1, 1, 1, 1)),
+         {},
+         255,
+         "Fatal error: conductor names given to more than one net: m (2 nets), n (2 nets); each net needs a name of "
+         "its own"},
+        {"two conductors of one name that the id-map merge joins",
+         file(dirichlet + medium("3.9") + ground + master + box_conductor("n_7_x", 2, 0, 1, 1, 1, 1) +
+              box_conductor("n_7_x", -3, 0, 1, 1, 1, 1)),
+         quick,
+         0,
+         ""},
+        {"floating conductor named as the master",
+         file(dirichlet + medium("3.9") + ground + box_conductor("n", 2, 0, 1, 1, 1, 1) +
+              floating_conductor("m", "body", box_text(-0.5, -0.5, 0.5, 1, 1, 0.4))),
+         {},
+         255,
+         "Fatal error: floating conductor m is named as a master; a floating conductor has no fixed potential"},
+        {"floating conductor under ALL",
+         file(dirichlet + medium("3.9") + ground + master + floating_conductor("f", "body", box_text(2, 0, 1, 1, 1, 1))),
+         {"-p", "0.05", "-n", "2", "--overwrite-tasks", "ALL"},
+         0,
+         "warning: floating conductor f is left out of the masters of ALL."},
+        {"master name matching no conductor",
+         plain,
+         {"-p", "0.05", "-n", "2", "--overwrite-tasks", "nobody m"},
+         0,
+         "warning: master name nobody matches no conductor and is ignored."},
+        // Walks start 0.005 off the plate, under the cube: only about one in
+        // a million escapes to the window. None in the first 100,000 walks
+        // gave an error bar of zero, which is no accuracy.
+        {"plate 10^4 um wide under a cube of 0.01 um",
+         file(plate_medium + box_conductor("m", -5000, -5000, 0, 10000, 10000, 1) +
+              box_conductor("cube", 0, 0, 1.01, 0.01, 0.01, 0.01)),
+         {"-p", "0.5", "-n", "2", "-w", "10000"},
+         0,
+         "",
+         file(plate_medium + box_conductor("m", -5000, -5000, 0, 10000, 10000, 1))},
+        {"no master left",
+         file(dirichlet + medium("3.9") + ground + box_conductor("n", 2, 0, 1, 1, 1, 1)),
+         {},
+         255,
+         "Fatal error: no master conductor to extract"},
 
         // The wire width.
         {"-w sets the width when every block is thinner than 0.0001",

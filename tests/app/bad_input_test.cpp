@@ -44,15 +44,19 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 // The resume file of box_over_ground.lumod as a run with "-p 0.02" writes
 // it (the digest is filled in per case).
 const std::string sound_resume = [] {
-    const std::string counts = R"("task.gtried":18360,"task.npath_array":[9278,9082],"task.sumpdf":71604})";
-    const char* const keys[][3] = {
-        {"", "", "[557,4847,-1044,9089]"},
-        {"body", "box1", "[60399,525647,-30495,265399]"},
-        {"plane", "GROUND", "[19791,172237,-47501,413398]"},
+    // Every walk drew one candidate of density weight 3.9.
+    const std::string counts =
+        R"("task.gtried":18360,"task.npath_array":[9278,9082],"task.sumpdf":71604,)"
+        R"("start_sums":[36184.2,141118.38,9278,9278,36184.2,35419.8,138137.22,9082,9082,35419.8]})";
+    const char* const keys[][4] = {
+        {"", "", "[557,4847,-1044,9089]", "[2172.3,557,-4071.6,-1044]"},
+        {"body", "box1", "[60399,525647,-30495,265399]", "[235556.1,60399,-118930.5,-30495]"},
+        {"plane", "GROUND", "[19791,172237,-47501,413398]", "[77184.9,19791,-185253.9,-47501]"},
     };
     std::string blocks, nets;
     for (const auto& k : keys) {
-        const std::string sums = std::string(R"({"SIZE":2,"sums":)") + k[2] + ",";
+        const std::string sums =
+            std::string(R"({"SIZE":2,"sums":)") + k[2] + R"(,"weight_start_sums":)" + k[3] + ",";
         blocks += (blocks.empty() ? "" : ",") + sums + R"("src_block":"body","dest_block":")" + k[0] + "\"," + counts;
         nets += (nets.empty() ? "" : ",") + sums + R"("src_net":"box1","dest_net":")" + k[1] + "\"," + counts;
     }
@@ -132,9 +136,10 @@ const bad_input cases[] = {
      fatal + "Coupling stop condition must start with a master name or *\n"},
     {{"-f", "{in}", "--set-coupling-error", "ALL * -0.1 0"}, 255,
      fatal + "the error of the coupling stop condition \"ALL * -0.1 0\" of \"--set-coupling-error\" must be"},
-    // No master at all: every tuple fails.
+    // No master at all: the run has nothing to extract.
     {{"-f", "{in}", "--set-coupling-error", "* * 0.1 0", "--overwrite-tasks", "nobody"}, 255,
-     fatal + "Coupling stop condition must start with a master name or *\n"},
+     "warning: master name nobody matches no conductor and is ignored.\n" + fatal +
+         "no master conductor to extract: no task name matches a conductor that can be one\n"},
     // Three words are no tuple: nothing is checked.
     {{"-f", "{in}", "--set-coupling-error", "nobody GROUND 0.1", "-p", "0.05"}, 0, "Korvex has run "},
     // A coupling accuracy stops once the accurate couplings and the window
@@ -216,6 +221,10 @@ const bad_input cases[] = {
     // A sum of squares too small for its sum: no real walks give it.
     {resume_args(), 0, damaged_master, resume_with("[60399,525647,", "[60399,52,")},
     {resume_args(), 0, damaged_master, resume_with("[60399,525647,", "[60399,1e300,")},
+    // Written before the start-point draws were stored: the surface
+    // factor's error is unknown, so the master starts afresh.
+    {resume_args(), 0, damaged_master, replaced(sound_resume, R"("start_sums":)", R"("x":)")},
+    {resume_args(), 0, damaged_master, resume_with("[235556.1,60399,", "[1e9,60399,")},
     // Totals that would overflow restart at 0.
     {resume_args(), 0, resumed, resume_with(R"("nwalks":18360)", R"("nwalks":9223372036854775807)")},
     {resume_args(), 0, resumed, resume_with(R"("nwalks":18360)", R"("nwalks":9223372036854775808)")},

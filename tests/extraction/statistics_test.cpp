@@ -81,11 +81,13 @@ TEST_F(Convergence, UnreachedMasterWaitsForTheBlindWalkCount) {
 TEST_F(Convergence, ProgressIsTheLesserOfAccuracyAndWalkCount) {
     cfg.min_walks = 1000;
     cfg.accuracy = 0.5;
-    walks(master, 10, 1.0);
+    walks(master, 9, 1.0);
+    walks(net(1), 1, 1.0);
     // walk progress 10 * 100 / 1000 = 1
     EXPECT_EQ(check().progress, 1);
     cfg.min_walks = 10;
     const key_estimate e = stats.estimate(*stats.find(master));
+    ASSERT_GT(e.rel(), 0);
     const double q = cfg.accuracy / e.rel();
     const int expected = q > 2 ? 400 : static_cast<int>(100 * q * q);
     EXPECT_EQ(check().progress, std::min(expected, 100));
@@ -103,14 +105,31 @@ TEST_F(Convergence, CriteriaHoldTheMasterBackUnlessBelowTheirRatio) {
     EXPECT_EQ(check().progress, 0);
 }
 
+// Until the walks show a spread, only the degenerate walk count ends a master.
+TEST_F(Convergence, AMasterWithoutSpreadWalksOn) {
+    cfg.min_walks = 1;
+    stats.nstrata = 2;
+    for (int i = 0; i < 1000; ++i) stats.add(master, i % 2, i % 2 ? -1.0 : 1.0);  // every walk back on the master
+    EXPECT_EQ(check().progress, 0);
+    EXPECT_TRUE(check().degenerate);
+    stats.nwalks = degenerate_walks;
+    EXPECT_EQ(check().progress, 100);
+    stats.nwalks = 1000;
+    stats.add(net(1), 0, 1.0);  // one walk elsewhere gives the master's key a spread
+    EXPECT_FALSE(check().degenerate);
+}
+
 TEST_F(Convergence, CouplingFigureCountsAccurateCouplingsOnly) {
     cfg.min_walks = 1;
     cfg.coupling_accuracy = 0.5;
     walks(master, 1000, 1.0);
+    EXPECT_EQ(check().progress, 0);  // every walk on the master: no spread yet
+    stats.nwalks = degenerate_walks;
     convergence c = check();
     EXPECT_EQ(c.progress, 100);
     EXPECT_EQ(c.figure, 100);  // no other net reached
     EXPECT_EQ(c.count, -1);
+    stats.nwalks = 1000;
     walks(net(2), 3, -0.25);  // reached, but too few walks to be accurate to 50 %
     c = check();
     EXPECT_EQ(c.figure, 0);
