@@ -8,32 +8,37 @@
 // that reaches r finds exactly the panel a lower-bound search of the whole
 // row finds. The slice is the top bits of the draw's 32-bit integer.
 //
-// Cut points are kept in the row's own type (small integers, exact), 2^12 of
-// them for a float row and 2^11 for a double row: 16 KiB a row, less than
-// 4 bytes per panel of the 5766- and 6144-panel rows.
+// A row has 2^12 cut points of 16 bits (8 KiB, under 1.5 bytes a panel of the
+// 5766- and 6144-panel rows). The homogeneous hop row keeps its cut points
+// behind its values in one double array, as small exact integers: 2^11 of
+// them, 16 KiB, under 3 bytes a panel.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-template <class T>
-constexpr unsigned guide_bits = sizeof(T) == sizeof(float) ? 12 : 11;
-template <class T>
-constexpr std::size_t guide_cells = std::size_t(1) << guide_bits<T>;
+using guide_entry = std::uint16_t;  // a panel index; rows have at most 6144 panels
+
+// Slices of the cut points of type C.
+template <class C>
+constexpr unsigned guide_bits = sizeof(C) == sizeof(double) ? 11 : 12;
+template <class C>
+constexpr std::size_t guide_cells = std::size_t(1) << guide_bits<C>;
 
 // The slice of the draw r = k 2^-32.
-template <class T>
-inline std::size_t guide_slice(std::uint32_t k) { return k >> (32 - guide_bits<T>); }
+template <class C>
+inline std::size_t guide_slice(std::uint32_t k) { return k >> (32 - guide_bits<C>); }
 
 // A cumulative row and its cut points.
-template <class T>
+template <class T, class C = guide_entry>
 struct guided_row {
     const T* cdf;
-    const T* cells;
+    const C* cells;
 };
 
-// Fills the guide_cells<T> cut points of each of count rows of the given
+// Fills the guide_cells<C> cut points of each of count rows of the given
 // length, stored one after another. Values are compared by magnitude:
 // first-hop rows carry their panels' signs, hop rows are non-negative.
-void build_guides(const float* rows, std::size_t count, std::size_t panels, float* cells);
+void build_guides(const float* rows, std::size_t count, std::size_t panels, guide_entry* cells);
+void build_guides(const double* rows, std::size_t count, std::size_t panels, guide_entry* cells);
 void build_guides(const double* rows, std::size_t count, std::size_t panels, double* cells);

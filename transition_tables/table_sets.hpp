@@ -33,13 +33,13 @@ struct single_table_set {
     double gft[panels_31 + guide_cells<double>];
     double gft_is[3 * panels_31];
     unsigned char gft_is_signed[3] = {0, 0, 0};
-    double gft_is_guide[3 * guide_cells<double>];
+    guide_entry gft_is_guide[3 * guide_cells<guide_entry>];
 };
 
 // 30 interface positions of a 31-cell division of the side.
 struct pair_table_set {
     std::vector<float> wvt_is, gft, gft_is;
-    std::vector<float> gft_guide, gft_is_guide;
+    std::vector<guide_entry> gft_guide, gft_is_guide;
     std::vector<guided_row<float>> hop_rows;
     std::vector<unsigned char> gft_is_signed;  // per gft_is row; empty: none
 };
@@ -47,7 +47,7 @@ struct pair_table_set {
 // One interface through the walker, 32 panels a side.
 struct h_pair_table_set {
     std::vector<float> wvt_is, gft, gft_is;
-    std::vector<float> gft_guide, gft_is_guide;
+    std::vector<guide_entry> gft_guide, gft_is_guide;
     std::vector<guided_row<float>> hop_rows;
     std::vector<unsigned char> gft_is_signed;
 };
@@ -55,7 +55,7 @@ struct h_pair_table_set {
 // 105 placements of two interfaces.
 struct triple_table_set {
     std::vector<float> wvt_is, gft, gft_is;
-    std::vector<float> gft_guide, gft_is_guide;
+    std::vector<guide_entry> gft_guide, gft_is_guide;
     std::vector<guided_row<float>> hop_rows;
     std::vector<unsigned char> gft_is_signed;
 };
@@ -63,14 +63,14 @@ struct triple_table_set {
 // 455 placements of three interfaces; ordinary hops only.
 struct four_layer_table {
     std::vector<float> gft;
-    std::vector<float> gft_guide;
+    std::vector<guide_entry> gft_guide;
     std::vector<guided_row<float>> hop_rows;
 };
 
 // Four slabs of equal height.
 struct equal_slab_table_set {
     std::vector<float> wvt_is, gft, gft_is;
-    std::vector<float> gft_guide, gft_is_guide;
+    std::vector<guide_entry> gft_guide, gft_is_guide;
     std::vector<guided_row<float>> hop_rows;
     std::vector<unsigned char> gft_is_signed;
 };

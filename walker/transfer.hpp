@@ -93,12 +93,12 @@ struct magnitude_value {
 // end, and so does a blend with a weight in [0, 1]; one look at the panel
 // before the start proves it against rounding, and a failed proof falls back
 // to the search.
-template <int N, class T, class Read>
-inline std::size_t guided_panel(const guided_row<T>& r1, const guided_row<T>& r2, const row_blend& b, uint32_t k,
-                                Read read) {
+template <int N, class T, class C, class Read>
+inline std::size_t guided_panel(const guided_row<T, C>& r1, const guided_row<T, C>& r2, const row_blend& b,
+                                uint32_t k, Read read) {
     constexpr std::size_t last = panel_count<N> - 1;
     const double r = double(k) * uniform_scale;
-    const std::size_t slice = guide_slice<T>(k);
+    const std::size_t slice = guide_slice<C>(k);
     std::size_t i = std::size_t(r1.cells[slice]);
     if (b.single) {
         while (i < last && read(r1.cdf[i]) < r) ++i;
@@ -116,7 +116,7 @@ inline std::size_t guided_panel(const guided_row<T>& r1, const guided_row<T>& r2
 // A hop row handed over by the table store: the homogeneous set's double
 // row carries its cut points behind it; layered rows come guided.
 template <int N>
-inline guided_row<double> hop_row_of(const double* row) { return {row, row + panel_count<N>}; }
+inline guided_row<double, double> hop_row_of(const double* row) { return {row, row + panel_count<N>}; }
 template <int N, class T>
 inline guided_row<T> hop_row_of(const guided_row<T>* row) { return *row; }
 
@@ -138,7 +138,7 @@ struct first_hop_row {
     const T* cdf;
     bool signed_row;
     double weight;
-    const T* cells = nullptr;
+    const guide_entry* cells = nullptr;
 };
 
 // A drawn first hop: the direction (mirrored, not rotated) and the sign of
