@@ -9,7 +9,7 @@ namespace {
 // last panel, where every search ends.
 template <class T, class C>
 void fill(const T* rows, std::size_t count, std::size_t panels, C* cells) {
-    constexpr std::size_t n = guide_cells<C>;
+    constexpr std::size_t n = guide_cells;
     for (std::size_t r = 0; r < count; ++r) {
         const T* row = rows + r * panels;
         C* out = cells + r * n;

@@ -30,10 +30,10 @@ constexpr std::size_t panels_32 = 6 * 32 * 32;  // 6144
 // follow it in the same array, where a walker holding the row finds them.
 struct single_table_set {
     double wvt_is[3];
-    double gft[panels_31 + guide_cells<double>];
+    double gft[panels_31 + guide_cells];
     double gft_is[3 * panels_31];
     unsigned char gft_is_signed[3] = {0, 0, 0};
-    guide_entry gft_is_guide[3 * guide_cells<guide_entry>];
+    guide_entry gft_is_guide[3 * guide_cells];
 };
 
 // 30 interface positions of a 31-cell division of the side.

@@ -62,7 +62,7 @@ void find_or_load(table_cache<Set>& cache, std::vector<Set*>& list, const table_
 template <class Set>
 void guide_hop_rows(Set& set, std::size_t panels) {
     if (!set.hop_rows.empty()) return;
-    const std::size_t rows = set.gft.size() / panels, cells = guide_cells<guide_entry>;
+    const std::size_t rows = set.gft.size() / panels, cells = guide_cells;
     set.gft_guide.resize(rows * cells);
     build_guides(set.gft.data(), rows, panels, set.gft_guide.data());
     for (std::size_t r = 0; r < rows; ++r)
@@ -73,7 +73,7 @@ template <class Set>
 void guide_set(Set& set, std::size_t panels) {
     if (!set.hop_rows.empty()) return;
     const std::size_t first_hop_rows = set.gft_is.size() / panels;
-    set.gft_is_guide.resize(first_hop_rows * guide_cells<guide_entry>);
+    set.gft_is_guide.resize(first_hop_rows * guide_cells);
     build_guides(set.gft_is.data(), first_hop_rows, panels, set.gft_is_guide.data());
     guide_hop_rows(set, panels);
 }

@@ -16,7 +16,7 @@
 inline const double* single_gft(const table_store& t) { return &t.single.gft[0]; }
 inline first_hop_row<double> single_first_hop(const table_store& t, int axis) {
     return {&t.single.gft_is[0] + std::size_t(axis) * panel_count<31>, t.single.gft_is_signed[axis] != 0,
-            t.single.wvt_is[axis], &t.single.gft_is_guide[0] + std::size_t(axis) * guide_cells<guide_entry>};
+            t.single.wvt_is[axis], &t.single.gft_is_guide[0] + std::size_t(axis) * guide_cells};
 }
 
 // Hop row of configuration c of a layered set with N panels a side, with
@@ -29,7 +29,7 @@ inline const guided_row<float>* set_gft(const Set& s, uint64_t c) { return &s.ho
 template <int N, class Set>
 inline first_hop_row<float> set_first_hop(const Set& s, uint64_t c, int axis) {
     const uint64_t row = 3 * c + uint64_t(axis);
-    const guide_entry* cells = s.gft_is_guide.empty() ? nullptr : &s.gft_is_guide[0] + row * guide_cells<guide_entry>;
+    const guide_entry* cells = s.gft_is_guide.empty() ? nullptr : &s.gft_is_guide[0] + row * guide_cells;
     return {&s.gft_is[0] + row * panel_count<N>, row < s.gft_is_signed.size() && s.gft_is_signed[row] != 0,
             s.wvt_is[row], cells};
 }

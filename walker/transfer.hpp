@@ -98,7 +98,7 @@ inline std::size_t guided_panel(const guided_row<T, C>& r1, const guided_row<T, 
                                 uint32_t k, Read read) {
     constexpr std::size_t last = panel_count<N> - 1;
     const double r = double(k) * uniform_scale;
-    const std::size_t slice = guide_slice<C>(k);
+    const std::size_t slice = guide_slice(k);
     std::size_t i = std::size_t(r1.cells[slice]);
     if (b.single) {
         while (i < last && read(r1.cdf[i]) < r) ++i;

@@ -40,7 +40,7 @@ template <int N, class T, class C>
 void expect_hop_rows_agree(const guided_row<T, C>& t1, const guided_row<T, C>& t2, const row_blend& b,
                            const std::string& what) {
     std::mt19937 rng(7);
-    for (uint32_t k : probe_draws(rng, guide_bits<C>))
+    for (uint32_t k : probe_draws(rng, guide_bits))
         ASSERT_EQ((guided_panel<N>(t1, t2, b, k, stored_value{})), pick_panel<N>(t1.cdf, t2.cdf, b, r_of(k)))
             << what << ", k " << k;
 }
@@ -50,7 +50,7 @@ void expect_first_hop_rows_agree(const first_hop_row<T>& r1, const first_hop_row
                                  const std::string& what) {
     ASSERT_NE(r1.cells, nullptr) << what;
     std::mt19937 rng(11);
-    for (uint32_t k : probe_draws(rng, guide_bits<guide_entry>))
+    for (uint32_t k : probe_draws(rng, guide_bits))
         ASSERT_EQ((guided_panel<N>(guided_row<T>{r1.cdf, r1.cells}, guided_row<T>{r2.cdf, r2.cells}, b, k,
                                    magnitude_value{})),
                   search_first_hop<N>(r1, r2, b, r_of(k)))
