@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Whole-process extraction of every bundled example and of two generated
-# layouts (a lone cube far from everything, and a dense three-layer wire
-# array of about 3000 blocks), under the default space manager and under
-# octree-none side by side: processor seconds, walks, hops per walk and walks
-# per processor second of each.
+# Whole-process extraction of every bundled example and of generated layouts
+# (a lone cube far from everything, a dense three-layer wire array of about
+# 3000 blocks, and the 1,008-wire four-level layout of bench/wire_layout.sh
+# in four media and in one, with 10 segments a wire, and in four media with
+# 100 segments: 100,801 blocks), under the default space manager and under
+# octree-none side by side: processor seconds, walks, hops per walk, walks
+# and hops per processor second of each (one walk thread: the rate per core,
+# preparation included).
 # Usage: bench/end_to_end.sh [accuracy] [build-dir] [threads] [repeats]
 #   accuracy  "-p" value, default 0.01
 #   build-dir a Release build to run instead of building ./build
@@ -58,14 +61,20 @@ awk 'BEGIN {
     print "</lumod>"
 }' >"$work/dense_wires.lumod"
 
-layouts=(examples/*.lumod "$sparse_cube" "$work/dense_wires.lumod")
+bench/wire_layout.sh layered 10 >"$work/wires_layered.lumod"
+bench/wire_layout.sh uniform 10 >"$work/wires_uniform.lumod"
+bench/wire_layout.sh layered 100 >"$work/wires_100k.lumod"
+
+layouts=(examples/*.lumod "$sparse_cube" "$work/dense_wires.lumod" "$work/wires_layered.lumod"
+    "$work/wires_uniform.lumod" "$work/wires_100k.lumod")
 tables=(--table-single "$work/tables" --table-twolyr "$work/tables" --table-mullyr "$work/tables"
     --table-approx "$work/tables")
 for layout in "${layouts[@]}"; do
     "$build/tools/tablegen/korvex-tables" -f "$layout" "${tables[@]}" >/dev/null
 done
 
-# Prints "seconds walks hops/walk walks/s spread" of the fastest of the runs.
+# Prints "seconds walks hops/walk walks/s hops/s spread" of the fastest of the
+# runs.
 # Seconds are processor seconds (user and system) of the whole process, which
 # other work on a shared machine disturbs far less than wall time.
 run() {
@@ -78,15 +87,18 @@ run() {
         worst=$(awk -v a="$worst" -v b="$d" 'BEGIN { print (b > a ? b : a) }')
         if [[ -z "$best" ]] || awk -v a="$best" -v b="$d" 'BEGIN { exit !(b < a) }'; then best=$d; fi
     done
-    awk -v d="$best" -v w="$worst" '{ gsub(/\(/, "", $5); printf "%8.2f %9d %7.1f %9.0f %6.2f", d, $3, $5, $3 / d, w / d }' \
+    awk -v d="$best" -v w="$worst" '{
+        gsub(/\(/, "", $5)
+        printf "%8.2f %9d %7.2f %9.0f %8.3fM %6.2f", d, $3, $5, $3 / d, $3 * $5 / d / 1e6, w / d
+    }' \
         <<<"$summary"
 }
 
 echo "accuracy $accuracy, $threads thread(s), $build"
-printf '%-18s | %8s %9s %7s %9s %6s | %8s %9s %7s %9s %6s | %6s %6s\n' '' hybrid-none: '' '' '' '' octree-none: '' '' \
-    '' '' ratio: ''
-printf '%-18s | %8s %9s %7s %9s %6s | %8s %9s %7s %9s %6s | %6s %6s\n' layout cpu-s walks hops walks/s spread \
-    cpu-s walks hops walks/s spread hops speed
+printf '%-18s | %8s %9s %7s %9s %9s %6s | %8s %9s %7s %9s %9s %6s | %6s %6s\n' '' hybrid-none: '' '' '' '' '' \
+    octree-none: '' '' '' '' '' ratio: ''
+printf '%-18s | %8s %9s %7s %9s %9s %6s | %8s %9s %7s %9s %9s %6s | %6s %6s\n' layout cpu-s walks hops walks/s hops/s \
+    spread cpu-s walks hops walks/s hops/s spread hops speed
 for layout in "${layouts[@]}"; do
     hybrid=$(run "$layout" hybrid-none)
     octree=$(run "$layout" octree-none)

@@ -3,8 +3,15 @@
 // do; the layout, tables, space manager and Gaussian surface are shared.
 // The layouts go through the run's own preparation and the tables come from
 // the table generator (written once into a temporary directory).
-// Counters: walks/s, hops/s (both summed over threads) and hops per walk.
+// Besides the examples, the 1,008-wire four-level layout of
+// bench/wire_layout.sh, once in four media ("wires_layered") and once in
+// one ("wires_uniform").
+// Counters: walks/s, hops/s (both summed over threads), hops per walk, and
+// hops per processor second of one walk thread ("hops/cpu-s", the rate per
+// core, which other work on a shared machine disturbs far less).
 #include <benchmark/benchmark.h>
+
+#include <time.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -72,10 +79,18 @@ std::string examples_dir() {
     return (slash == std::string::npos ? std::string(".") : here.substr(0, slash)) + "/../examples";
 }
 
+// Processor seconds of the calling thread.
+double thread_cpu_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
 void walk_bench(benchmark::State& state, prepared_case* c) {
     std::unique_ptr<random_walker_interface> walker;
     create_walker(walker, walker_task_head{&c->cfg, &c->lay, &c->space, &c->tables}, c->gauss.get());
     uint64_t hops = 0, walks = 0;
+    const double cpu0 = thread_cpu_seconds();
     for (auto _ : state) {
         const walk_result* r = walker->walk_once();
         hops += r->hops;
@@ -85,6 +100,8 @@ void walk_bench(benchmark::State& state, prepared_case* c) {
     state.counters["walks/s"] = benchmark::Counter(double(walks), benchmark::Counter::kIsRate);
     state.counters["hops/s"] = benchmark::Counter(double(hops), benchmark::Counter::kIsRate);
     state.counters["hops/walk"] = benchmark::Counter(double(hops) / double(walks), benchmark::Counter::kAvgThreads);
+    state.counters["hops/cpu-s"] =
+        benchmark::Counter(double(hops) / (thread_cpu_seconds() - cpu0), benchmark::Counter::kAvgThreads);
 }
 
 }  // namespace
@@ -94,10 +111,16 @@ int main(int argc, char** argv) {
     if (!::mkdtemp(pattern)) return 1;
     const std::string tables = pattern;
     const char* examples[] = {"box_over_ground", "crossing_wires", "polygon_cylinder", "floating"};
-    for (const char* name : examples) {
+    std::vector<std::pair<std::string, std::string>> layouts;
+    for (const char* name : examples) layouts.push_back({name, examples_dir() + "/" + name + ".lumod"});
+    for (const char* media : {"layered", "uniform"}) {
+        const std::string path = tables + "/wires_" + media + ".lumod";
+        const std::string make = examples_dir() + "/../bench/wire_layout.sh " + media + " > " + path;
+        if (std::system(make.c_str()) == 0) layouts.push_back({std::string("wires_") + media, path});
+    }
+    for (const auto& [name, path] : layouts) {
         auto c = std::make_unique<prepared_case>();
         c->name = name;
-        const std::string path = examples_dir() + "/" + name + ".lumod";
         if (!prepare(*c, path, tables)) {
             std::fprintf(stderr, "skipping %s\n", path.c_str());
             continue;

@@ -9,48 +9,68 @@
 // minus sign and the row's gft_is_signed flag is set; rows without the flag
 // (older files, hand-made sets) take the sign from the panel's side of the
 // start axis.
+//
+// Each cumulative row has its cut points (guide_table.hpp), built once the
+// rows are complete (build_row_guides). A layered set keeps them in
+// gft_guide and gft_is_guide, row after row, and hands its hop rows to the
+// walkers through hop_rows, which point into gft and gft_guide: a set is
+// not copied once its guides are built.
 #pragma once
 
 #include <cstddef>
 #include <vector>
 
+#include "transition_tables/guide_table.hpp"
+
 // Panels of a cube with n x n panels on each of its six faces.
 constexpr std::size_t panels_31 = 6 * 31 * 31;  // 5766
 constexpr std::size_t panels_32 = 6 * 32 * 32;  // 6144
 
-// The homogeneous cube, kept in double precision.
+// The homogeneous cube, kept in double precision. The hop row's cut points
+// follow it in the same array, where a walker holding the row finds them.
 struct single_table_set {
     double wvt_is[3];
-    double gft[panels_31];
+    double gft[panels_31 + guide_cells];
     double gft_is[3 * panels_31];
     unsigned char gft_is_signed[3] = {0, 0, 0};
+    guide_entry gft_is_guide[3 * guide_cells];
 };
 
 // 30 interface positions of a 31-cell division of the side.
 struct pair_table_set {
     std::vector<float> wvt_is, gft, gft_is;
+    std::vector<guide_entry> gft_guide, gft_is_guide;
+    std::vector<guided_row<float>> hop_rows;
     std::vector<unsigned char> gft_is_signed;  // per gft_is row; empty: none
 };
 
 // One interface through the walker, 32 panels a side.
 struct h_pair_table_set {
     std::vector<float> wvt_is, gft, gft_is;
+    std::vector<guide_entry> gft_guide, gft_is_guide;
+    std::vector<guided_row<float>> hop_rows;
     std::vector<unsigned char> gft_is_signed;
 };
 
 // 105 placements of two interfaces.
 struct triple_table_set {
     std::vector<float> wvt_is, gft, gft_is;
+    std::vector<guide_entry> gft_guide, gft_is_guide;
+    std::vector<guided_row<float>> hop_rows;
     std::vector<unsigned char> gft_is_signed;
 };
 
 // 455 placements of three interfaces; ordinary hops only.
 struct four_layer_table {
     std::vector<float> gft;
+    std::vector<guide_entry> gft_guide;
+    std::vector<guided_row<float>> hop_rows;
 };
 
 // Four slabs of equal height.
 struct equal_slab_table_set {
     std::vector<float> wvt_is, gft, gft_is;
+    std::vector<guide_entry> gft_guide, gft_is_guide;
+    std::vector<guided_row<float>> hop_rows;
     std::vector<unsigned char> gft_is_signed;
 };

@@ -65,7 +65,39 @@ void find_or_load(table_cache<Set>& cache, std::vector<Set*>& list, const table_
     list.push_back(&found->second);
 }
 
+// Guides of a set's gft rows (configurations of them) and, when it has
+// any, of its gft_is rows (three per configuration).
+template <class Set>
+void guide_hop_rows(Set& set, std::size_t panels) {
+    if (!set.hop_rows.empty()) return;
+    const std::size_t rows = set.gft.size() / panels, cells = guide_cells;
+    set.gft_guide.resize(rows * cells);
+    build_guides(set.gft.data(), rows, panels, set.gft_guide.data());
+    for (std::size_t r = 0; r < rows; ++r)
+        set.hop_rows.push_back({set.gft.data() + r * panels, set.gft_guide.data() + r * cells});
+}
+
+template <class Set>
+void guide_set(Set& set, std::size_t panels) {
+    if (!set.hop_rows.empty()) return;
+    const std::size_t first_hop_rows = set.gft_is.size() / panels;
+    set.gft_is_guide.resize(first_hop_rows * guide_cells);
+    build_guides(set.gft_is.data(), first_hop_rows, panels, set.gft_is_guide.data());
+    guide_hop_rows(set, panels);
+}
+
 } // namespace
+
+void build_row_guides(table_store& store) {
+    single_table_set& s = store.single;
+    build_guides(s.gft, 1, panels_31, s.gft + panels_31);
+    build_guides(s.gft_is, 3, panels_31, s.gft_is_guide);
+    for (pair_table_set* set : store.pair_list) guide_set(*set, panels_31);
+    for (h_pair_table_set* set : store.h_pair_list) guide_set(*set, panels_32);
+    for (triple_table_set* set : store.triple_list) guide_set(*set, panels_32);
+    for (four_layer_table* set : store.four_layer_list) guide_hop_rows(*set, panels_32);
+    for (equal_slab_table_set* set : store.equal_slab_list) guide_set(*set, panels_32);
+}
 
 void load_single_table(single_table_set& set, const std::string& prefix) {
     loading_line(nullptr);
@@ -118,6 +150,7 @@ void load_tables(table_store& store, const configure& cfg, const layer_stack& st
     if (sel.ratio_refused) refuse_ratio();
     store.interface_table_pos = std::move(sel.interface_table_pos);
     store.interface_weight = std::move(sel.interface_weight);
+    build_row_guides(store);
 }
 
 std::vector<table_request> planned_tables(const configure& cfg, const layer_stack& stack) {

@@ -34,7 +34,12 @@ struct table_store {
     std::vector<equal_slab_table_set*> equal_slab_list;
 };
 
+// Loads every set the stack needs, then builds their row guides.
 void load_tables(table_store& store, const configure& cfg, const layer_stack& stack);
+
+// Cut points of every cumulative row of the single set and of each listed
+// set whose guides are not built yet; for stores filled by other means.
+void build_row_guides(table_store& store);
 
 // Set loaders: the loading line on the debug log, then the GFT_IS, GFT and
 // WVT_IS files.

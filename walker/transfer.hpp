@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "geometry/vec3.hpp"
+#include "transition_tables/guide_table.hpp"
 #include "walker/random_draw.hpp"
 
 // Face number -> direction code: below 3 the + side of that axis, else the
@@ -63,7 +64,8 @@ inline std::size_t lower_bound_by(double r, Value value) {
     return lo < Count ? lo : Count - 1;
 }
 
-// First panel whose (possibly blended) cumulative value reaches r.
+// First panel whose (possibly blended) cumulative value reaches r, by a
+// binary search of the whole row.
 template <int N, class T>
 inline std::size_t pick_panel(const T* t1, const T* t2, const row_blend& b, double r) {
     constexpr std::size_t count = panel_count<N>;
@@ -75,10 +77,54 @@ inline std::size_t pick_panel(const T* t1, const T* t2, const row_blend& b, doub
     return lower_bound_by<count>(r, [&](std::size_t i) { return keep * double(t1[i]) + w * double(t2[i]); });
 }
 
+// How a row's entries are read: hop rows as stored, first-hop rows by
+// magnitude (their entries carry the panels' signs).
+struct stored_value {
+    template <class T>
+    double operator()(T v) const { return double(v); }
+};
+struct magnitude_value {
+    template <class T>
+    double operator()(T v) const { return std::fabs(double(v)); }
+};
+
+// The panel pick_panel finds for r = k 2^-32, started at the rows' cut
+// points. Below both rows' cut points each row stays under the slice's lower
+// end, and so does a blend with a weight in [0, 1]; one look at the panel
+// before the start proves it against rounding, and a failed proof falls back
+// to the search.
+template <int N, class T, class C, class Read>
+inline std::size_t guided_panel(const guided_row<T, C>& r1, const guided_row<T, C>& r2, const row_blend& b,
+                                uint32_t k, Read read) {
+    constexpr std::size_t last = panel_count<N> - 1;
+    const double r = double(k) * uniform_scale;
+    const std::size_t slice = guide_slice(k);
+    std::size_t i = std::size_t(r1.cells[slice]);
+    if (b.single) {
+        while (i < last && read(r1.cdf[i]) < r) ++i;
+        return i;
+    }
+    const double w = b.w, keep = 1.0 - w;
+    const auto value = [&](std::size_t n) { return keep * read(r1.cdf[n]) + w * read(r2.cdf[n]); };
+    const std::size_t i2 = std::size_t(r2.cells[slice]);
+    if (i2 < i) i = i2;
+    if (i > 0 && !(value(i - 1) < r)) return lower_bound_by<panel_count<N>>(r, value);
+    while (i < last && value(i) < r) ++i;
+    return i;
+}
+
+// A hop row handed over by the table store: the homogeneous set's double
+// row carries its cut points behind it; layered rows come guided.
+template <int N>
+inline guided_row<double, double> hop_row_of(const double* row) { return {row, row + panel_count<N>}; }
+template <int N, class T>
+inline guided_row<T> hop_row_of(const guided_row<T>* row) { return *row; }
+
 // Draws one hop direction (mirror applied, no rotation).
 template <int N, class T>
 inline vec3 draw_direction(walker_rng& rng, const T* t1, const T* t2, const row_blend& b) {
-    vec3 u = panel_direction<N>(pick_panel<N>(t1, t2, b, uniform01(rng)));
+    const uint32_t k = uint32_t(rng());
+    vec3 u = panel_direction<N>(guided_panel<N>(hop_row_of<N>(t1), hop_row_of<N>(t2), b, k, stored_value{}));
     if (b.mirror) u.z = -u.z;
     return u;
 }
@@ -86,12 +132,13 @@ inline vec3 draw_direction(walker_rng& rng, const T* t1, const T* t2, const row_
 // One first-hop row: cumulative over the absolute panel masses; when
 // signed_row, a panel of negative mass has a negative entry (in the table's
 // own orientation, before any mirror). weight is the set's weight value for
-// the start axis.
+// the start axis; cells are the row's cut points (none: a full search).
 template <class T>
 struct first_hop_row {
     const T* cdf;
     bool signed_row;
     double weight;
+    const guide_entry* cells = nullptr;
 };
 
 // A drawn first hop: the direction (mirrored, not rotated) and the sign of
@@ -113,18 +160,28 @@ inline double panel_mass(const first_hop_row<T>& row, std::size_t i, const vec3&
     return sign * mass;
 }
 
+// The first-hop panel of r by a binary search of the whole row.
+template <int N, class T>
+inline std::size_t search_first_hop(const first_hop_row<T>& r1, const first_hop_row<T>& r2, const row_blend& b,
+                                    double r) {
+    const double w = b.w, keep = 1.0 - w;
+    return b.single ? lower_bound_by<panel_count<N>>(r, [&](std::size_t n) { return std::fabs(double(r1.cdf[n])); })
+                    : lower_bound_by<panel_count<N>>(r, [&](std::size_t n) {
+                          return keep * std::fabs(double(r1.cdf[n])) + w * std::fabs(double(r2.cdf[n]));
+                      });
+}
+
 // Draws the first hop. Rows without stored signs use the landing side, so
 // such tables walk exactly as they always did; stored signs follow the
 // mirror, which turns a z gradient around.
 template <int N, class T>
 inline first_hop_draw draw_first_hop(walker_rng& rng, const first_hop_row<T>& r1, const first_hop_row<T>& r2,
                                      const row_blend& b, int axis) {
-    const double r = uniform01(rng);
-    const std::size_t i =
-        b.single ? lower_bound_by<panel_count<N>>(r, [&](std::size_t k) { return std::fabs(double(r1.cdf[k])); })
-                 : lower_bound_by<panel_count<N>>(r, [&](std::size_t k) {
-                       return (1.0 - b.w) * std::fabs(double(r1.cdf[k])) + b.w * std::fabs(double(r2.cdf[k]));
-                   });
+    const uint32_t k = uint32_t(rng());
+    const std::size_t i = r1.cells && (b.single || r2.cells)
+                              ? guided_panel<N>(guided_row<T>{r1.cdf, r1.cells}, guided_row<T>{r2.cdf, r2.cells}, b, k,
+                                                magnitude_value{})
+                              : search_first_hop<N>(r1, r2, b, double(k) * uniform_scale);
     const vec3 table_u = panel_direction<N>(i);
     vec3 u = table_u;
     if (b.mirror) u.z = -u.z;

@@ -102,6 +102,7 @@ struct synthetic_tables {
             write_row<31>(&store.single.gft_is[0] + axis * panel_count<31>, two_face_weights<31>(axis, 0.5));
             store.single.wvt_is[axis] = 2.0;
         }
+        build_row_guides(store);
     }
 
     // Pair and h-pair sets of one interface between eps_lo and eps_hi.
@@ -127,6 +128,7 @@ struct synthetic_tables {
         const slab_profile on{1e-300, eps_lo, eps_hi};  // walker just below it
         fill_layered_config<32>(h, 0, on, 2.0 / (eps_lo + eps_hi));
         store.h_pair_list.push_back(&h);
+        build_row_guides(store);
     }
 };
 
