@@ -30,6 +30,3 @@ void build_guides(const float* rows, std::size_t count, std::size_t panels, guid
 void build_guides(const double* rows, std::size_t count, std::size_t panels, guide_entry* cells) {
     fill(rows, count, panels, cells);
 }
-void build_guides(const double* rows, std::size_t count, std::size_t panels, double* cells) {
-    fill(rows, count, panels, cells);
-}

@@ -10,9 +10,7 @@
 //
 // A row has 2^11 cut points of 16 bits: 4 KiB, under 0.75 bytes a panel of
 // the 5766- and 6144-panel rows, with about three panels a slice. (Twice as
-// many slices measured no faster.) The homogeneous hop row keeps its cut
-// points behind its values in one double array, as small exact integers:
-// 16 KiB, under 3 bytes a panel.
+// many slices measured no faster.)
 #pragma once
 
 #include <cstddef>
@@ -27,10 +25,10 @@ constexpr std::size_t guide_cells = std::size_t(1) << guide_bits;
 inline std::size_t guide_slice(std::uint32_t k) { return k >> (32 - guide_bits); }
 
 // A cumulative row and its cut points.
-template <class T, class C = guide_entry>
+template <class T>
 struct guided_row {
     const T* cdf;
-    const C* cells;
+    const guide_entry* cells;
 };
 
 // Fills the guide_cells cut points of each of count rows of the given
@@ -38,4 +36,3 @@ struct guided_row {
 // first-hop rows carry their panels' signs, hop rows are non-negative.
 void build_guides(const float* rows, std::size_t count, std::size_t panels, guide_entry* cells);
 void build_guides(const double* rows, std::size_t count, std::size_t panels, guide_entry* cells);
-void build_guides(const double* rows, std::size_t count, std::size_t panels, double* cells);

@@ -26,14 +26,16 @@
 constexpr std::size_t panels_31 = 6 * 31 * 31;  // 5766
 constexpr std::size_t panels_32 = 6 * 32 * 32;  // 6144
 
-// The homogeneous cube, kept in double precision. The hop row's cut points
-// follow it in the same array, where a walker holding the row finds them.
+// The homogeneous cube, kept in double precision. hop_row points into gft
+// and gft_guide: the set is not copied once its guides are built.
 struct single_table_set {
     double wvt_is[3];
-    double gft[panels_31 + guide_cells];
+    double gft[panels_31];
     double gft_is[3 * panels_31];
     unsigned char gft_is_signed[3] = {0, 0, 0};
+    guide_entry gft_guide[guide_cells];
     guide_entry gft_is_guide[3 * guide_cells];
+    guided_row<double> hop_row{};
 };
 
 // 30 interface positions of a 31-cell division of the side.

@@ -90,7 +90,8 @@ void guide_set(Set& set, std::size_t panels) {
 
 void build_row_guides(table_store& store) {
     single_table_set& s = store.single;
-    build_guides(s.gft, 1, panels_31, s.gft + panels_31);
+    build_guides(s.gft, 1, panels_31, s.gft_guide);
+    s.hop_row = {s.gft, s.gft_guide};
     build_guides(s.gft_is, 3, panels_31, s.gft_is_guide);
     for (pair_table_set* set : store.pair_list) guide_set(*set, panels_31);
     for (h_pair_table_set* set : store.h_pair_list) guide_set(*set, panels_32);

@@ -12,8 +12,8 @@
 #include "walker/layer_index.hpp"
 #include "walker/transfer.hpp"
 
-// The homogeneous hop row, its cut points behind it in the same array.
-inline const double* single_gft(const table_store& t) { return &t.single.gft[0]; }
+// The homogeneous hop row with its cut points.
+inline const guided_row<double>* single_gft(const table_store& t) { return &t.single.hop_row; }
 inline first_hop_row<double> single_first_hop(const table_store& t, int axis) {
     return {&t.single.gft_is[0] + std::size_t(axis) * panel_count<31>, t.single.gft_is_signed[axis] != 0,
             t.single.wvt_is[axis], &t.single.gft_is_guide[0] + std::size_t(axis) * guide_cells};

@@ -93,8 +93,8 @@ struct magnitude_value {
 // end, and so does a blend with a weight in [0, 1]; one look at the panel
 // before the start proves it against rounding, and a failed proof falls back
 // to the search.
-template <int N, class T, class C, class Read>
-inline std::size_t guided_panel(const guided_row<T, C>& r1, const guided_row<T, C>& r2, const row_blend& b,
+template <int N, class T, class Read>
+inline std::size_t guided_panel(const guided_row<T>& r1, const guided_row<T>& r2, const row_blend& b,
                                 uint32_t k, Read read) {
     constexpr std::size_t last = panel_count<N> - 1;
     const double r = double(k) * uniform_scale;
@@ -113,18 +113,11 @@ inline std::size_t guided_panel(const guided_row<T, C>& r1, const guided_row<T, 
     return i;
 }
 
-// A hop row handed over by the table store: the homogeneous set's double
-// row carries its cut points behind it; layered rows come guided.
-template <int N>
-inline guided_row<double, double> hop_row_of(const double* row) { return {row, row + panel_count<N>}; }
-template <int N, class T>
-inline guided_row<T> hop_row_of(const guided_row<T>* row) { return *row; }
-
 // Draws one hop direction (mirror applied, no rotation).
 template <int N, class T>
-inline vec3 draw_direction(walker_rng& rng, const T* t1, const T* t2, const row_blend& b) {
+inline vec3 draw_direction(walker_rng& rng, const guided_row<T>* t1, const guided_row<T>* t2, const row_blend& b) {
     const uint32_t k = uint32_t(rng());
-    vec3 u = panel_direction<N>(guided_panel<N>(hop_row_of<N>(t1), hop_row_of<N>(t2), b, k, stored_value{}));
+    vec3 u = panel_direction<N>(guided_panel<N>(*t1, *t2, b, k, stored_value{}));
     if (b.mirror) u.z = -u.z;
     return u;
 }

@@ -203,7 +203,7 @@ void default_walker<L, D>::hop(double a) {
     }
     vec3 u;
     if (type == cube_homogeneous) {
-        const double* row = single_gft(t);
+        const auto* row = single_gft(t);
         u = draw_direction<31>(rng, row, row, row_blend{true, 0.0, b.mirror});
     } else if constexpr (is_layered<L>) {
         const uint64_t k = layer.table_index, p = layer.interface_pos;

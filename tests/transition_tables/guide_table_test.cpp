@@ -36,8 +36,8 @@ std::vector<uint32_t> probe_draws(std::mt19937& rng, unsigned bits) {
 double r_of(uint32_t k) { return double(k) * uniform_scale; }
 
 // Hop rows t1 and t2 (blended unless b.single): guide and search agree.
-template <int N, class T, class C>
-void expect_hop_rows_agree(const guided_row<T, C>& t1, const guided_row<T, C>& t2, const row_blend& b,
+template <int N, class T>
+void expect_hop_rows_agree(const guided_row<T>& t1, const guided_row<T>& t2, const row_blend& b,
                            const std::string& what) {
     std::mt19937 rng(7);
     for (uint32_t k : probe_draws(rng, guide_bits))
@@ -119,7 +119,7 @@ TEST(guide_table, guided_draws_find_the_searched_panel_in_every_row_kind) {
     // The homogeneous rows, in double precision: the hop row as a walker
     // holds it, and the three first-hop rows.
     const row_blend alone{true, 0.0, false};
-    const guided_row<double, double> single = hop_row_of<31>(single_gft(t));
+    const guided_row<double> single = *single_gft(t);
     expect_hop_rows_agree<31>(single, single, alone, "single");
     for (int axis = 0; axis < 3; ++axis)
         expect_first_hop_rows_agree<31>(single_first_hop(t, axis), single_first_hop(t, axis), alone,

@@ -54,15 +54,16 @@ TEST(Transfer, LowerBoundSkipsEmptyPanelsAndBlends) {
 }
 
 TEST(Transfer, MirrorRotationAndFirstHopSign) {
-    // A row whose whole mass sits on the middle panel of face +z, its cut
-    // points behind it as the homogeneous set keeps them.
-    std::vector<double> row(panel_count<31> + guide_cells, 1.0);
+    // A row whose whole mass sits on the middle panel of face +z.
+    std::vector<double> row(panel_count<31>, 1.0);
     const std::size_t top = 5 * 961 + 15 * 31 + 15;
     for (std::size_t i = 0; i < top; ++i) row[i] = 0.0;
-    build_guides(row.data(), 1, panel_count<31>, row.data() + panel_count<31>);
+    std::vector<guide_entry> cells(guide_cells);
+    build_guides(row.data(), 1, panel_count<31>, cells.data());
+    const guided_row<double> guided{row.data(), cells.data()};
     walker_rng rng(1);
-    expect_vec(draw_direction<31>(rng, row.data(), row.data(), {true, 0.0, false}), {0, 0, 1});
-    expect_vec(draw_direction<31>(rng, row.data(), row.data(), {true, 0.0, true}), {0, 0, -1});
+    expect_vec(draw_direction<31>(rng, &guided, &guided, {true, 0.0, false}), {0, 0, 1});
+    expect_vec(draw_direction<31>(rng, &guided, &guided, {true, 0.0, true}), {0, 0, -1});
 
     const row_blend alone{true, 0.0, false};
     // face 5 (-z, axis z): a negative mass gives -K, a positive one +K; K = 2.6 / (2a).
