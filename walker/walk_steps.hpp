@@ -87,7 +87,8 @@ bool default_walker<L, D>::start_walk() {
     double a = classify(start_cube(domain.half_size));
     if constexpr (is_layered<L>) {
         // Three interfaces in the start cube can only lie on its faces
-        // within rounding; a smaller cube leaves them out.
+        // within rounding; a smaller cube leaves them out. Below 1e-9 no
+        // interface counts as inside, so the halvings always end it.
         for (int i = 0; i < start_cube_halvings && layer.cube_type == cube_three_interfaces; ++i)
             a = classify(0.5 * a);
     }
@@ -150,42 +151,23 @@ void default_walker<L, D>::first_hop(double a) {
         b = row_blend{layer.single_table != 0, layer.blend_weight, layer.mirror != 0};
     }
     first_hop_draw d;
-    double factor;
+    double factor = 0.0;
     if (type == cube_homogeneous) {
         const first_hop_row<double> row = single_first_hop(t, axis);
         d = draw_first_hop<31>(rng, row, row, row_blend{true, 0.0, b.mirror}, axis);
         factor = signed_first_hop_factor(result.face, d.sign, row.weight, 0.0, row_blend{true, 0.0, false}, a);
     } else if constexpr (is_layered<L>) {
-        const uint64_t k = layer.table_index, p = layer.interface_pos;
-        first_hop_row<float> r1, r2;
-        switch (type) {
-        case cube_one_interface:
-            r1 = set_first_hop<31>(*t.pair_list[k], p, axis);
-            r2 = b.single ? r1 : set_first_hop<31>(*t.pair_list[k + 1], p, axis);
-            d = draw_first_hop<31>(rng, r1, r2, b, axis);
-            break;
-        case cube_on_interface:
-            r1 = set_first_hop<32>(*t.h_pair_list[k], 0, axis);
-            r2 = b.single ? r1 : set_first_hop<32>(*t.h_pair_list[k + 1], 0, axis);
-            d = draw_first_hop<32>(rng, r1, r2, b, axis);
-            break;
-        case cube_two_interfaces:
-            b.single = true;
-            r1 = r2 = set_first_hop<32>(*t.triple_list[k], p, axis);
-            d = draw_first_hop<32>(rng, r1, r2, b, axis);
-            break;
-        case cube_equal_slab:
-            b.single = true;
-            r1 = r2 = set_first_hop<32>(*t.equal_slab_list[k], 0, axis);
-            d = draw_first_hop<32>(rng, r1, r2, b, axis);
-            break;
-        default:
-            // Three interfaces left after every halving: no first-hop table
-            // exists, so the walk goes on from the start point unweighted.
-            return;
-        }
-        factor = signed_first_hop_factor(result.face, d.sign, r1.weight, r2.weight, b, a);
-        if (type == cube_equal_slab && axis == 2) factor *= equal_slab_flux_scale(*layers, pos.z, a, k);
+        with_cube_sets(t, layer, b, [&](auto side, const auto& s1, const auto& s2, uint64_t row) {
+            constexpr int N = decltype(side)::value;
+            if constexpr (has_first_hop_rows<std::decay_t<decltype(s1)>>) {
+                const first_hop_row<float> r1 = set_first_hop<N>(s1, row, axis), r2 = set_first_hop<N>(s2, row, axis);
+                d = draw_first_hop<N>(rng, r1, r2, b, axis);
+                factor = signed_first_hop_factor(result.face, d.sign, r1.weight, r2.weight, b, a);
+            } else {
+                three_interfaces_at_start();
+            }
+        });
+        if (type == cube_equal_slab && axis == 2) factor *= equal_slab_flux_scale(*layers, pos.z, a, layer.table_index);
     }
     result.weight *= factor;
     ++result.hops;
@@ -206,39 +188,10 @@ void default_walker<L, D>::hop(double a) {
         const auto* row = single_gft(t);
         u = draw_direction<31>(rng, row, row, row_blend{true, 0.0, b.mirror});
     } else if constexpr (is_layered<L>) {
-        const uint64_t k = layer.table_index, p = layer.interface_pos;
-        switch (type) {
-        case cube_one_interface: {
-            const auto& s1 = *t.pair_list[k];
-            const auto& s2 = b.single ? s1 : *t.pair_list[k + 1];
-            u = draw_direction<31>(rng, set_gft<31>(s1, p), set_gft<31>(s2, p), b);
-            break;
-        }
-        case cube_on_interface: {
-            const auto& s1 = *t.h_pair_list[k];
-            const auto& s2 = b.single ? s1 : *t.h_pair_list[k + 1];
-            u = draw_direction<32>(rng, set_gft<32>(s1, 0), set_gft<32>(s2, 0), b);
-            break;
-        }
-        case cube_two_interfaces: {
-            b.single = true;
-            const auto* row = set_gft<32>(*t.triple_list[k], p);
-            u = draw_direction<32>(rng, row, row, b);
-            break;
-        }
-        case cube_three_interfaces: {
-            b.single = true;
-            const auto* row = set_gft<32>(*t.four_layer_list[k], p);
-            u = draw_direction<32>(rng, row, row, b);
-            break;
-        }
-        default: {
-            b.single = true;
-            const auto* row = set_gft<32>(*t.equal_slab_list[k], 0);
-            u = draw_direction<32>(rng, row, row, b);
-            break;
-        }
-        }
+        with_cube_sets(t, layer, b, [&](auto side, const auto& s1, const auto& s2, uint64_t row) {
+            constexpr int N = decltype(side)::value;
+            u = draw_direction<N>(rng, set_gft<N>(s1, row), set_gft<N>(s2, row), b);
+        });
     }
     if constexpr (D::rotated) {
         if (domain.cube_mode == cube_rotated) u = rotate_about_z(u, domain.rot_cos, domain.rot_sin);
