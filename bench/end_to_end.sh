@@ -19,14 +19,7 @@ accuracy="${1:-0.01}"
 build="${2:-}"
 threads="${3:-1}"
 repeats="${4:-3}"
-if [[ -z "$build" ]]; then
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build build -j3 --target korvex korvex-tables >/dev/null
-    build=build
-fi
-build=$(cd "$build" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source bench/release_build.sh
 
 # A unit cube alone in one medium, no window section: the window is grown
 # far around it, so most of a walk is spent far from any block. A space test

@@ -12,14 +12,7 @@ build="${1:-}"
 shift || true
 counts=("$@")
 [[ ${#counts[@]} -gt 0 ]] || counts=(200 1000 2000 5000 10000)
-if [[ -z "$build" ]]; then
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build build -j3 --target korvex korvex-tables >/dev/null
-    build=build
-fi
-build=$(cd "$build" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source bench/release_build.sh
 "$build/tools/tablegen/korvex-tables" --table-single "$work/tables" >/dev/null
 
 disc() {

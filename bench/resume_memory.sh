@@ -13,14 +13,7 @@ build="${1:-}"
 shift || true
 sides=("${@:-20 40}")
 sides=(${sides[@]})
-if [[ -z "$build" ]]; then
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build build -j3 --target korvex korvex-tables >/dev/null
-    build=build
-fi
-build=$(cd "$build" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source bench/release_build.sh
 tables=(--table-single "$work/tables" --table-twolyr "$work/tables" --table-mullyr "$work/tables"
     --table-approx "$work/tables")
 
