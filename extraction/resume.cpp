@@ -387,7 +387,8 @@ void problem_manager::init_breakpoint() {
     // A digest of another type reads as "", which matches no geometry. A
     // document written before the settings were stored is read as before.
     const Json::Value& stored_digest = doc["casefile_md5"];
-    const Json::Value* stored_options = doc.find("run_options", "run_options" + 11);
+    static constexpr char options_key[] = "run_options";
+    const Json::Value* stored_options = doc.find(options_key, options_key + sizeof options_key - 1);
     if ((stored_digest.isString() ? stored_digest.asString() : std::string()) != casefile_md5 ||
         (stored_options && json_text(*stored_options) != json_text(run_options))) {
         both().printf("case file modified, start breakpoint resume failed.\n\n");
