@@ -27,8 +27,9 @@ using korvex_test::scratch_dir;
 
 namespace {
 
-std::string example(const std::string& name) {
-    std::ifstream in(std::string(KORVEX_SOURCE_DIR) + "/examples/" + name);
+// Whole content of the file at path; empty when it does not exist.
+std::string file_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
@@ -65,17 +66,13 @@ const std::string sound_resume = [] {
            "\n";
 }();
 
-std::string resume_with(const std::string& from, const std::string& to) {
-    EXPECT_NE(sound_resume.find(from), std::string::npos) << from;
-    return replaced(sound_resume, from, to);
-}
-
 const std::string fifo = "<fifo>";
 const std::string directory = "<directory>";
 const std::string link_to_notes = "<link to notes.txt>";
 const std::string notes = "my notes\n";
 
 struct bad_input {
+    std::string name;
     std::vector<std::string> args;  // "{in}" is the geometry file, "{dir}" the working directory
     int status;
     std::string message;          // on standard error or standard output, "{in}" and "{dir}" as above
@@ -89,145 +86,158 @@ const std::string unreadable_resume = "json file not found or parse error, start
 const std::string unwritable_resume =
     "\nError when writing date to {dir}/.case.lumod.json(breakpoint-resume file),check if you have write "
     "pemission!.\n\n";
+const std::string modified_case = "case file modified, start breakpoint resume failed.\n\n";
 const std::string resumed = "Start breakpoint resume successfully, previous accuracy control is \"-p 0.020\"";
-const std::vector<std::string> resume_run = {"-f", "{in}", "-p", "0.05", "--breakpoint-resume", "on"};
 
-std::vector<std::string> resume_args(std::vector<std::string> extra = {}) {
-    extra.insert(extra.begin(), resume_run.begin(), resume_run.end());
-    return extra;
+// The example read with "-f" and refused for the options that follow.
+bad_input refused(const std::string& name, std::vector<std::string> options, const std::string& message) {
+    options.insert(options.begin(), {"-f", "{in}"});
+    return {name, options, 255, fatal + message};
+}
+
+// A resumed run of the example with the given resume file: never fatal.
+bad_input resume_row(const std::string& name, const std::string& message, const std::string& resume) {
+    return {"resume_" + name, {"-f", "{in}", "-p", "0.05", "--breakpoint-resume", "on"}, 0, message, resume};
+}
+
+// The same with the sound resume file edited.
+bad_input resume_row(std::string name, std::string message, const std::string& from, const std::string& to) {
+    EXPECT_NE(sound_resume.find(from), std::string::npos) << from;
+    return resume_row(name, message, replaced(sound_resume, from, to));
 }
 
 const bad_input cases[] = {
     // Option words, refused while the command line is parsed.
-    {{"-q"}, 255, fatal + "unknown argument '-q'\n"},
-    {{"-f", "{in}", "case.lumod"}, 255, fatal + "unknown argument 'case.lumod'\n"},
-    {{"-f", "{in}", "-"}, 255, fatal + "unknown argument '-'\n"},
-    {{"--no-such=1", "-f", "{in}"}, 255, fatal + "unknown argument '--no-such'\n"},
-    {{"-t", "5"}, 255, fatal + "no valid input\n"},
-    {{"-f", "{dir}/missing"}, 255, fatal + "cannot open file \"{dir}/missing\" with flag \"r\"\n"},
-    {{"-f", "{dir}"}, 255, fatal + "cannot open file \"{dir}\" with flag \"r\"\n"},
+    {"unknown_option", {"-q"}, 255, fatal + "unknown argument '-q'\n"},
+    refused("second_input_word", {"case.lumod"}, "unknown argument 'case.lumod'\n"),
+    refused("dash_word", {"-"}, "unknown argument '-'\n"),
+    {"unknown_long_option", {"--no-such=1", "-f", "{in}"}, 255, fatal + "unknown argument '--no-such'\n"},
+    {"no_input", {"-t", "5"}, 255, fatal + "no valid input\n"},
+    {"missing_input", {"-f", "{dir}/missing"}, 255, fatal + "cannot open file \"{dir}/missing\" with flag \"r\"\n"},
+    {"input_is_directory", {"-f", "{dir}"}, 255, fatal + "cannot open file \"{dir}\" with flag \"r\"\n"},
     // The same file read and written: refused before it is truncated.
-    {{"-f", "{in}", "-o", "{in}"}, 255, fatal + "cannot open file \"{in}\" with flag \"w\"\n"},
+    refused("report_over_input", {"-o", "{in}"}, "cannot open file \"{in}\" with flag \"w\"\n"),
     // The error log file is open by now, but parsing is not finished.
-    {{"-f", "{in}", "--log-error-file", "errors.log", "--gauss-type=wide"}, 255,
-     fatal + "unexpected value 'wide' of '--gauss-type'\ncandidates are:\n\t"},
+    refused("bad_choice_after_error_log", {"--log-error-file", "errors.log", "--gauss-type=wide"},
+            "unexpected value 'wide' of '--gauss-type'\ncandidates are:\n\t"),
 
     // Counts and accuracies that no run can meet.
-    {{"-f", "{in}", "-t", "0"}, 255, fatal + "the minimum walk count \"-t\" must be at least 1\n"},
-    {{"-f", "{in}", "-t", "-5"}, 255, fatal + "the minimum walk count \"-t\" must be at least 1\n"},
-    {{"-f", "{in}", "-n", "-1"}, 255, fatal + "the walk thread count \"-n\" must not be negative\n"},
+    refused("walks_zero", {"-t", "0"}, "the minimum walk count \"-t\" must be at least 1\n"),
+    refused("walks_negative", {"-t", "-5"}, "the minimum walk count \"-t\" must be at least 1\n"),
+    refused("threads_negative", {"-n", "-1"}, "the walk thread count \"-n\" must not be negative\n"),
     // Read without wrapping to 2147483647.
-    {{"-f", "{in}", "-n", "-2147483649"}, 255, fatal + "the walk thread count \"-n\" must not be negative\n"},
-    {{"-f", "{in}", "-n", "100000", "-p", "0.05"}, 0, "warning: \"-n\" asks for 100000 walk threads"},
+    refused("threads_below_int", {"-n", "-2147483649"}, "the walk thread count \"-n\" must not be negative\n"),
+    {"threads_many", {"-f", "{in}", "-n", "100000", "-p", "0.05"}, 0, "warning: \"-n\" asks for 100000 walk threads"},
     // A report that cannot be written (a full disk) is no success.
-    {{"-f", "{in}", "-p", "0.05", "-o", "/dev/full"}, 255,
-     fatal + "the report could not be written in full to \"/dev/full\""},
-    {{"-f", "{in}", "-n", "2147483648", "-p", "0.05"}, 0, "warning: \"-n\" asks for 2147483647 walk threads"},
-    {{"-f", "{in}", "-p", "0"}, 255, fatal + "the accuracy \"-p\" must be a number of at least 1e-12\n"},
-    {{"-f", "{in}", "-p", "-1"}, 255, fatal + "the accuracy \"-p\" must be"},
-    {{"-f", "{in}", "-p", "nan"}, 255, fatal + "the accuracy \"-p\" must be"},
-    {{"-f", "{in}", "-p", "abc"}, 255, fatal + "the accuracy \"-p\" must be"},
-    {{"-f", "{in}", "-p", ""}, 255, fatal + "the accuracy \"-p\" must be"},
-    {{"-f", "{in}", "-p", "1e-13"}, 255, fatal + "the accuracy \"-p\" must be"},
-    {{"-f", "{in}", "-c", "-0.1"}, 255, fatal + "the coupling accuracy \"-c\" must be 0 (off) or a number of at least"},
-    {{"-f", "{in}", "-c", "nan"}, 255, fatal + "the coupling accuracy \"-c\" must be"},
-    {{"-f", "{in}", "-e", "1e-20"}, 255, fatal + "the coupling error \"-e\" (\"--coupling-error\") must be"},
-    {{"-f", "{in}", "--set-coupling-error", "nobody GROUND 0.1 0.01"}, 255,
-     fatal + "Coupling stop condition must start with a master name or *\n"},
-    {{"-f", "{in}", "--set-coupling-error", "ALL * -0.1 0"}, 255,
-     fatal + "the error of the coupling stop condition \"ALL * -0.1 0\" of \"--set-coupling-error\" must be"},
+    refused("report_on_full_disk", {"-p", "0.05", "-o", "/dev/full"},
+            "the report could not be written in full to \"/dev/full\""),
+    {"threads_beyond_int", {"-f", "{in}", "-n", "2147483648", "-p", "0.05"}, 0,
+     "warning: \"-n\" asks for 2147483647 walk threads"},
+    refused("accuracy_zero", {"-p", "0"}, "the accuracy \"-p\" must be a number of at least 1e-12\n"),
+    refused("accuracy_negative", {"-p", "-1"}, "the accuracy \"-p\" must be"),
+    refused("accuracy_nan", {"-p", "nan"}, "the accuracy \"-p\" must be"),
+    refused("accuracy_word", {"-p", "abc"}, "the accuracy \"-p\" must be"),
+    refused("accuracy_empty", {"-p", ""}, "the accuracy \"-p\" must be"),
+    refused("accuracy_too_fine", {"-p", "1e-13"}, "the accuracy \"-p\" must be"),
+    refused("coupling_accuracy_negative", {"-c", "-0.1"},
+            "the coupling accuracy \"-c\" must be 0 (off) or a number of at least"),
+    refused("coupling_accuracy_nan", {"-c", "nan"}, "the coupling accuracy \"-c\" must be"),
+    refused("coupling_error_too_fine", {"-e", "1e-20"}, "the coupling error \"-e\" (\"--coupling-error\") must be"),
+    refused("coupling_stop_of_unknown_master", {"--set-coupling-error", "nobody GROUND 0.1 0.01"},
+            "Coupling stop condition must start with a master name or *\n"),
+    refused("coupling_stop_of_negative_error", {"--set-coupling-error", "ALL * -0.1 0"},
+            "the error of the coupling stop condition \"ALL * -0.1 0\" of \"--set-coupling-error\" must be"),
     // No master at all: the run has nothing to extract.
-    {{"-f", "{in}", "--set-coupling-error", "* * 0.1 0", "--overwrite-tasks", "nobody"}, 255,
+    {"no_master", {"-f", "{in}", "--set-coupling-error", "* * 0.1 0", "--overwrite-tasks", "nobody"}, 255,
      "warning: master name nobody matches no conductor and is ignored.\n" + fatal +
          "no master conductor to extract: no task name matches a conductor that can be one\n"},
     // Three words are no tuple: nothing is checked.
-    {{"-f", "{in}", "--set-coupling-error", "nobody GROUND 0.1", "-p", "0.05"}, 0, "Korvex has run "},
+    {"coupling_stop_of_three_words", {"-f", "{in}", "--set-coupling-error", "nobody GROUND 0.1", "-p", "0.05"}, 0,
+     "Korvex has run "},
     // A coupling accuracy stops once the accurate couplings and the window
     // hold 80 % of the master, although the window takes more than a fifth.
-    {{"-f", "{in}", "-c", "0.3", "-e", "0.3", "-n", "8"}, 0, "Coupling caps with wanted accuracy count for", "",
-     "floating.lumod"},
+    {"coupling_window_over_a_fifth", {"-f", "{in}", "-c", "0.3", "-e", "0.3", "-n", "8"}, 0,
+     "Coupling caps with wanted accuracy count for", "", "floating.lumod"},
 
     // Options that shape the layout.
-    {{"-f", "{in}", "--window-extension", "inf"}, 255,
-     fatal + "the window extension \"--window-extension\" must be a finite number of at most 1e+09\n"},
-    {{"-f", "{in}", "--window-extension", "nan"}, 255, fatal + "the window extension \"--window-extension\" must"},
-    {{"-f", "{in}", "--window-extension", "1e308"}, 255, fatal + "the window extension \"--window-extension\" must"},
-    {{"-f", "{in}", "-w", "inf"}, 255, fatal + "the wire width \"-w\" must be a finite number of at most 1e+09 um\n"},
-    {{"-f", "{in}", "-w", "-inf"}, 255, fatal + "the wire width \"-w\" must"},
-    {{"-f", "{in}", "-w", "nan"}, 255, fatal + "the wire width \"-w\" must"},
-    {{"-f", "{in}", "-w", "1e308"}, 255, fatal + "the wire width \"-w\" must"},
-    {{"-f", "{in}", "-w", "1e4", "--window-extension", "1e6"}, 255,
-     fatal + "the window extension \"--window-extension\" times the wire width \"-w\" must be at most 1e+09 um\n"},
-    {{"-f", "{in}", "--dump-layout", "dump.lumod", "--dump-rotate-degree", "nan"}, 255,
-     fatal + "the dump rotation \"--dump-rotate-degree\" must be a finite number of degrees\n"},
-    {{"-f", "{in}", "--dump-layout", "dump.lumod", "--dump-rotate-degree", "-inf"}, 255,
-     fatal + "the dump rotation \"--dump-rotate-degree\" must"},
-    {{"-f", "{in}", "--dump-layout", "dump.lumod", "--dump-tile-nx", "2147483647"}, 255,
-     fatal + "the tile count \"--dump-tile-nx\" must be from 1 to 1000000\n"},
-    {{"-f", "{in}", "--dump-tile-ny", "0"}, 255, fatal + "the tile count \"--dump-tile-ny\" must be from 1"},
-    {{"-f", "{in}", "--dump-tile-nz", "-3"}, 255, fatal + "the tile count \"--dump-tile-nz\" must be from 1"},
-    {{"-f", "{in}", "--dump-layout", "dump.lumod", "--dump-tile-nx", "1000", "--dump-tile-ny", "1001"}, 255,
-     fatal + "the tile counts \"--dump-tile-nx\", \"--dump-tile-ny\" and \"--dump-tile-nz\" must make at most "
-             "1000000 tiles together\n"},
+    refused("extension_inf", {"--window-extension", "inf"},
+            "the window extension \"--window-extension\" must be a finite number of at most 1e+09\n"),
+    refused("extension_nan", {"--window-extension", "nan"}, "the window extension \"--window-extension\" must"),
+    refused("extension_huge", {"--window-extension", "1e308"}, "the window extension \"--window-extension\" must"),
+    refused("wire_width_inf", {"-w", "inf"}, "the wire width \"-w\" must be a finite number of at most 1e+09 um\n"),
+    refused("wire_width_minus_inf", {"-w", "-inf"}, "the wire width \"-w\" must"),
+    refused("wire_width_nan", {"-w", "nan"}, "the wire width \"-w\" must"),
+    refused("wire_width_huge", {"-w", "1e308"}, "the wire width \"-w\" must"),
+    refused("window_beyond_range", {"-w", "1e4", "--window-extension", "1e6"},
+            "the window extension \"--window-extension\" times the wire width \"-w\" must be at most 1e+09 um\n"),
+    refused("dump_rotation_nan", {"--dump-layout", "dump.lumod", "--dump-rotate-degree", "nan"},
+            "the dump rotation \"--dump-rotate-degree\" must be a finite number of degrees\n"),
+    refused("dump_rotation_minus_inf", {"--dump-layout", "dump.lumod", "--dump-rotate-degree", "-inf"},
+            "the dump rotation \"--dump-rotate-degree\" must"),
+    refused("dump_tiles_x_huge", {"--dump-layout", "dump.lumod", "--dump-tile-nx", "2147483647"},
+            "the tile count \"--dump-tile-nx\" must be from 1 to 1000000\n"),
+    refused("dump_tiles_y_zero", {"--dump-tile-ny", "0"}, "the tile count \"--dump-tile-ny\" must be from 1"),
+    refused("dump_tiles_z_negative", {"--dump-tile-nz", "-3"}, "the tile count \"--dump-tile-nz\" must be from 1"),
+    refused("dump_tiles_too_many", {"--dump-layout", "dump.lumod", "--dump-tile-nx", "1000", "--dump-tile-ny", "1001"},
+            "the tile counts \"--dump-tile-nx\", \"--dump-tile-ny\" and \"--dump-tile-nz\" must make at most "
+            "1000000 tiles together\n"),
 
-    // Resume files: never fatal; what cannot be used starts afresh.
-    {resume_args(), 0, resumed, sound_resume},
+    // Resume files: what cannot be used starts afresh.
+    resume_row("sound", resumed, sound_resume),
     // Written before the seed position was stored.
-    {resume_args(), 0, resumed, resume_with(R"(,"seed_counter":444609)", "")},
-    {resume_args(), 0, resumed, resume_with(R"("seed_counter":444609)", R"("seed_counter":0)")},
-    {resume_args(), 0, unreadable_resume, "{"},
+    resume_row("without_seed", resumed, R"(,"seed_counter":444609)", ""),
+    resume_row("seed_zero", resumed, R"("seed_counter":444609)", R"("seed_counter":0)"),
+    resume_row("cut_short", unreadable_resume, "{"),
     // Not a resume document: read as none, and left as it is.
-    {resume_args(), 0, unwritable_resume, "[1, 2]"},
-    {resume_args(), 0, unwritable_resume, link_to_notes},
-    {resume_args(), 0, unreadable_resume, std::string(100000, '[') + std::string(100000, ']')},
-    {resume_args(), 0, unreadable_resume,
-     resume_with(R"("accuracy":0.02)", R"("accuracy":0.02,"deep":)" + std::string(5000, '[') + std::string(5000, ']'))},
-    {resume_args(), 0, unreadable_resume, resume_with("[60399,", "[}60399,")},
-    {resume_args(), 0, resumed, resume_with(R"(,"nhops")", "/* a note */ ,\"nhops\"")},
-    {resume_args(), 0, resumed, resume_with("[9278,9082]", "[9278, // walks\n 9082]")},
-    {resume_args(), 0, unreadable_resume, fifo},
-    {resume_args(), 0, unwritable_resume, fifo},
-    {resume_args(), 0, unwritable_resume, directory},
-    {resume_args(), 0, "case file modified, start breakpoint resume failed.\n\n",
-     resume_with(R"("casefile_md5":"{md5}")", R"("casefile_md5":[1])")},
-    {resume_args(), 0, damaged_master, resume_with(R"("dest_net":"GROUND")", R"("dest_net":{})")},
-    {resume_args(), 0, damaged_master, resume_with(R"("dest_net":"GROUND")", R"("dest_net":"nobody")")},
+    resume_row("array", unwritable_resume, "[1, 2]"),
+    resume_row("link", unwritable_resume, link_to_notes),
+    resume_row("deep_array", unreadable_resume, std::string(100000, '[') + std::string(100000, ']')),
+    resume_row("deep_value", unreadable_resume,
+               R"("accuracy":0.02)", R"("accuracy":0.02,"deep":)" + std::string(5000, '[') + std::string(5000, ']')),
+    resume_row("stray_brace", unreadable_resume, "[60399,", "[}60399,"),
+    resume_row("block_comment", resumed, R"(,"nhops")", "/* a note */ ,\"nhops\""),
+    resume_row("line_comment", resumed, "[9278,9082]", "[9278, // walks\n 9082]"),
+    resume_row("fifo_not_read", unreadable_resume, fifo),
+    resume_row("fifo_not_written", unwritable_resume, fifo),
+    resume_row("directory", unwritable_resume, directory),
+    resume_row("digest_not_text", modified_case, R"("casefile_md5":"{md5}")", R"("casefile_md5":[1])"),
+    resume_row("net_name_object", damaged_master, R"("dest_net":"GROUND")", R"("dest_net":{})"),
+    resume_row("unknown_net", damaged_master, R"("dest_net":"GROUND")", R"("dest_net":"nobody")"),
     // A missing key, and two elements of one key.
-    {resume_args(), 0, damaged_master, resume_with(R"("dest_net":"GROUND")", R"("dest_nex":"GROUND")")},
-    {resume_args(), 0, damaged_master, resume_with(R"("src_block":"body","dest_block":"plane")", R"("dest_block":"plane")")},
-    {resume_args(), 0, damaged_master, resume_with(R"("dest_net":"")", R"("dest_net":"box1")")},
+    resume_row("missing_key", damaged_master, R"("dest_net":"GROUND")", R"("dest_nex":"GROUND")"),
+    resume_row("missing_source", damaged_master,
+               R"("src_block":"body","dest_block":"plane")", R"("dest_block":"plane")"),
+    resume_row("repeated_element", damaged_master, R"("dest_net":"")", R"("dest_net":"box1")"),
     // Stored checksums: a master without one is read as before.
-    {resume_args(), 0, damaged_master, resume_with(R"("nhops")", R"("results_md5":{"box1":"0123"},"nhops")")},
-    {resume_args(), 0, resumed, resume_with(R"("nhops")", R"("results_md5":{"other":"0123"},"nhops")")},
+    resume_row("checksum_mismatch", damaged_master, R"("nhops")", R"("results_md5":{"box1":"0123"},"nhops")"),
+    resume_row("checksum_of_another_master", resumed, R"("nhops")", R"("results_md5":{"other":"0123"},"nhops")"),
     // Settings that change the physics, stored by a newer run.
-    {resume_args(), 0, "case file modified, start breakpoint resume failed.\n\n",
-     resume_with(R"("nhops")", R"("run_options":{"-w":2.0},"nhops")")},
-    {resume_args(), 0, damaged_master,
-     resume_with(R"("src_block":"body","dest_block":"plane")", R"("src_block":[1],"dest_block":"plane")")},
-    {resume_args(), 0, damaged_master, resume_with(R"("block_results":{)", R"("block_results":[1],"x":{)")},
-    {resume_args(), 0, damaged_master, resume_with(R"("task.gtried":18360)", R"("task.gtried":"x")")},
-    {resume_args(), 0, damaged_master, resume_with(R"("task.gtried":18360)", R"("task.gtried":-1)")},
-    {resume_args(), 0, damaged_master, resume_with(R"("task.gtried":18360)", R"("task.gtried":1e30)")},
+    resume_row("other_physics", modified_case, R"("nhops")", R"("run_options":{"-w":2.0},"nhops")"),
+    resume_row("source_not_text", damaged_master,
+               R"("src_block":"body","dest_block":"plane")", R"("src_block":[1],"dest_block":"plane")"),
+    resume_row("results_array", damaged_master, R"("block_results":{)", R"("block_results":[1],"x":{)"),
+    resume_row("walks_text", damaged_master, R"("task.gtried":18360)", R"("task.gtried":"x")"),
+    resume_row("walks_negative", damaged_master, R"("task.gtried":18360)", R"("task.gtried":-1)"),
+    resume_row("walks_huge", damaged_master, R"("task.gtried":18360)", R"("task.gtried":1e30)"),
     // Elements of one table that disagree on the walks they count.
-    {resume_args(), 0, damaged_master,
-     resume_with(R"("dest_block":"","task.gtried":18360)", R"("dest_block":"","task.gtried":18361)")},
-    {resume_args(), 0, damaged_master, resume_with(R"("task.sumpdf":71604)", R"("task.sumpdf":"x")")},
-    {resume_args(), 0, damaged_master, resume_with(R"("task.sumpdf":71604)", R"("task.sumpdf":1e308)")},
-    {resume_args(), 0, damaged_master, resume_with("[9278,9082]", "[9223372036854775807,9223372036854775807]")},
-    {resume_args(), 0, damaged_master, resume_with("[9278,9082]", "[100000000000000000,100000000000000000]")},
-    {resume_args(), 0, damaged_master, resume_with("[9278,9082]", "[-1000000000000000,0]")},
-    {resume_args(), 0, damaged_master,
-     resume_with(R"({"SIZE":2,"sums":[557,4847,-1044,9089])", R"({"SIZE":7,"sums":[1])")},
+    resume_row("walk_counts_disagree", damaged_master,
+               R"("dest_block":"","task.gtried":18360)", R"("dest_block":"","task.gtried":18361)"),
+    resume_row("density_sum_text", damaged_master, R"("task.sumpdf":71604)", R"("task.sumpdf":"x")"),
+    resume_row("density_sum_huge", damaged_master, R"("task.sumpdf":71604)", R"("task.sumpdf":1e308)"),
+    resume_row("path_counts_max", damaged_master, "[9278,9082]", "[9223372036854775807,9223372036854775807]"),
+    resume_row("path_counts_huge", damaged_master, "[9278,9082]", "[100000000000000000,100000000000000000]"),
+    resume_row("path_counts_negative", damaged_master, "[9278,9082]", "[-1000000000000000,0]"),
+    resume_row("size_mismatch", damaged_master, R"({"SIZE":2,"sums":[557,4847,-1044,9089])", R"({"SIZE":7,"sums":[1])"),
     // A sum of squares too small for its sum: no real walks give it.
-    {resume_args(), 0, damaged_master, resume_with("[60399,525647,", "[60399,52,")},
-    {resume_args(), 0, damaged_master, resume_with("[60399,525647,", "[60399,1e300,")},
+    resume_row("squares_too_small", damaged_master, "[60399,525647,", "[60399,52,"),
+    resume_row("squares_huge", damaged_master, "[60399,525647,", "[60399,1e300,"),
     // Written before the start-point draws were stored: the surface
     // factor's error is unknown, so the master starts afresh.
-    {resume_args(), 0, damaged_master, replaced(sound_resume, R"("start_sums":)", R"("x":)")},
-    {resume_args(), 0, damaged_master, resume_with("[235556.1,60399,", "[1e9,60399,")},
+    resume_row("without_start_sums", damaged_master, R"("start_sums":)", R"("x":)"),
+    resume_row("start_sums_off", damaged_master, "[235556.1,60399,", "[1e9,60399,"),
     // Totals that would overflow restart at 0.
-    {resume_args(), 0, resumed, resume_with(R"("nwalks":18360)", R"("nwalks":9223372036854775807)")},
-    {resume_args(), 0, resumed, resume_with(R"("nwalks":18360)", R"("nwalks":9223372036854775808)")},
+    resume_row("total_walks_max", resumed, R"("nwalks":18360)", R"("nwalks":9223372036854775807)"),
+    resume_row("total_walks_beyond_max", resumed, R"("nwalks":18360)", R"("nwalks":9223372036854775808)"),
 };
 
 bool finite_positive_masters(const std::string& report) {
@@ -240,50 +250,46 @@ bool finite_positive_masters(const std::string& report) {
     return masters > 0;
 }
 
+using BadInput = ::testing::TestWithParam<bad_input>;
+
 } // namespace
 
-TEST(BadInput, EveryCaseEndsInTimeWithItsStatusAndMessage) {
-    scratch_dir shared;
-    const std::string tables = korvex_test::make_tables(shared);
-    for (const bad_input& c : cases) {
-        scratch_dir dir;
-        const std::string text = example(c.geometry);
-        const std::string input = dir.write("case.lumod", text);
-        const std::string resume = dir.path(".case.lumod.json");
-        if (c.resume == fifo)
-            ASSERT_EQ(::mkfifo(resume.c_str(), 0644), 0);
-        else if (c.resume == directory)
-            std::filesystem::create_directories(resume);
-        else if (c.resume == link_to_notes)
-            std::filesystem::create_symlink(dir.write("notes.txt", notes), resume);
-        else if (!c.resume.empty())
-            dir.write(".case.lumod.json", replaced(c.resume, "{md5}", md5(text).hexdigest()));
-        std::vector<std::string> args;
-        auto filled = [&](const std::string& text) {
-            return replaced(replaced(text, "{in}", input), "{dir}", dir.root.string());
-        };
-        for (const std::string& a : c.args) args.push_back(filled(a));
-        for (const std::string& a : korvex_test::table_options(tables)) args.push_back(a);
-        const std::string label = ::testing::PrintToString(c.args) + " " + c.resume.substr(0, 80);
+TEST_P(BadInput, EndsInTimeWithItsStatusAndMessage) {
+    static const scratch_dir shared;  // tables made once for all cases
+    static const std::string tables = korvex_test::make_tables(shared);
+    const bad_input& c = GetParam();
+    scratch_dir dir;
+    const std::string text = file_text(std::string(KORVEX_SOURCE_DIR) + "/examples/" + c.geometry);
+    const std::string input = dir.write("case.lumod", text);
+    const std::string resume = dir.path(".case.lumod.json");
+    if (c.resume == fifo)
+        ASSERT_EQ(::mkfifo(resume.c_str(), 0644), 0);
+    else if (c.resume == directory)
+        std::filesystem::create_directories(resume);
+    else if (c.resume == link_to_notes)
+        std::filesystem::create_symlink(dir.write("notes.txt", notes), resume);
+    else if (!c.resume.empty())
+        dir.write(".case.lumod.json", replaced(c.resume, "{md5}", md5(text).hexdigest()));
+    auto filled = [&](std::string s) { return replaced(replaced(s, "{in}", input), "{dir}", dir.root.string()); };
+    std::vector<std::string> args;
+    for (const std::string& a : c.args) args.push_back(filled(a));
+    for (const std::string& a : korvex_test::table_options(tables)) args.push_back(a);
 
-        const binary_run r = run_korvex(args, dir.root.string(), "/dev/null", 60);
-        ASSERT_FALSE(r.timed_out) << label;
-        EXPECT_EQ(r.status, c.status) << label << "\n" << r.err;
-        const std::string message = filled(c.message);
-        EXPECT_NE((r.err + r.out).find(message), std::string::npos) << label << "\n" << r.err << r.out;
-        EXPECT_EQ(dir.read("case.lumod"), text) << label;
-        if (c.message == unwritable_resume && c.resume.front() != '<') {
-            EXPECT_EQ(dir.read(".case.lumod.json"), c.resume) << label;
-        }
-        if (c.resume == link_to_notes) {
-            EXPECT_EQ(dir.read("notes.txt"), notes);
-        }
-        if (c.status == 0) {
-            EXPECT_TRUE(finite_positive_masters(r.out)) << label << "\n" << r.out;
-            EXPECT_TRUE(std::regex_search(r.out, std::regex("\nKorvex has run [0-9]+ walks"))) << label;
-        }
+    const binary_run r = run_korvex(args, dir.root.string(), "/dev/null", 60);
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE((r.err + r.out).find(filled(c.message)), std::string::npos) << r.err << r.out;
+    EXPECT_EQ(dir.read("case.lumod"), text);
+    if (c.message == unwritable_resume && c.resume[0] != '<') { EXPECT_EQ(dir.read(".case.lumod.json"), c.resume); }
+    if (c.resume == link_to_notes) { EXPECT_EQ(dir.read("notes.txt"), notes); }
+    if (c.status == 0) {
+        EXPECT_TRUE(finite_positive_masters(r.out)) << r.out;
+        EXPECT_TRUE(std::regex_search(r.out, std::regex("\nKorvex has run [0-9]+ walks")));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, BadInput, ::testing::ValuesIn(cases),
+                         [](const ::testing::TestParamInfo<bad_input>& info) { return info.param.name; });
 
 // The resume file of a multi-master run against what can end or disturb a
 // run while it writes: after each, the file still holds its previous
@@ -354,14 +360,8 @@ TEST_P(ResumeFileUnderInterruption, KeepsTheLastSaveOrThePreviousContent) {
         EXPECT_FALSE(r.timed_out);
         return r;
     };
-    auto read = [](const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    };
     ASSERT_EQ(run("0.05").status, 0);
-    const std::string previous = read(resume);
+    const std::string previous = file_text(resume);
     ASSERT_GT(stored_walks(previous), 0);
 
     switch (c.what) {
@@ -370,18 +370,18 @@ TEST_P(ResumeFileUnderInterruption, KeepsTheLastSaveOrThePreviousContent) {
         const binary_run r = run("0.05");
         ::unsetenv("KORVEX_TEST_KILL_IN_FILE_WRITE");
         EXPECT_EQ(r.signal, SIGKILL);
-        EXPECT_EQ(read(resume), previous);
+        EXPECT_EQ(file_text(resume), previous);
         break;
     }
     case disturbance::interrupt: {
         // Ctrl-C once the first master's report is out.
         bool sent = false;
         const binary_run r = run("0.002", [&](pid_t child) {
-            if (!sent && read(dir.path("case.out")).find("\nMaster a :") != std::string::npos)
+            if (!sent && file_text(dir.path("case.out")).find("\nMaster a :") != std::string::npos)
                 sent = ::kill(child, SIGINT) == 0;
         });
         EXPECT_EQ(r.signal, SIGINT) << r.out;
-        EXPECT_GT(stored_walks(read(resume)), stored_walks(previous));
+        EXPECT_GT(stored_walks(file_text(resume)), stored_walks(previous));
         break;
     }
     case disturbance::full_disk: {
@@ -392,7 +392,7 @@ TEST_P(ResumeFileUnderInterruption, KeepsTheLastSaveOrThePreviousContent) {
         const binary_run r = run("0.05");
         EXPECT_EQ(r.status, 0);
         EXPECT_NE(r.out.find("\nError when writing date to " + resume), std::string::npos) << r.out;
-        EXPECT_EQ(read(resume), previous);
+        EXPECT_EQ(file_text(resume), previous);
         std::filesystem::remove(folder + "/filler");
         break;
     }
@@ -401,7 +401,7 @@ TEST_P(ResumeFileUnderInterruption, KeepsTheLastSaveOrThePreviousContent) {
         std::filesystem::remove(dir.path("case.out"));
         std::thread running([&] { first = run("0.003"); });
         // The first run holds the file once its preparation is reported.
-        while (read(dir.path("case.out")).find("Preparation costed") == std::string::npos && !first.timed_out)
+        while (file_text(dir.path("case.out")).find("Preparation costed") == std::string::npos && !first.timed_out)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         const binary_run second = run("0.0201");
         running.join();
@@ -415,7 +415,7 @@ TEST_P(ResumeFileUnderInterruption, KeepsTheLastSaveOrThePreviousContent) {
     }
     }
     // Whatever is there now is read back whole by the next run.
-    const long long saved = stored_walks(read(resume));
+    const long long saved = stored_walks(file_text(resume));
     const binary_run next = run("0.05");
     ASSERT_EQ(next.status, 0) << next.err;
     EXPECT_NE(next.out.find("Start breakpoint resume successfully"), std::string::npos) << next.out;

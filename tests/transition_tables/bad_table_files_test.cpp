@@ -118,7 +118,7 @@ const std::string single_gft_is = std::string(single_dir) + "single_GFT_IS_31.db
 const std::string single_pair = "in \"single_WVT_IS_31.db\", but its row in \"single_GFT_IS_31.db\" holds 2.610890";
 
 const damage_case cases[] = {
-    {"intact", single_wvt, [](const std::string&) {}, 0, ""},
+    {"intact", single_wvt, [](const std::string&) {}, 0, "Master w"},
     {"weight_nan", single_wvt, set_value<double>(0, 2, nan), 255,
      "table value that is not a finite number in \"single_WVT_IS_31.db\""},
     {"weight_inf", single_wvt, set_value<double>(0, 0, inf), 255,
