@@ -1,6 +1,6 @@
 // Process-wide registry mapping an exception type to a handler that may
 // accept the error. The program registers none, so every error takes its
-// default path; the registry exists so that embedders and tests can.
+// default path.
 #pragma once
 
 #include <functional>
@@ -17,19 +17,6 @@ public:
     using handler_fn = std::function<bool(const sea::base_error&)>;
 
     static error_handler& instance();
-
-    template <class E>
-    void register_handler(std::function<bool(const E&)> fn) {
-        lock.lock();
-        handlers[key_of(typeid(E))] = [fn](const sea::base_error& e) { return fn(static_cast<const E&>(e)); };
-        lock.unlock();
-    }
-    template <class E>
-    void unregister_handler() {
-        lock.lock();
-        handlers.erase(key_of(typeid(E)));
-        lock.unlock();
-    }
 
     // Looks the exact type up under the lock, runs the handler outside it.
     template <class E>
