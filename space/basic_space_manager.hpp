@@ -49,36 +49,41 @@ private:
     // One index's answer within limit: from the hinted list when p is still in
     // its cell, else from the window and the blocks reaching out of the
     // critical box when p is outside the critical box in use, else from the
-    // list of p's cell; retried wider when that cell's reach capped it.
+    // list of p's cell. An index with a wide tree asks both structures when
+    // the first one's reach, not a block or the limit, ended its search:
+    // the wide tree first while it answers better than the cells (in sparse
+    // space it usually proves the most alone), else the cells first.
     template <class Index>
     nearest_result search(const Index& index, const vec3& p, search_hint& h, double limit) const {
         bool final = false;
-        if constexpr (has_wide<Index>::value) {
-            // While the wide tree answers better than the cells it goes
-            // first: in sparse space it usually proves the most alone.
-            search_hint w{h.wide};
-            if (w.list && (reuse(w, p) || relocate_wide(index, p, w))) {
-                h.wide = w.list;
-                const nearest_result r = spacemgr::candlist::nearest(w, p, limit);
-                if (!capped(r, limit)) return r;
-                // A cell whose reach ends nearer cannot prove more.
-                if (reuse(h, p) && h.radius <= r.dist) return r;
-                const nearest_result c = in_cell(index, p, h, limit, final);
-                if (final) return c;
-                // The cells answer better here: they go first again.
-                if (!capped(c, limit)) h.wide = nullptr;
-                return c.dist > r.dist ? c : r;
-            }
-            const nearest_result c = in_cell(index, p, h, limit, final);
-            if (final || !capped(c, limit)) return c;
-            // Both answers are proven: a block found is the nearest, and no
-            // block lies nearer than a distance found empty; the larger stands.
-            w.list = h.wide = index.locate_wide(p);
-            if (spacemgr::hint_radius(w, p) <= c.dist) return c;
-            const nearest_result r = spacemgr::candlist::nearest(w, p, limit);
-            return r.dist > c.dist ? r : c;
-        } else {
+        if constexpr (!has_wide<Index>::value) {
             return in_cell(index, p, h, limit, final);
+        } else {
+            search_hint w{h.wide};
+            const bool wide_first = w.list && (reuse(w, p) || relocate_wide(index, p, w));
+            nearest_result first, second;
+            if (wide_first) {
+                h.wide = w.list;
+                first = spacemgr::candlist::nearest(w, p, limit);
+                if (!capped(first, limit)) return first;
+                // A cell whose reach ends nearer cannot prove more.
+                if (reuse(h, p) && h.radius <= first.dist) return first;
+                second = in_cell(index, p, h, limit, final);
+                if (final) return second;
+                // The cells answer better here: they go first again.
+                if (!capped(second, limit)) h.wide = nullptr;
+            } else {
+                first = in_cell(index, p, h, limit, final);
+                if (final || !capped(first, limit)) return first;
+                w.list = h.wide = index.locate_wide(p);
+                // A wide leaf whose reach ends nearer cannot prove more.
+                if (spacemgr::hint_radius(w, p) <= first.dist) return first;
+                second = spacemgr::candlist::nearest(w, p, limit);
+            }
+            // Both answers are proven: a block found is the nearest, and no
+            // block lies nearer than a distance found empty. The larger
+            // stands; on a tie, the first.
+            return second.dist > first.dist ? second : first;
         }
     }
 
