@@ -1,5 +1,10 @@
 #include "extraction/extraction_task.hpp"
 
+#include <algorithm>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
 #include "config/configure.hpp"
 #include "geometry/layout.hpp"
 
@@ -27,6 +32,32 @@ capacitance capacitance_of(const Table& table, const key_sums& s, double factor)
 // Written so that a ratio that is no number (0 / 0) is listed too.
 bool below(double cap, double master_cap, double threshold) { return cap / master_cap < threshold; }
 
+// Position of each entry of a list, so that the report lists nets and blocks
+// in input order: the statistics' hash order follows their addresses, which
+// change from run to run.
+template <class T>
+struct positions {
+    explicit positions(const std::vector<T*>& list) {
+        for (std::size_t i = 0; i < list.size(); ++i) at.emplace(list[i], i);
+    }
+    // Null, or anything not in the list, ranks last.
+    std::size_t operator()(const T* item) const {
+        const auto it = at.find(item);
+        return it == at.end() ? at.size() : it->second;
+    }
+    std::unordered_map<const T*, std::size_t> at;
+};
+
+// The entries of a statistics map in the order of rank(key).
+template <class Map, class Rank>
+std::vector<const typename Map::value_type*> in_order(const Map& map, Rank rank) {
+    std::vector<const typename Map::value_type*> entries;
+    entries.reserve(map.size());
+    for (const auto& entry : map) entries.push_back(&entry);
+    std::sort(entries.begin(), entries.end(), [&](auto* a, auto* b) { return rank(a->first) < rank(b->first); });
+    return entries;
+}
+
 } // namespace
 
 void extraction_task::report() const {
@@ -34,12 +65,16 @@ void extraction_task::report() const {
     sea::writer& file = writers->file();
     const double factor = surface_factor();
     const char* mname = master->name.c_str();
+    const positions<conductor> net_at(layout->nets);
+    const positions<block> block_at(layout->all_blocks);
+    const auto nets = in_order(net_stats.sums, net_at);
 
     capacitance own;
     if (const key_sums* s = net_stats.find(master)) own = capacitance_of(net_stats, *s, factor);
     both.printf("\nMaster %s : %12.3eF  +/-%10.2eF   (%5.2f%%)\n\n", mname, own.cap, own.rel * own.cap, 100 * own.rel);
 
-    for (const auto& [net, s] : net_stats.sums) {
+    for (const auto* entry : nets) {
+        const auto& [net, s] = *entry;
         if (net == nullptr) continue;
         const capacitance c = capacitance_of(net_stats, s, factor);
         if (below(c.cap, own.cap, net_threshold)) continue;
@@ -57,7 +92,8 @@ void extraction_task::report() const {
 
     file.printf("\nCAPACITANCE\n\n");
     file.printf("Capacitance on %s =  %12.6e F\n", mname, own.cap);
-    for (const auto& [net, s] : net_stats.sums) {
+    for (const auto* entry : nets) {
+        const auto& [net, s] = *entry;
         if (net == nullptr || net == master) continue;
         const capacitance c = capacitance_of(net_stats, s, factor);
         if (below(c.cap, own.cap, net_threshold)) continue;
@@ -65,7 +101,8 @@ void extraction_task::report() const {
     }
     file.printf("\n");
 
-    for (const auto& [net, count] : floating_hits) {
+    for (const auto* entry : in_order(floating_hits, net_at)) {
+        const auto& [net, count] = *entry;
         if (count.master_hits == 0) continue;
         file.printf("Voltage of floating conductor %s: %f V\n", net->name.c_str(),
                     static_cast<double>(count.master_hits) / static_cast<double>(count.walks));
@@ -85,7 +122,9 @@ void extraction_task::report() const {
         }
     }
     if (block_level) {
-        for (const auto& [pair, s] : block_stats.sums) {
+        const auto rank = [&](const block_pair& p) { return std::make_pair(block_at(p.first), block_at(p.second)); };
+        for (const auto* entry : in_order(block_stats.sums, rank)) {
+            const auto& [pair, s] = *entry;
             const block* from = pair.first;
             const block* to = pair.second;
             if (!from || !to) continue;

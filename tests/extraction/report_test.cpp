@@ -26,6 +26,8 @@ struct report_fixture {
         m = &run.layout.conductors[0];
         n = &run.layout.conductors[1];
         f = &run.layout.conductors[2];
+        // Input order, unlike the order of creation: the report follows it.
+        run.layout.nets = {n, m, f};
     }
 
     // Eight walks: four of weight 2 on m, three of -1 on n, one absorbed.
@@ -59,6 +61,7 @@ TEST(Report, FullFormatMatchesByteForByte) {
                              "Voltage of floating conductor f: 0.333333 V\n",
                              "No error control on coupling capacitancebetween m and n\n"})
         EXPECT_NE(fx.file.find(line), std::string::npos) << line << "\nin\n" << fx.file;
+    EXPECT_LT(fx.file.find("    n    "), fx.file.find("    m    "));
     EXPECT_EQ(fx.file.find("caperr"), std::string::npos);
     EXPECT_EQ(fx.file.substr(fx.file.size() - 1), "\n");
 }
