@@ -7,18 +7,13 @@
 
 namespace {
 
-// Cells of the pair tables' division of the cube side, and the cells on
-// each side of the walker's own centre cell.
-constexpr double pair_cells = 31.0;
-constexpr uint32_t pair_half_cells = 15;
-constexpr uint64_t pair_last_position = 29;
+// The last pair row, and the cells on each side of the walker's own.
+constexpr uint64_t pair_last_position = pair_rows - 1;
+constexpr uint32_t pair_half_cells = pair_walker_cell;
 // Grid weights at or below this use the lower set alone, above the upper
 // limit the upper set alone; in between the two are blended.
 constexpr double blend_low = 0.1;
 constexpr double blend_high = 0.9;
-// Eighths of the half side: the cell boundaries of the 16-cell division
-// that places two or three interfaces.
-constexpr double placement_cells_per_half_side = 8.0;
 // Largest move, as a fraction of the half side, by which an interface is
 // snapped onto that division. A move changes the result by about its own
 // fraction of the cube (moves of a/32 on a thin high-contrast layer bias it
@@ -114,7 +109,7 @@ double classify_one_interface(cube_fields& c, const layer_stack& ls, double a, d
         return a;
     }
     const double d = std::fabs(zi - z);
-    const double q = pair_cells * 0.5 * d / a - 0.5;
+    const double q = double(pair_cells) * 0.5 * d / a - 0.5;
     const double snapped = std::round(q * cell_rounding) / cell_rounding;
     const double up = std::ceil(snapped);
     const uint32_t n = up > 0 ? uint32_t(up) : 0;
@@ -125,7 +120,7 @@ double classify_one_interface(cube_fields& c, const layer_stack& ls, double a, d
     } else {
         c.cube_type = cube_homogeneous;
     }
-    return pair_cells * 0.5 * d / (double(n) + 0.5);
+    return double(pair_cells) * 0.5 * d / (double(n) + 0.5);
 }
 
 namespace {

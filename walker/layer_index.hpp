@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "geometry/layer_stack.hpp"
+#include "transition_tables/cube_configurations.hpp"
 
 enum cube_type : uint32_t {
     cube_homogeneous = 0,
@@ -71,18 +72,6 @@ double equal_slab_mean(const layer_stack& ls, double bottom, double top);
 // below 0.475 of the largest. Returns the half side used.
 double fit_equal_slab_cube(cube_fields& c, const layer_stack& ls, double a, double z);
 
-// Placement rows of the triple and four-layer tables: the cells
-// 1 <= i < j (< k) <= 15 numbered densely in lexicographic order, so that
-// every placement owns one row (0..104 and 0..454). Table writers must
-// number their rows with these same functions.
-inline uint64_t two_interface_placement(int i, int j) {
-    return uint64_t((30 - i) * (i - 1) / 2 + (j - i) - 1);
-}
-inline uint64_t three_interface_placement(int i, int j, int k) {
-    // Triples whose first cell is below i, then pairs (j', k') of this i
-    // with j' < j, then the position of k.
-    return uint64_t((2730 - (15 - i) * (16 - i) * (14 - i)) / 6 + ((30 - i - j) * (j - 1 - i)) / 2 + (k - j) - 1);
-}
 
 // Takes the N nearest interfaces of height z from the code found for it,
 // ties within 1e-9 going to the lower one; ids in the order taken. Returns

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tools/tablegen/dielectric_profile.hpp"
-#include "walker/transfer.hpp"
+#include "transition_tables/panel_layout.hpp"
 
 namespace fv_check {
 

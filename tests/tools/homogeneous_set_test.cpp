@@ -7,7 +7,7 @@
 #include <string>
 
 #include "tools/tablegen/table_generator.hpp"
-#include "walker/transfer.hpp"
+#include "transition_tables/panel_layout.hpp"
 
 namespace {
 

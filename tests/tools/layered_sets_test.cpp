@@ -10,7 +10,7 @@
 #include "tools/tablegen/stored_rows.hpp"
 #include "tools/tablegen/table_generator.hpp"
 #include "walker/layer_index.hpp"
-#include "walker/transfer.hpp"
+#include "transition_tables/panel_layout.hpp"
 
 namespace {
 

@@ -3,19 +3,11 @@
 #include <array>
 #include <stdexcept>
 
-#include "walker/layer_index.hpp"
+#include "transition_tables/cube_configurations.hpp"
 
 namespace {
 
-// A pair cube is divided into 31 cells along z; row p has the interface
-// between cells p and p + 1.
-constexpr int pair_cells = 31;
-// Placements snap interfaces to a 16-cell division: cell boundary i lies at
-// -1 + i / 8 half sides, i = 1 .. 15.
-constexpr int placement_boundaries = 15;
-constexpr double placement_cells_per_half_side = 8.0;
-
-double placement_height(int i) { return -1.0 + i / placement_cells_per_half_side; }
+double placement_height(int i) { return -1.0 + i / double(placement_cells_per_half_side); }
 
 // Cell boundaries of each placement row, from the walker's own numbering.
 template <std::size_t N>

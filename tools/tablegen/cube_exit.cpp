@@ -4,7 +4,7 @@
 #include <cstddef>
 
 #include "tools/tablegen/height_modes.hpp"
-#include "walker/transfer.hpp"
+#include "transition_tables/panel_layout.hpp"
 
 namespace {
 

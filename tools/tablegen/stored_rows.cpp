@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "walker/transfer.hpp"
+#include "transition_tables/panel_layout.hpp"
 
 namespace {
 
