@@ -2,14 +2,28 @@
 
 #include <cstdio>
 
+#include "transition_tables/cube_configurations.hpp"
+#include "transition_tables/table_sets.hpp"
+
 namespace {
 
 // Paths are formatted into buffers of this size, as the table names are.
 constexpr std::size_t path_buffer = 1024;
 
+struct file_counts {
+    std::size_t of[3];  // gft_is, gft, wvt_is
+};
+
+// Values in each file of a set of the given configurations: three first-hop
+// rows and three weights per configuration beside its hop row.
+constexpr file_counts set_counts(std::size_t panels, int configurations) {
+    const std::size_t c = std::size_t(configurations);
+    return {{3 * c * panels, c * panels, 3 * c}};
+}
+
 struct kind_shape {
     std::size_t header;
-    std::size_t counts[3];  // gft_is, gft, wvt_is
+    file_counts counts;
     std::size_t width;
     int panels;
     int configurations;
@@ -19,13 +33,15 @@ struct kind_shape {
 
 const kind_shape& shape_of(table_kind kind) {
     static const kind_shape shapes[] = {
-        {0, {17298, 5766, 3}, 8, 31, 1, 31, {"GFT_IS", "GFT", "WVT_IS"}},
-        {24, {518940, 172980, 90}, 4, 31, 30, 31, {"GFT/NumGFT_IS", "GFT/NumGFT", "WVT/NumWVT_IS"}},
+        {0, set_counts(panels_31, 1), 8, 31, 1, 31, {"GFT_IS", "GFT", "WVT_IS"}},
+        {24, set_counts(panels_31, pair_rows), 4, 31, pair_rows, 31, {"GFT/NumGFT_IS", "GFT/NumGFT", "WVT/NumWVT_IS"}},
         // The h-pair names carry 31 although the cube has 32 panels a side.
-        {24, {18432, 6144, 3}, 4, 32, 1, 31, {"GFT/hNumGFT_IS", "GFT/hNumGFT", "WVT/hNumWVT_IS"}},
-        {28, {1935360, 645120, 315}, 4, 32, 105, 32, {"GFT3/NumGFT_IS", "GFT3/NumGFT", "WVT3/NumWVT_IS"}},
-        {36, {18432, 6144, 3}, 4, 32, 1, 32, {"GFT4/NumGFT_IS", "GFT4/NumGFT", "WVT4/NumWVT_IS"}},
-        {36, {0, 2795520, 0}, 4, 32, 455, 32, {"", "GFT4/NumGFT", ""}},
+        {24, set_counts(panels_32, 1), 4, 32, 1, 31, {"GFT/hNumGFT_IS", "GFT/hNumGFT", "WVT/hNumWVT_IS"}},
+        {28, set_counts(panels_32, two_interface_rows), 4, 32, two_interface_rows, 32,
+         {"GFT3/NumGFT_IS", "GFT3/NumGFT", "WVT3/NumWVT_IS"}},
+        {36, set_counts(panels_32, 1), 4, 32, 1, 32, {"GFT4/NumGFT_IS", "GFT4/NumGFT", "WVT4/NumWVT_IS"}},
+        // Four-layer sets hold hop rows only.
+        {36, {{0, panels_32 * three_interface_rows, 0}}, 4, 32, three_interface_rows, 32, {"", "GFT4/NumGFT", ""}},
     };
     return shapes[static_cast<int>(kind)];
 }
@@ -69,7 +85,7 @@ std::string table_file_path(table_kind kind, table_family family, const std::str
 std::size_t table_header_bytes(table_kind kind) { return shape_of(kind).header; }
 
 std::size_t table_value_count(table_kind kind, table_family family) {
-    return shape_of(kind).counts[static_cast<int>(family)];
+    return shape_of(kind).counts.of[static_cast<int>(family)];
 }
 
 std::size_t table_stored_width(table_kind kind) { return shape_of(kind).width; }
