@@ -13,13 +13,13 @@ constexpr double uniform_scale = 2.3283064365386963e-10;
 
 inline double uniform01(walker_rng& rng) { return double(rng()) * uniform_scale; }
 
-// First index i in [0, n) with cdf[i] >= r (n when none); cdf ascending.
-template <class T>
-inline std::size_t cdf_lower_bound(const T* cdf, std::size_t n, double r) {
+// First index i in [0, n) with value(i) >= r (n when none); value ascending.
+template <class Value>
+inline std::size_t first_reaching(std::size_t n, double r, Value value) {
     std::size_t lo = 0;
     while (n > 0) {
         const std::size_t half = n / 2;
-        if (double(cdf[lo + half]) < r) {
+        if (value(lo + half) < r) {
             lo += half + 1;
             n -= half + 1;
         } else {
@@ -27,6 +27,12 @@ inline std::size_t cdf_lower_bound(const T* cdf, std::size_t n, double r) {
         }
     }
     return lo;
+}
+
+// First index i in [0, n) with cdf[i] >= r (n when none); cdf ascending.
+template <class T>
+inline std::size_t cdf_lower_bound(const T* cdf, std::size_t n, double r) {
+    return first_reaching(n, r, [cdf](std::size_t i) { return double(cdf[i]); });
 }
 
 // Cell centre of a stratified draw: (floor(r n) + 0.5) / n.

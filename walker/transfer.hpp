@@ -23,18 +23,8 @@ struct row_blend {
 // First index i in [0, Count) with value(i) >= r; Count - 1 when none.
 template <std::size_t Count, class Value>
 inline std::size_t lower_bound_by(double r, Value value) {
-    std::size_t lo = 0, n = Count;
-    while (n > 0) {
-        const std::size_t half = n / 2;
-        const std::size_t mid = lo + half;
-        if (value(mid) < r) {
-            lo = mid + 1;
-            n -= half + 1;
-        } else {
-            n = half;
-        }
-    }
-    return lo < Count ? lo : Count - 1;
+    const std::size_t i = first_reaching(Count, r, value);
+    return i < Count ? i : Count - 1;
 }
 
 // First panel whose (possibly blended) cumulative value reaches r, by a
@@ -42,10 +32,7 @@ inline std::size_t lower_bound_by(double r, Value value) {
 template <int N, class T>
 inline std::size_t pick_panel(const T* t1, const T* t2, const row_blend& b, double r) {
     constexpr std::size_t count = panel_count<N>;
-    if (b.single) {
-        const std::size_t i = cdf_lower_bound(t1, count, r);
-        return i < count ? i : count - 1;
-    }
+    if (b.single) return lower_bound_by<count>(r, [&](std::size_t i) { return double(t1[i]); });
     const double w = b.w, keep = 1.0 - w;
     return lower_bound_by<count>(r, [&](std::size_t i) { return keep * double(t1[i]) + w * double(t2[i]); });
 }
