@@ -12,14 +12,6 @@ struct vec2 {
     double x, y;
 };
 
-// Cell indices of the grid space managers.
-struct vec3_u64 {
-    uint64_t x, y, z;
-};
-struct vec3_i64 {
-    int64_t x, y, z;
-};
-
 // Component by axis number 0 = x, 1 = y, 2 = z.
 inline double& axis_of(vec3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
 inline double axis_of(const vec3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
