@@ -3,7 +3,6 @@
 // of a walk draw from.
 #pragma once
 
-#include "geometry/box.hpp"
 #include "geometry/vec3.hpp"
 
 struct conductor;

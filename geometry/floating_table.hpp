@@ -16,26 +16,25 @@
 #include <vector>
 
 // Pieces of a one-box surface: its faces, or for "cd" also its edges and
-// corners.
+// corners. Both start with the sides 0..3 (-y, -x, +y, +x), then the
+// bottom and the top.
 constexpr std::size_t box_face_pieces = 6;
 constexpr std::size_t box_cd_pieces = 26;
+constexpr std::size_t box_bottom_piece = 4;
+constexpr std::size_t box_top_piece = 5;
 
-// The "cd" pieces in table order, each group's first index.
-// - sides 0..3: -y, -x, +y, +x; then bottom 4 and top 5;
+// The further "cd" pieces in table order, each group's first index.
 // - vertical edges 6..9: (lo, lo), (lo, hi), (hi, hi), (hi, lo) in (x, y);
 // - edges along y 10..13: bottom -x, bottom +x, top +x, top -x;
 // - edges along x 14..17: bottom -y, bottom +y, top +y, top -y;
 // - corners 18..25: bottom four then top four, each ring (lo, lo), (lo, hi),
 //   (hi, hi), (hi, lo) in (x, y).
-constexpr std::size_t cd_first_side = 0;
-constexpr std::size_t cd_bottom = 4;
-constexpr std::size_t cd_top = 5;
 constexpr std::size_t cd_first_vertical_edge = 6;
 constexpr std::size_t cd_first_y_edge = 10;
 constexpr std::size_t cd_first_x_edge = 14;
 constexpr std::size_t cd_first_corner = 18;
 
-inline bool cd_is_side(std::size_t i) { return i < cd_bottom; }
+inline bool box_is_side(std::size_t i) { return i < box_bottom_piece; }
 inline bool cd_is_vertical_edge(std::size_t i) { return i >= cd_first_vertical_edge && i < cd_first_y_edge; }
 inline bool cd_is_horizontal_edge(std::size_t i) { return i >= cd_first_y_edge && i < cd_first_corner; }
 inline bool cd_is_edge(std::size_t i) { return i >= cd_first_vertical_edge && i < cd_first_corner; }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 #include "geometry/box.hpp"
 #include "geometry/vec3.hpp"

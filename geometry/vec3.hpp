@@ -1,8 +1,6 @@
 // Points and vectors of the geometry, in micrometres.
 #pragma once
 
-#include <cstdint>
-
 struct vec3 {
     double x, y, z;
 };

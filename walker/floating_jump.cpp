@@ -82,9 +82,9 @@ void jump_box_faces(jump_state& w, const block& b, double stand_off, double marg
     const double sx = bx.hi.x - bx.lo.x + 2 * m, sy = bx.hi.y - bx.lo.y + 2 * m;
     const std::size_t f = pick(w, t, box_face_pieces);
     const double r2 = uniform01(w.rng);
-    if (f >= 4) {
+    if (!box_is_side(f)) {
         const double r3 = uniform01(w.rng), r4 = uniform01(w.rng);
-        w.pos = {bx.lo.x - m + r3 * sx, bx.lo.y - m + r4 * sy, f == 4 ? bx.lo.z - s : bx.hi.z + s};
+        w.pos = {bx.lo.x - m + r3 * sx, bx.lo.y - m + r4 * sy, f == box_bottom_piece ? bx.lo.z - s : bx.hi.z + s};
     } else {
         const double r3 = uniform01(w.rng);
         const double z = side_height(t, box_face_pieces, bx.lo.z - m, bx.hi.z + m, r2, r3);
@@ -185,7 +185,7 @@ void jump_floating_box_cd(jump_state& w, const block& b) {
     // The draws come in a fixed order: height, edge or corner offsets, then
     // the positions along the face or edge.
     double z_side = 0.0;
-    if (cd_is_side(i) || cd_is_vertical_edge(i)) z_side = side_height(t, box_cd_pieces, lo.z, hi.z, r2, uniform01(w.rng));
+    if (box_is_side(i) || cd_is_vertical_edge(i)) z_side = side_height(t, box_cd_pieces, lo.z, hi.z, r2, uniform01(w.rng));
     const edge_offsets e = cd_is_edge(i) ? draw_edge_offsets(w, h) : edge_offsets{0.0, 0.0};
     const corner_offsets corner = cd_is_corner(i) ? draw_corner_offsets(w, h) : corner_offsets{0.0, 0.0, 0.0};
     const double ra = uniform01(w.rng), rb = uniform01(w.rng);
@@ -198,8 +198,8 @@ void jump_floating_box_cd(jump_state& w, const block& b) {
     case 1: p = {lo.x - d, lo.y + ra * sy, z_side}; break;
     case 2: p = {lo.x + ra * sx, hi.y + d, z_side}; break;
     case 3: p = {hi.x + d, lo.y + ra * sy, z_side}; break;
-    case cd_bottom: p = {lo.x + ra * sx, lo.y + rb * sy, lo.z - d}; break;
-    case cd_top: p = {lo.x + ra * sx, lo.y + rb * sy, hi.z + d}; break;
+    case box_bottom_piece: p = {lo.x + ra * sx, lo.y + rb * sy, lo.z - d}; break;
+    case box_top_piece: p = {lo.x + ra * sx, lo.y + rb * sy, hi.z + d}; break;
     case 6: p = {lo.x - e1, lo.y - h + e2, z_side}; break;
     case 7: p = {lo.x - e1, hi.y + h - e2, z_side}; break;
     case 8: p = {hi.x + e1, hi.y + h - e2, z_side}; break;

@@ -38,7 +38,7 @@ int round_to_int(double v) { return int(std::round(v)); }
 // The padded interfaces just below and just above a layer id; on an
 // interface, that interface counts as the one above.
 void neighbour_interfaces(uint64_t layer_id, int64_t& down, int64_t& up) {
-    const int64_t own = interface_at_or_below(int64_t(layer_id));
+    const int64_t own = interface_at_or_below(layer_id);
     if (is_interface_id(layer_id)) {
         up = own;
         down = up - 1;
@@ -71,13 +71,13 @@ next_candidates take_nearest_interfaces(const layer_stack& ls, uint64_t layer_id
 
 double interface_room(const layer_stack& ls, uint64_t id) {
     const std::vector<double>& zi = ls.interface_z;
-    const uint64_t i = uint64_t(interface_of_code(int64_t(id)));
+    const uint64_t i = uint64_t(interface_of_code(id));
     return std::fmin(zi[i] - zi[i - 1], zi[i + 1] - zi[i]);
 }
 
 double classify_one_interface(cube_fields& c, const layer_stack& ls, double a, double z, uint64_t layer_id,
                               uint64_t interface_id, const grid_weights* grid) {
-    const double zi = interface_height(ls, int64_t(interface_id));
+    const double zi = interface_height(ls, interface_id);
     c.blend_weight = 0.0;
     c.mirror = 0;
     c.single_table = 1;
@@ -268,7 +268,7 @@ double classify_three_interfaces(cube_fields& c, const layer_stack& ls, double a
     c.mirror = 0;
     c.single_table = 1;
     double t[3];
-    for (int k = 0; k < 3; ++k) t[k] = interface_height(ls, int64_t(interface_id[k])) - z;
+    for (int k = 0; k < 3; ++k) t[k] = interface_height(ls, interface_id[k]) - z;
     interface_count n = count_interfaces(t, a);
     if (n.below == 3) {
         c.table_index = 0;

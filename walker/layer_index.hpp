@@ -39,9 +39,9 @@ struct cube_fields {
 };
 
 // Index into the per-interface lists of an interface or layer id.
-inline uint64_t interface_list_index(uint64_t id) { return uint64_t(real_index_of_code(int64_t(id))); }
+inline uint64_t interface_list_index(uint64_t id) { return uint64_t(real_index_of_code(id)); }
 
-inline bool is_interface_id(uint64_t id) { return is_interface_code(int64_t(id)); }
+inline bool is_interface_id(uint64_t id) { return is_interface_code(id); }
 
 // Per-interface ratio-grid data of the table store (grid modes only).
 struct grid_weights {
@@ -126,7 +126,7 @@ struct multi_layer_index : cube_fields {
         if (N == 1) {
             radius = next.up - 1e-9 > next.down ? next.down : next.up;
         } else {
-            const double v = interface_height(*layers, int64_t(taken[1])) - z;
+            const double v = interface_height(*layers, taken[1]) - z;
             radius = v > 1e-9 ? v : -v;
         }
         store_sorted(taken);
@@ -135,7 +135,7 @@ struct multi_layer_index : cube_fields {
     // Later cubes: limited by the (N+1)-th nearest interface.
     void locate_loop(double height) {
         z = height;
-        const int64_t start = interface_code(interface_at_or_below(int64_t(layer_id))) - int64_t(N);
+        const int64_t start = interface_code(interface_at_or_below(layer_id)) - int64_t(N);
         layer_id = uint64_t(find_layer_id(*layers, int(start), z));
         uint64_t taken[N];
         const next_candidates next = take_nearest_interfaces(*layers, layer_id, z, taken, int(N));
@@ -150,9 +150,9 @@ struct multi_layer_index : cube_fields {
             return interface_id[0];
         } else {
             uint64_t best = interface_id[0];
-            double best_d = std::fabs(interface_height(*layers, int64_t(best)) - z);
+            double best_d = std::fabs(interface_height(*layers, best) - z);
             for (uint64_t k = 1; k < N; ++k) {
-                const double d = std::fabs(interface_height(*layers, int64_t(interface_id[k])) - z);
+                const double d = std::fabs(interface_height(*layers, interface_id[k]) - z);
                 if (d < best_d - 1e-9) {
                     best = interface_id[k];
                     best_d = d;
@@ -166,7 +166,7 @@ struct multi_layer_index : cube_fields {
     // interfaces already taken for this height.
     void stand_on(uint64_t id) {
         layer_id = id;
-        z = interface_height(*layers, int64_t(id));
+        z = interface_height(*layers, id);
     }
 
     double classify_cube(double a) {
@@ -220,7 +220,7 @@ struct equal_layer_index : cube_fields {
 
     void stand_on(uint64_t id) {
         layer_id = id;
-        z = interface_height(*layers, int64_t(id));
+        z = interface_height(*layers, id);
     }
 
     double classify_cube(double a) {
