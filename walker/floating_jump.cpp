@@ -5,7 +5,6 @@
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
 #include "geometry/floating_table.hpp"
-#include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
 
 namespace {
