@@ -53,9 +53,7 @@ void write_window_and_media(sea::writer& w, const layout& l, const box& win) {
     print_point(w, win.hi).printf("\n[/window]\n");
     const layer_stack& st = l.layers;
     double zb = win.lo.z;
-    const std::size_t layers = st.permittivity.size() >= 2 * layer_guard_permittivities
-                                   ? st.permittivity.size() - 2 * layer_guard_permittivities
-                                   : 0;
+    const std::size_t layers = st.layer_count();
     // Only the layers inside the window are written: a medium is read back
     // by its bottom and top, so one reaching below the window's bottom or
     // above its top would read back as another stack or another window.

@@ -6,6 +6,7 @@
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
 #include "geometry/dump_layout.hpp"
+#include "geometry/floating_table.hpp"
 #include "geometry/layer_stack.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/prism.hpp"
@@ -13,13 +14,10 @@
 
 namespace {
 
-constexpr double pi_approx = 3.1415926536;
-constexpr double four_pi_approx = 12.5663706144;
 constexpr double ln2 = 0.693147181;
 constexpr double no_block_d = 2.5e8;
 constexpr double floating_size_share = 0.25;
 constexpr double gap_share = 0.5;
-constexpr std::size_t cd_pieces = 26;
 // A landing point of a jump stands at least d / 2 off its conductor (the
 // faces of a one-box surface); nearer than the touch distance, the walk
 // touches the conductor again at once and jumps for ever.
@@ -75,17 +73,8 @@ double section_gap_from(const solid& a, const solid& b) {
     const std::vector<vec2> v = outline(a);
     double gap = geom_infinity;
     for (std::size_t i = 0; i < v.size(); ++i)
-        gap = std::fmin(gap, segment_distance_xy(v[i], v[i + 1 == v.size() ? 0 : i + 1], b));
+        gap = std::fmin(gap, segment_distance_xy(v[i], v[next_index(i, v.size())], b));
     return gap;
-}
-
-// Permittivity of the layer holding height z; on an interface, of the layer
-// below it.
-double permittivity_at(const layer_stack& stack, double z) {
-    if (stack.permittivity.empty()) return 1.0;
-    const int code = find_layer_id(stack, layer_code_lowest_interface, z);
-    const int index = code >= layer_code_interface ? code - layer_code_interface - 1 : code - layer_code_inside;
-    return stack.permittivity[std::size_t(index)];
 }
 
 // One layer's part of a vertical span.
@@ -101,10 +90,10 @@ std::vector<layer_part> layer_parts(const layer_stack& stack, double z0, double 
     double z = z0;
     for (double zi : stack.interface_z) {
         if (!(zi > z + geom_eps && zi < z1 - geom_eps)) continue;
-        parts.push_back({z, zi, permittivity_at(stack, 0.5 * (z + zi))});
+        parts.push_back({z, zi, permittivity_taking_below(stack, 0.5 * (z + zi))});
         z = zi;
     }
-    parts.push_back({z, z1, permittivity_at(stack, 0.5 * (z + z1))});
+    parts.push_back({z, z1, permittivity_taking_below(stack, 0.5 * (z + z1))});
     return parts;
 }
 
@@ -151,7 +140,7 @@ std::vector<weighted_piece> layered_pieces(const layer_stack& stack, const std::
             const double z = sample_surface_point(e, 0.0, 0.0).z;
             const double far = z + gap * surface_normal(e).z;
             const double eps = series_permittivity(stack, std::fmin(z, far), std::fmax(z, far));
-            pieces.push_back({e, surface_piece_area(e) * eps, k});
+            pieces.push_back({e, surface_element_area(e) * eps, k});
             continue;
         }
         const double bottom = e.data[2].f;
@@ -159,7 +148,7 @@ std::vector<weighted_piece> layered_pieces(const layer_stack& stack, const std::
             surface_element piece = e;
             piece.data[2].f = p.bottom;
             height_word(piece)->f = p.top - p.bottom;
-            pieces.push_back({piece, surface_piece_area(piece) * p.eps, k});
+            pieces.push_back({piece, surface_element_area(piece) * p.eps, k});
         }
     }
     return pieces;
@@ -211,16 +200,6 @@ double floating_size(const solid& s) {
     return tmin(w, p.z1 - p.z0);
 }
 
-void make_cumulative(std::vector<double>& t, std::size_t count) {
-    double sum = 0.0;
-    for (std::size_t i = 0; i < count; ++i) {
-        sum += t[i];
-        t[i] = sum;
-    }
-    for (std::size_t i = 0; i < count; ++i) t[i] /= sum;
-    if (count) t[count - 1] = 1.0;
-}
-
 // The conductor's elements and cumulative table from weighted pieces.
 void weighted_table(conductor& c, const std::vector<weighted_piece>& pieces) {
     c.surface_elements.clear();
@@ -229,14 +208,12 @@ void weighted_table(conductor& c, const std::vector<weighted_piece>& pieces) {
         c.surface_elements.push_back(p.element);
         c.surface_table.push_back(p.weight);
     }
-    make_cumulative(c.surface_table, c.surface_table.size());
+    make_cumulative_table(c.surface_table.data(), c.surface_table.size());
 }
 
 // The jumps draw a one-box surface by rule, not from elements: its table
-// holds the cumulative weights of the faces (and, for "cd", the edges and
-// corners), then the layers of its side faces: each cut height with the
-// probability that a side point lies below it. A side inside one layer keeps
-// one cut, at its bottom, with nothing below it.
+// (floating_table.hpp) holds the weights of its pieces, then the cuts of
+// its side faces at the layers.
 void single_box_table(const layout& l, conductor& c, const box& o, double d) {
     const configure& cfg = *l.cfg;
     const layer_stack& stack = l.layers;
@@ -265,21 +242,19 @@ void single_box_table(const layout& l, conductor& c, const box& o, double d) {
         for (double e : {eps_b, eps_b, eps_t, eps_t}) t.push_back(2 * X * ln2 * e);
         for (int i = 0; i < 4; ++i) t.push_back(corner * eps_b);
         for (int i = 0; i < 4; ++i) t.push_back(corner * eps_t);
-        make_cumulative(t, cd_pieces);
+        make_cumulative_table(t.data(), box_cd_pieces);
     } else {
         t = {X * H, Y * H, X * H, Y * H, X * Y * eps_b, X * Y * eps_t};
-        make_cumulative(t, t.size());
+        make_cumulative_table(t.data(), box_face_pieces);
     }
     if (side.size() == 1) {
-        t.push_back(side.front().bottom);
-        t.push_back(0.0);
+        append_side_cut(t, side.front().bottom, 0.0);
         return;
     }
     double below = 0.0;
     for (std::size_t k = 0; k + 1 < side.size(); ++k) {
         below += side[k].weight();
-        t.push_back(side[k].top);
-        t.push_back(below / H);
+        append_side_cut(t, side[k].top, below / H);
     }
 }
 
@@ -323,21 +298,6 @@ double point_line_distance_2d(const vec2& q, const vec2& a, const vec2& b) {
     return tabs((q.y - a.y) * (b.x - a.x) - (q.x - a.x) * (b.y - a.y)) / std::hypot(b.x - a.x, b.y - a.y);
 }
 
-double surface_piece_area(const surface_element& e) {
-    const surface_word* w = e.data;
-    switch (e.shape) {
-    case surface_rect: return w[3].f * w[4].f;
-    case surface_disc: return w[3].f * w[3].f * pi_approx;
-    case surface_cylinder_side: return w[3].f * w[4].f * four_pi_approx;
-    case surface_triangle:
-        return 0.5 * tabs((w[3].f - w[1].f) * (w[6].f - w[2].f) - (w[4].f - w[2].f) * (w[5].f - w[1].f));
-    case surface_slanted_rect: return (tabs(w[3].f) + tabs(w[4].f)) * w[5].f;
-    default: return 0.0;
-    }
-}
-
-box prism_bounding_box(const nprism_t& p) { return outline_bounds(p.vertex, p.n, p.z0, p.z1); }
-
 double block_pair_distance(const solid& a, const solid& b) {
     if (a.kind == solid_box && b.kind == solid_box) return box_gap(a.outer_box, b.outer_box);
     const box& ao = a.outer_box;
@@ -360,16 +320,22 @@ double block_pair_distance(const solid& a, const solid& b) {
 void build_multi_block_gauss_surface(const layout& l, conductor& c) {
     const double d = l.cfg->floating_d;
     std::vector<surface_element> faces;
+    c.grown_blocks.clear();
     for (const block* b : c.blocks) {
         if (b->solid.kind != solid_box)
             log_info_w()
                 .printf("info: multi-block floating conductor(%s) contain non-Manhattan block.", c.name.c_str())
                 .put('\n')
                 .flush();
-        if (b->solid.kind == solid_prism)
-            prism_faces(expand_prism(b->solid.shape.prism, d), faces);
-        else
-            box_faces(grow_box(b->solid.outer_box, d), faces);
+        if (b->solid.kind == solid_prism) {
+            const nprism_t grown = expand_prism(b->solid.shape.prism, d);
+            prism_faces(grown, faces);
+            c.grown_blocks.push_back(make_nprism_solid(grown));
+        } else {
+            const box grown = grow_box(b->solid.outer_box, d);
+            box_faces(grown, faces);
+            c.grown_blocks.push_back(make_box_solid(grown));
+        }
     }
     weighted_table(c, layered_pieces(l.layers, faces, -d));
 }
@@ -384,20 +350,28 @@ void build_single_block_gauss_surface(const layout& l, conductor& c) {
     single_box_table(l, c, s.outer_box, d);
 }
 
-void setup_floating_conductors(layout& l) {
-    configure& cfg = *l.cfg;
-    if (cfg.floating_debug) {
-        double g_dbg = geom_infinity;
-        for (const block* f : l.floating_blocks)
-            for (const block* b : l.all_blocks)
-                if (b->owner != f->owner) g_dbg = std::fmin(g_dbg, block_pair_distance(f->solid, b->solid));
-        log_info_w().printf("floating debug d is: %.12f", g_dbg).put('\n').flush();
-    }
-    log_debug_w().printf("Use optimized traversal algo to calculate critical distance.").put('\n').flush();
+namespace {
 
+// Under "--floating-debug", the smallest gap measured on the solids alone.
+void report_debug_gap(const layout& l) {
+    double g_dbg = geom_infinity;
+    for (const block* f : l.floating_blocks)
+        for (const block* b : l.all_blocks)
+            if (b->owner != f->owner) g_dbg = std::fmin(g_dbg, block_pair_distance(f->solid, b->solid));
+    log_info_w().printf("floating debug d is: %.12f", g_dbg).put('\n').flush();
+}
+
+// The smallest gap g between a floating block and a block of another net,
+// and the pair that makes it.
+struct nearest_pair {
     double g = geom_infinity;
-    const block* g_floating = nullptr;
-    const block* g_other = nullptr;
+    const block* floating = nullptr;
+    const block* other = nullptr;
+};
+
+// Ends the run when a floating block overlaps another net's block.
+nearest_pair find_nearest_pair(const layout& l) {
+    nearest_pair n;
     for (const block* f : l.floating_blocks) {
         const box& fo = f->solid.outer_box;
         const double m = tmax(tmax(fo.hi.x - fo.lo.x, fo.hi.y - fo.lo.y), fo.hi.z - fo.lo.z);
@@ -409,47 +383,79 @@ void setup_floating_conductors(layout& l) {
             const box& bo = b->solid.outer_box;
             const double gap =
                 box_gap(near, bo) < -geom_eps ? block_pair_distance(f->solid, b->solid) : box_gap(fo, bo);
-            if (gap < g) {
-                g = gap;
-                g_floating = f;
-                g_other = b;
+            if (gap < n.g) {
+                n.g = gap;
+                n.floating = f;
+                n.other = b;
             }
-            if (g < 0) overlap_failure(*f, *b);
+            if (n.g < 0) overlap_failure(*f, *b);
         }
     }
-    if (g >= geom_infinity) g = geom_infinity;
-    if (g == 0) {
-        log_error_w().printf("floating d is %.12f.", g).put('\n').flush();
-        log_error_w()
-            .printf("error: floating d should be larger than 0, this maybe caused by that floating conductor is "
-                    "touched by some other conductor.")
-            .put('\n')
-            .flush();
-        fatal_exit(-1);
-    }
+    if (n.g >= geom_infinity) n.g = geom_infinity;
+    return n;
+}
 
+[[noreturn]] void touching_failure(double g) {
+    log_error_w().printf("floating d is %.12f.", g).put('\n').flush();
+    log_error_w()
+        .printf("error: floating d should be larger than 0, this maybe caused by that floating conductor is "
+                "touched by some other conductor.")
+        .put('\n')
+        .flush();
+    fatal_exit(-1);
+}
+
+[[noreturn]] void flat_block_failure(double d) {
+    log_error_w().printf("floating d is %.12f.", d).put('\n').flush();
+    log_error_w()
+        .printf("error: floating d should be larger than 0, a floating block has no width, depth or height.")
+        .put('\n')
+        .flush();
+    fatal_exit(-1);
+}
+
+// The smallest size w of a floating block, and the first block of that size.
+struct thinnest_block {
     double w = geom_infinity;
-    const block* thinnest = nullptr;
+    const block* b = nullptr;
+};
+
+thinnest_block find_thinnest_block(const layout& l) {
+    thinnest_block t;
     for (const block* b : l.all_blocks) {
         if (!b->floating) continue;
-        const double size = tmin(w, floating_size(b->solid));
-        if (size != w || !thinnest) thinnest = b;
-        w = size;
+        const double size = tmin(t.w, floating_size(b->solid));
+        if (size != t.w || !t.b) t.b = b;
+        t.w = size;
     }
+    return t;
+}
+
+// The floating distance: a share of the thinnest floating block and of the
+// nearest gap, or the option's value within the gap.
+double choose_floating_d(const layout& l, const configure& cfg, double w, double g) {
     double d = l.all_blocks.empty() ? std::fmin(no_block_d, gap_share * g)
                                     : std::fmin(floating_size_share * w, gap_share * g);
     if (cfg.floating_d > 0) d = std::fmin(g, cfg.floating_d);
+    return d;
+}
+
+}  // namespace
+
+void setup_floating_conductors(layout& l) {
+    configure& cfg = *l.cfg;
+    if (cfg.floating_debug) report_debug_gap(l);
+    log_debug_w().printf("Use optimized traversal algo to calculate critical distance.").put('\n').flush();
+
+    const nearest_pair nearest = find_nearest_pair(l);
+    if (nearest.g == 0) touching_failure(nearest.g);
+    const thinnest_block thinnest = find_thinnest_block(l);
+    const double d = choose_floating_d(l, cfg, thinnest.w, nearest.g);
     // A floating block without extent in some direction leaves no room for
     // its surface: walks would jump onto the conductor itself forever.
-    if (!(d > 0)) {
-        log_error_w().printf("floating d is %.12f.", d).put('\n').flush();
-        log_error_w()
-            .printf("error: floating d should be larger than 0, a floating block has no width, depth or height.")
-            .put('\n')
-            .flush();
-        fatal_exit(-1);
-    }
-    if (!l.floating_blocks.empty() && d < least_floating_d) too_small_d_failure(cfg, d, w, g, thinnest, g_floating, g_other);
+    if (!(d > 0)) flat_block_failure(d);
+    if (!l.floating_blocks.empty() && d < least_floating_d)
+        too_small_d_failure(cfg, d, thinnest.w, nearest.g, thinnest.b, nearest.floating, nearest.other);
     cfg.floating_d = d;
     log_info_w().printf("floating d: %.12f", d).put('\n').flush();
 

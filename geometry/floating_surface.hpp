@@ -3,14 +3,11 @@
 // of a walk draw from.
 #pragma once
 
-#include "geometry/box.hpp"
 #include "geometry/vec3.hpp"
 
 struct conductor;
 struct layout;
-struct nprism_t;
 struct solid;
-struct surface_element;
 
 // Computes d into cfg.floating_d and builds every floating surface. Ends the
 // run when a floating conductor touches or overlaps another net.
@@ -22,5 +19,3 @@ void build_single_block_gauss_surface(const layout& l, conductor& c);
 // L-infinity gap between two solids; negative when they overlap.
 double block_pair_distance(const solid& a, const solid& b);
 double point_line_distance_2d(const vec2& q, const vec2& a, const vec2& b);
-double surface_piece_area(const surface_element& e);
-box prism_bounding_box(const nprism_t& p);

@@ -61,3 +61,18 @@ int find_layer_id(const layer_stack& stack, int hint, double z) {
     }
     return layer_code_inside + int(stack.permittivity.size()) - layer_guard_permittivities - 1;
 }
+
+double permittivity_taking_below(const layer_stack& stack, double z) {
+    if (stack.permittivity.empty()) return 1.0;
+    const int code = find_layer_id(stack, layer_code_lowest_interface, z);
+    return stack.permittivity[std::size_t(layer_at_or_below(code))];
+}
+
+double permittivity_taking_mean(const layer_stack& stack, double z) {
+    const int code = find_layer_id(stack, layer_code_lowest_interface, z);
+    if (is_interface_code(code)) {
+        const std::size_t i = std::size_t(interface_of_code(code));
+        return 0.5 * (stack.permittivity[i - 1] + stack.permittivity[i]);
+    }
+    return stack.permittivity[std::size_t(code - layer_code_inside)];
+}

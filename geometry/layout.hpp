@@ -77,10 +77,13 @@ struct conductor {
     std::string name;  // "GROUND" marks the ground net
     std::vector<block*> blocks;  // input order; shared, not owned
     uint8_t floating = 0;
-    // Floating surface: cumulative selection table and its pieces; empty
-    // for a conductor that is not floating.
+    // Floating surface: selection table (geometry/floating_table.hpp) and
+    // its pieces; empty for a conductor that is not floating.
     std::vector<double> surface_table;
     std::vector<surface_element> surface_elements;
+    // A surface of several blocks: each block grown by the floating
+    // distance, in block order.
+    std::vector<::solid> grown_blocks;
 };
 
 // One dielectric layer as read from a medium section.

@@ -16,8 +16,7 @@ constexpr int fatal_status = -1;
     fatal_exit(fatal_status);
 }
 
-// Neighbours of vertex i in an outline of n vertices, the outline closed.
-std::size_t next_index(std::size_t i, std::size_t n) { return i + 1 == n ? 0 : i + 1; }
+// The neighbour before vertex i in a closed outline of n vertices.
 std::size_t prev_index(std::size_t i, std::size_t n) { return i == 0 ? n - 1 : i - 1; }
 
 double cross(const vec2& a, const vec2& b) { return a.x * b.y - a.y * b.x; }

@@ -3,11 +3,14 @@
 #include <cmath>
 
 #include "geometry/layout.hpp"
+#include "geometry/prism.hpp"
 #include "geometry/surface_element.hpp"
 
 namespace {
 
+constexpr double pi_approx = 3.1415926536;
 constexpr double two_pi = 6.2831853072;
+constexpr double four_pi_approx = 12.5663706144;
 
 // Unit axis vector of a surface face 0..5 = +x, +y, +z, -x, -y, -z.
 vec3 face_normal(uint64_t face) {
@@ -35,7 +38,7 @@ double prism_distance_xy(const vec3& p, const nprism_t& prism, const box& outer)
     double xy = box_distance_xy(p, outer);
     for (uint64_t i = 0; i < prism.n; ++i) {
         const vec2& a = prism.vertex[i];
-        const vec2& b = prism.vertex[i + 1 == prism.n ? 0 : i + 1];
+        const vec2& b = next_vertex(prism, i);
         const double dx = b.x - a.x;
         const double dy = b.y - a.y;
         if (std::fabs(dx) < geom_eps || std::fabs(dy) < geom_eps) continue;
@@ -67,10 +70,8 @@ vec3 surface_normal(const surface_element& e) {
     case surface_disc: return face_normal(e.data[4].u);
     case surface_triangle: return face_normal(e.data[7].u);
     case surface_slanted_rect: {
-        const double dx = e.data[3].f;
-        const double dy = e.data[4].f;
-        const double len = std::sqrt(dx * dx + dy * dy);
-        return {dy / len, -dx / len, 0.0};
+        const vec2 n = edge_normal(e.data[3].f, e.data[4].f);
+        return {n.x, n.y, 0.0};
     }
     default: return {0.0, 0.0, 0.0};
     }
@@ -108,5 +109,18 @@ vec3 sample_surface_point(const surface_element& e, double u, double v) {
     case surface_slanted_rect:
         return {d[0].f + u * d[3].f, d[1].f + u * d[4].f, d[2].f + v * d[5].f};
     default: return {0.0, 0.0, 0.0};
+    }
+}
+
+double surface_element_area(const surface_element& e) {
+    const surface_word* w = e.data;
+    switch (e.shape) {
+    case surface_rect: return w[3].f * w[4].f;
+    case surface_disc: return w[3].f * w[3].f * pi_approx;
+    case surface_cylinder_side: return w[3].f * w[4].f * four_pi_approx;
+    case surface_triangle:
+        return 0.5 * tabs((w[3].f - w[1].f) * (w[6].f - w[2].f) - (w[4].f - w[2].f) * (w[5].f - w[1].f));
+    case surface_slanted_rect: return (tabs(w[3].f) + tabs(w[4].f)) * w[5].f;
+    default: return 0.0;
     }
 }

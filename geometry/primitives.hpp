@@ -2,6 +2,10 @@
 // walkers. Pure, allocation-free, safe from any thread. Lengths in micrometres.
 #pragma once
 
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
 #include "geometry/box.hpp"
 #include "geometry/vec3.hpp"
 
@@ -76,29 +80,30 @@ vec3 surface_normal(const surface_element& e);
 // Maps uniforms u, v in [0, 1) to a point on e.
 vec3 sample_surface_point(const surface_element& e, double u, double v);
 
-// A per-component blend and its parameter.
-struct combine_param {
-    double (*f)(double a, double b, double t);
-    double t;
-};
+// Area of e in square micrometres; zero for unknown shapes.
+double surface_element_area(const surface_element& e);
 
-// (f(a.x, b.x, t), f(a.y, b.y, t), lerp(a.z, b.z, t)).
-inline vec3 vec3_combine(const vec3& a, const vec3& b, const combine_param& p) {
-    vec3 r;
-    r.z = lerp(a.z, b.z, p.t);
-    r.y = p.f(a.y, b.y, p.t);
-    r.x = p.f(a.x, b.x, p.t);
-    return r;
+// The index after i in a closed outline of n points.
+inline std::size_t next_index(std::size_t i, std::size_t n) { return i + 1 == n ? 0 : i + 1; }
+
+// Unit outward normal of an outline edge running (dx, dy): outlines run
+// anticlockwise, so the outside lies to the right of each edge.
+inline vec2 edge_normal(double dx, double dy) {
+    const double len = std::sqrt(dx * dx + dy * dy);
+    return {dy / len, -dx / len};
 }
+inline vec2 edge_normal(const vec2& a, const vec2& b) { return edge_normal(b.x - a.x, b.y - a.y); }
 
-inline vec3_u64 vec3_min_u(const vec3_u64& a, const vec3_u64& b) {
-    return {b.x < a.x ? b.x : a.x, b.y < a.y ? b.y : a.y, b.z < a.z ? b.z : a.z};
-}
-
-inline vec3_i64 vec3_max_i(const vec3_i64& a, const vec3_i64& b) {
-    return {b.x < a.x ? a.x : b.x, b.y < a.y ? a.y : b.y, b.z < a.z ? a.z : b.z};
-}
-
-inline vec3 vec3_min_eps(const vec3& a, const vec3& b) {
-    return {tmin(a.x, b.x), tmin(a.y, b.y), tmin(a.z, b.z)};
+// Turns the first count weights of t into a cumulative selection table: the
+// running sums divided by their total, the last entry exactly 1 so that a
+// uniform draw below 1 always lands. Returns the total.
+inline double make_cumulative_table(double* t, std::size_t count) {
+    double sum = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        sum += t[i];
+        t[i] = sum;
+    }
+    for (std::size_t i = 0; i < count; ++i) t[i] /= sum;
+    if (count) t[count - 1] = 1.0;
+    return sum;
 }

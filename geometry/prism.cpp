@@ -85,7 +85,7 @@ double signed_area(const std::vector<vec2>& v) {
     double a = 0.0;
     for (std::size_t i = 0; i < v.size(); ++i) {
         const vec2& p = v[i];
-        const vec2& q = v[(i + 1) % v.size()];
+        const vec2& q = v[next_index(i, v.size())];
         a += p.x * q.y - q.x * p.y;
     }
     return 0.5 * a;
@@ -169,9 +169,8 @@ nprism_t expand_prism(const nprism_t& p, double d) {
     for (uint64_t i = 0; i < p.n; ++i) {
         const vec2& a = p.vertex[i];
         const vec2& b = next_vertex(p, i);
-        const double dx = b.x - a.x, dy = b.y - a.y;
-        const double len = std::sqrt(dx * dx + dy * dy);
-        const double nx = dy / len * d, ny = -dx / len * d;
+        const vec2 n = edge_normal(a, b);
+        const double nx = n.x * d, ny = n.y * d;
         r.vertex[2 * i] = {a.x + nx, a.y + ny};
         r.vertex[2 * i + 1] = {b.x + nx, b.y + ny};
     }

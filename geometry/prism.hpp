@@ -1,7 +1,7 @@
 // Geometry of prisms (vertical prisms over a convex outline) and boxes:
 // growth, surface elements, slab cuts and the face beyond which a point
-// lies. Outlines are anticlockwise seen from +z; the outward normal of the
-// edge from v_i to v_i+1 is (dy, -dx) normalised. Preparation-time code,
+// lies. Outlines are anticlockwise seen from +z, so the outward normal of
+// the edge from v_i to v_i+1 is edge_normal(v_i, v_i+1). Preparation-time code,
 // except expand_prism and box_face_of_point, which walk threads also call.
 #pragma once
 
@@ -10,11 +10,12 @@
 
 #include "geometry/box.hpp"
 #include "geometry/layout.hpp"
+#include "geometry/primitives.hpp"
 #include "geometry/surface_element.hpp"
 #include "geometry/vec3.hpp"
 
 // The vertex after v_i, the last one closing the outline.
-inline const vec2& next_vertex(const nprism_t& p, uint64_t i) { return p.vertex[i + 1 == p.n ? 0 : i + 1]; }
+inline const vec2& next_vertex(const nprism_t& p, uint64_t i) { return p.vertex[next_index(i, p.n)]; }
 
 // The prism grown outward by d: each edge moved out by d (2n vertices, each
 // corner bevelled), z0 - d and z1 + d. Fatal without clean-up for more than

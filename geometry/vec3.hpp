@@ -1,8 +1,6 @@
 // Points and vectors of the geometry, in micrometres.
 #pragma once
 
-#include <cstdint>
-
 struct vec3 {
     double x, y, z;
 };
@@ -10,14 +8,6 @@ struct vec3 {
 // A point of a horizontal outline (prism cross-sections, polygons).
 struct vec2 {
     double x, y;
-};
-
-// Cell indices of the grid space managers.
-struct vec3_u64 {
-    uint64_t x, y, z;
-};
-struct vec3_i64 {
-    int64_t x, y, z;
 };
 
 // Component by axis number 0 = x, 1 = y, 2 = z.

@@ -24,6 +24,8 @@ struct jump_state {
 // Ends the process for a conductor made of one cylinder.
 void jump_floating(jump_state& w, const block& b);
 
+// Several blocks: draws from the elements and tests the point against the
+// grown blocks the builder stored with the conductor.
 void jump_floating_multi_block(jump_state& w, const conductor& f);
 void jump_floating_prism_fd(jump_state& w, const block& b);
 void jump_floating_prism_easy(jump_state& w, const block& b);

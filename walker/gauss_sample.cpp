@@ -64,15 +64,6 @@ double gauss_weight(int gauss_type, double eps, double d) {
     }
 }
 
-double permittivity_at(const layer_stack& layers, double z) {
-    const int code = find_layer_id(layers, layer_code_lowest_interface, z);
-    if (code >= layer_code_interface) {
-        const int i = code - layer_code_interface;
-        return 0.5 * (layers.permittivity[i - 1] + layers.permittivity[i]);
-    }
-    return layers.permittivity[code - layer_code_inside];
-}
-
 // The answer does not depend on the order in which the other solids are
 // seen, so only the boxes of the point's grid cell are looked at, those
 // registered next to q's own first: the blocks of one cut polygon are
@@ -140,7 +131,7 @@ void sample_gauss_point(gauss_sample& out, const gauss_surface& s, walker_rng& r
         const int32_t k = gauss_point_multiplicity(s, p, piece);
         if (k < 0) continue;
         if (uniform01(rng) * double(k) > 1.0) continue;
-        const double eps = permittivity_at(s.layout->layers, p.z);
+        const double eps = permittivity_taking_mean(s.layout->layers, p.z);
         const double w = gauss_weight(gauss_type, eps, gb.offset);
         sumpdf += w;
         if (uniform01(rng) * s.max_weight > w) continue;

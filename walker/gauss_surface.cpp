@@ -74,10 +74,9 @@ surface_piece piece_of(const surface_element& e, gauss_box* owner) {
     case surface_rect: p.face = e.data[5].u; break;
     case surface_triangle: p.face = e.data[7].u; break;
     default: {
-        const double dx = e.data[3].f, dy = e.data[4].f;
-        const double len = std::sqrt(dx * dx + dy * dy);
-        p.value = {round_half_away(slant_normal_scale * dy / len),
-                   round_half_away(-slant_normal_scale * dx / len)};
+        // The scale is a power of two: scaling the unit normal is exact.
+        const vec2 n = edge_normal(e.data[3].f, e.data[4].f);
+        p.value = {round_half_away(slant_normal_scale * n.x), round_half_away(slant_normal_scale * n.y)};
         p.face = face_slanted;
         break;
     }
@@ -137,26 +136,11 @@ double largest_permittivity(const layer_stack& layers) {
     return best;
 }
 
-int interface_index_of(int code) {
-    return code >= layer_code_interface ? code - layer_code_interface : code - layer_code_inside;
-}
-
 }  // namespace
-
-double gauss_piece_area(const surface_piece& p) {
-    const surface_word* d = p.data;
-    switch (p.shape) {
-    case surface_rect: return d[3].f * d[4].f;
-    case surface_triangle:
-        return 0.5 * tabs((d[3].f - d[1].f) * (d[6].f - d[2].f) - (d[4].f - d[2].f) * (d[5].f - d[1].f));
-    case surface_slanted_rect: return (tabs(d[3].f) + tabs(d[4].f)) * d[5].f;
-    default: return 0.0;
-    }
-}
 
 double interface_gap(const gauss_surface& s, const box& outer) {
     const layer_stack& ls = s.layout->layers;
-    if (ls.permittivity.size() < 12 || s.cfg->multi_dielectric == configure::layout_approx)
+    if (ls.layer_count() < 2 || s.cfg->multi_dielectric == configure::layout_approx)
         return geom_infinity;
     const int k = (s.cfg->multi_dielectric == configure::layout_two ||
                    s.cfg->multi_dielectric == configure::layout_approx2)
@@ -165,13 +149,13 @@ double interface_gap(const gauss_surface& s, const box& outer) {
     const int lo_code = find_layer_id(ls, layer_code_lowest_interface, outer.lo.z);
     // The interface just below a layer is numbered like the layer; one on
     // the height itself does not count as below it.
-    const int below = lo_code >= layer_code_interface ? interface_index_of(lo_code) - k
-                                                       : interface_index_of(lo_code) - k + 1;
-    const double gap_low = 2.0 * (outer.lo.z - ls.interface_z[below]);
-    const int hint = layer_code_interface + interface_index_of(lo_code) - 1;
+    const int64_t lo_interface = interface_at_or_below(lo_code);
+    const int64_t below = is_interface_code(lo_code) ? lo_interface - k : lo_interface - k + 1;
+    const double gap_low = 2.0 * (outer.lo.z - ls.interface_z[std::size_t(below)]);
+    const int hint = int(interface_code(lo_interface - 1));
     const int hi_code = find_layer_id(ls, hint, outer.hi.z);
-    const int above = interface_index_of(hi_code) + k;
-    const double gap_high = 2.0 * (ls.interface_z[above] - outer.hi.z);
+    const int64_t above = interface_at_or_below(hi_code) + k;
+    const double gap_high = 2.0 * (ls.interface_z[std::size_t(above)] - outer.hi.z);
     return tmin(gap_low, gap_high);
 }
 
@@ -432,12 +416,8 @@ void build_master_gauss_surfaces(gauss_surface& s, const conductor& master) {
     index_gauss_boxes(s);
 
     s.area_cdf.assign(s.pieces.size(), 0.0);
-    for (std::size_t i = 0; i < s.pieces.size(); ++i) {
-        s.total_area += gauss_piece_area(s.pieces[i]);
-        s.area_cdf[i] = s.total_area;
-    }
-    for (double& v : s.area_cdf) v /= s.total_area;
-    if (!s.area_cdf.empty()) s.area_cdf.back() = 1.0;
+    for (std::size_t i = 0; i < s.pieces.size(); ++i) s.area_cdf[i] = surface_element_area(s.pieces[i]);
+    s.total_area = make_cumulative_table(s.area_cdf.data(), s.area_cdf.size());
 
     double smallest_offset = geom_infinity;
     for (const gauss_box& gb : s.boxes) smallest_offset = tmin(smallest_offset, gb.offset);

@@ -119,6 +119,3 @@ void index_gauss_boxes(gauss_surface& s);
 // tolerance on every axis; later was registered after earlier.
 bool gauss_boxes_overlap(const box& later, const box& earlier);
 
-// Area of a rectangle, triangle or slanted piece; slanted sides count the
-// sum of their x and y projections.
-double gauss_piece_area(const surface_piece& p);

@@ -28,18 +28,17 @@ constexpr uint64_t slab_ratio_count = 11;
 // 2^23: the fraction digits to which the cell coordinate is rounded.
 constexpr double cell_rounding = 8388608.0;
 
-double interface_height(const layer_stack& ls, uint64_t id) { return ls.interface_z[id - 20000]; }
-
 int round_to_int(double v) { return int(std::round(v)); }
 
 // The padded interfaces just below and just above a layer id; on an
 // interface, that interface counts as the one above.
 void neighbour_interfaces(uint64_t layer_id, int64_t& down, int64_t& up) {
+    const int64_t own = interface_at_or_below(layer_id);
     if (is_interface_id(layer_id)) {
-        up = int64_t(layer_id) - 20000;
+        up = own;
         down = up - 1;
     } else {
-        down = int64_t(layer_id) - 10000;
+        down = own;
         up = down + 1;
     }
 }
@@ -55,10 +54,10 @@ next_candidates take_nearest_interfaces(const layer_stack& ls, uint64_t layer_id
         const double d_up = zi[up] - z;
         const double d_down = z - zi[down];
         if (d_down - geom_eps > d_up) {
-            ids[k] = 20000 + uint64_t(up);
+            ids[k] = uint64_t(interface_code(up));
             ++up;
         } else {
-            ids[k] = 20000 + uint64_t(down);
+            ids[k] = uint64_t(interface_code(down));
             --down;
         }
     }
@@ -67,7 +66,7 @@ next_candidates take_nearest_interfaces(const layer_stack& ls, uint64_t layer_id
 
 double interface_room(const layer_stack& ls, uint64_t id) {
     const std::vector<double>& zi = ls.interface_z;
-    const uint64_t i = id - 20000;
+    const uint64_t i = uint64_t(interface_of_code(id));
     return std::fmin(zi[i] - zi[i - 1], zi[i + 1] - zi[i]);
 }
 
@@ -287,7 +286,7 @@ double classify_three_interfaces(cube_fields& c, const layer_stack& ls, double a
         }
         // Same snapping as one interface, without grid or mirror.
         const uint64_t index = c.table_index;
-        const double r = classify_one_interface(c, ls, a, z, 10000, interface_id[n.below], nullptr);
+        const double r = classify_one_interface(c, ls, a, z, layer_code_inside, interface_id[n.below], nullptr);
         c.table_index = index;
         return r;
     }
@@ -376,7 +375,7 @@ void equal_layer_index::locate_layer() {
     neighbour_interfaces(layer_id, lo, up);
     const bool nearer_up = z - zi[lo] - geom_eps > zi[up] - z;
     const int64_t nearest = nearer_up ? up : lo;
-    nearest_layer_id = 20000 + uint64_t(nearest);
+    nearest_layer_id = uint64_t(interface_code(nearest));
     if (high_contrast_at(uint64_t(nearest))) {
         nearest_high_contrast = 1;
         const double d_up = nearer_up ? zi[up + 1] - z : zi[up] - z;

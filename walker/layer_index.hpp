@@ -3,8 +3,7 @@
 // nearest interfaces (N = 1 or 3, optionally with ratio-grid tables), and
 // the nearest high-contrast interface with equal-slab averaging elsewhere.
 //
-// Layer ids follow find_layer_id: 20000 + i on padded interface i,
-// 10000 + j inside padded layer j.
+// Layer ids are the layer codes of find_layer_id (geometry/layer_stack.hpp).
 #pragma once
 
 #include <cmath>
@@ -24,7 +23,7 @@ enum cube_type : uint32_t {
 };
 
 // Layer id before anything is known: the lowest real interface.
-constexpr uint64_t initial_layer_id = 20006;
+constexpr uint64_t initial_layer_id = layer_code_lowest_interface;
 // Query limit when no interface limits the cube.
 constexpr double unlimited_radius = 1e9;
 // Neighbouring layers above this permittivity ratio are high contrast.
@@ -41,11 +40,9 @@ struct cube_fields {
 };
 
 // Index into the per-interface lists of an interface or layer id.
-inline uint64_t interface_list_index(uint64_t id) {
-    return id >= 10000 && id <= 19999 ? id - 10005 : id - 20006;
-}
+inline uint64_t interface_list_index(uint64_t id) { return uint64_t(real_index_of_code(id)); }
 
-inline bool is_interface_id(uint64_t id) { return id >= 20000 && id <= 29999; }
+inline bool is_interface_id(uint64_t id) { return is_interface_code(id); }
 
 // Per-interface ratio-grid data of the table store (grid modes only).
 struct grid_weights {
@@ -118,7 +115,7 @@ struct multi_layer_index : cube_fields {
         if (N == 1) {
             radius = next.up - 1e-9 > next.down ? next.down : next.up;
         } else {
-            const double v = layers->interface_z[taken[1] - 20000] - z;
+            const double v = interface_height(*layers, taken[1]) - z;
             radius = v > 1e-9 ? v : -v;
         }
         store_sorted(taken);
@@ -127,8 +124,7 @@ struct multi_layer_index : cube_fields {
     // Later cubes: limited by the (N+1)-th nearest interface.
     void locate_loop(double height) {
         z = height;
-        const int64_t start = is_interface_id(layer_id) ? int64_t(layer_id) - int64_t(N)
-                                                        : int64_t(layer_id) + 10000 - int64_t(N);
+        const int64_t start = interface_code(interface_at_or_below(layer_id)) - int64_t(N);
         layer_id = uint64_t(find_layer_id(*layers, int(start), z));
         uint64_t taken[N];
         const next_candidates next = take_nearest_interfaces(*layers, layer_id, z, taken, int(N));
@@ -143,9 +139,9 @@ struct multi_layer_index : cube_fields {
             return interface_id[0];
         } else {
             uint64_t best = interface_id[0];
-            double best_d = std::fabs(layers->interface_z[best - 20000] - z);
+            double best_d = std::fabs(interface_height(*layers, best) - z);
             for (uint64_t k = 1; k < N; ++k) {
-                const double d = std::fabs(layers->interface_z[interface_id[k] - 20000] - z);
+                const double d = std::fabs(interface_height(*layers, interface_id[k]) - z);
                 if (d < best_d - 1e-9) {
                     best = interface_id[k];
                     best_d = d;
@@ -159,7 +155,7 @@ struct multi_layer_index : cube_fields {
     // interfaces already taken for this height.
     void stand_on(uint64_t id) {
         layer_id = id;
-        z = layers->interface_z[id - 20000];
+        z = interface_height(*layers, id);
     }
 
     double classify_cube(double a) {
@@ -213,7 +209,7 @@ struct equal_layer_index : cube_fields {
 
     void stand_on(uint64_t id) {
         layer_id = id;
-        z = layers->interface_z[id - 20000];
+        z = interface_height(*layers, id);
     }
 
     double classify_cube(double a) {

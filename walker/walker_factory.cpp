@@ -4,9 +4,6 @@
 
 namespace {
 
-// A stack of one layer has this many permittivity entries (guards included).
-constexpr std::size_t layered_permittivity_entries = 12;
-
 template <class L>
 void make_walker(std::unique_ptr<random_walker_interface>& owner, const walker_task_head& head,
                  const gauss_surface* gauss) {
@@ -48,7 +45,7 @@ void make_multi_layer1_interp_walker(std::unique_ptr<random_walker_interface>& o
 
 void create_walker(std::unique_ptr<random_walker_interface>& owner, const walker_task_head& head,
                    const gauss_surface* gauss) {
-    if (head.lay->layers.permittivity.size() < layered_permittivity_entries) {
+    if (head.lay->layers.layer_count() < 2) {
         make_empty_layer_walker(owner, head, gauss);
         return;
     }

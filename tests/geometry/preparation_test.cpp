@@ -14,6 +14,7 @@
 #include "geometry/ground_and_window.hpp"
 #include "geometry/index_layout.hpp"
 #include "geometry/layer_stack.hpp"
+#include "geometry/primitives.hpp"
 #include "tests/geometry/layout_text.hpp"
 
 using namespace geometry_test;
@@ -373,7 +374,7 @@ TEST(Floating, PrismPushDistancesAndPieceAreas) {
     EXPECT_NEAR(f.surface_table[5], d, 1e-12);
     EXPECT_NEAR(f.surface_table[7], d, 1e-12);
     EXPECT_NEAR(f.surface_table[6], d * std::sqrt(2.0), 1e-12);
-    EXPECT_DOUBLE_EQ(surface_piece_area(f.surface_elements[0]), 2.0);
+    EXPECT_DOUBLE_EQ(surface_element_area(f.surface_elements[0]), 2.0);
     EXPECT_NEAR(point_line_distance_2d({1, 1}, {0, 0}, {2, 0}), 1.0, 1e-15);
 }
 

@@ -162,6 +162,7 @@ TEST(FloatingJump, MultiBlockPointsAvoidOtherGrownBlocks) {
     const box g0 = make_box(-d, -d, -d, 1 + d, 1 + d, 1 + d), g1 = make_box(0.5 - d, -d, -d, 1.5 + d, 1 + d, 1 + d);
     box_faces(g0, fl.surface_elements);
     box_faces(g1, fl.surface_elements);
+    fl.grown_blocks = {make_box_solid(g0), make_box_solid(g1)};
     double total = 0;
     for (const surface_element& e : fl.surface_elements) total += e.data[3].f * e.data[4].f;
     double run = 0;

@@ -53,7 +53,7 @@ TEST(GaussSample, DrawsAreUniformOverPiecesAndStrata) {
         }
     }
     std::vector<double> p(6);
-    for (int k = 0; k < 6; ++k) p[k] = gauss_piece_area(s.pieces[k]) / s.total_area;
+    for (int k = 0; k < 6; ++k) p[k] = surface_element_area(s.pieces[k]) / s.total_area;
     EXPECT_LT(chi_square(by_face, p, n), chi_square_limit(5));
     EXPECT_LT(chi_square(by_cell, std::vector<double>(16, 1.0 / 16), by_face[face_pos_z]), chi_square_limit(15));
     EXPECT_LT(chi_square(within_cell, std::vector<double>(5, 0.2), by_face[face_pos_z]), chi_square_limit(4));
@@ -119,9 +119,10 @@ TEST(GaussSample, OverlapsRejectInsideAndCountSharedFaces) {
 TEST(GaussSample, WeightsFollowGaussTypeAndPermittivity) {
     std::vector<medium> media = {{-1e9, 1.0, 2.0}, {1.0, 1e9, 4.0}};
     layout_fixture f(make_box(-100, -100, -100, 100, 100, 100), boundary_dirichlet, media);
-    EXPECT_DOUBLE_EQ(permittivity_at(f.lay->layers, 0.5), 2.0);
-    EXPECT_DOUBLE_EQ(permittivity_at(f.lay->layers, 1.0), 3.0);  // on the interface: mean
-    EXPECT_DOUBLE_EQ(permittivity_at(f.lay->layers, 1.5), 4.0);
+    EXPECT_DOUBLE_EQ(permittivity_taking_mean(f.lay->layers, 0.5), 2.0);
+    EXPECT_DOUBLE_EQ(permittivity_taking_mean(f.lay->layers, 1.0), 3.0);
+    EXPECT_DOUBLE_EQ(permittivity_taking_below(f.lay->layers, 1.0), 2.0);
+    EXPECT_DOUBLE_EQ(permittivity_taking_mean(f.lay->layers, 1.5), 4.0);
 
     f.lay->wire_width = 0.01;
     f.cfg.multi_dielectric = configure::layout_four;
@@ -137,7 +138,7 @@ TEST(GaussSample, WeightsFollowGaussTypeAndPermittivity) {
             sample_gauss_point(g, s, rng);
             EXPECT_EQ(g.gtried, 1u);
             EXPECT_EQ(g.sumpdf, 1.0);
-            EXPECT_DOUBLE_EQ(g.weight, permittivity_at(f.lay->layers, g.point.z));
+            EXPECT_DOUBLE_EQ(g.weight, permittivity_taking_mean(f.lay->layers, g.point.z));
         }
     }
     {
@@ -154,8 +155,8 @@ TEST(GaussSample, WeightsFollowGaussTypeAndPermittivity) {
         // Area below z = 1: bottom face plus the lower halves of the sides.
         double area_below = 0;
         for (const surface_piece& p : s.pieces) {
-            if (p.face == face_neg_z) area_below += gauss_piece_area(p);
-            else if (p.face != face_pos_z) area_below += gauss_piece_area(p) * (1.5 / 3.0);
+            if (p.face == face_neg_z) area_below += surface_element_area(p);
+            else if (p.face != face_pos_z) area_below += surface_element_area(p) * (1.5 / 3.0);
         }
         const double q = area_below * 2.0, r = (s.total_area - area_below) * 4.0;
         const double expect = q / (q + r);
