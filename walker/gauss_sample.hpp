@@ -23,10 +23,6 @@ struct gauss_sample {
 // Density weight w of a point of permittivity eps on a box of offset d.
 double gauss_weight(int gauss_type, double eps, double d);
 
-// Former name of permittivity_taking_mean, left until the walk loop uses
-// the new one.
-inline double permittivity_at(const layer_stack& layers, double z) { return permittivity_taking_mean(layers, z); }
-
 // Draws until a candidate is accepted. The surface must hold a piece.
 void sample_gauss_point(gauss_sample& out, const gauss_surface& s, walker_rng& rng);
 

@@ -7,6 +7,7 @@
 
 #include "config/configure.hpp"
 #include "geometry/primitives.hpp"
+#include "geometry/prism.hpp"
 #include "transition_tables/table_selection.hpp"
 #include "walker/default_walker.hpp"
 #include "walker/floating_jump.hpp"
@@ -114,7 +115,7 @@ double default_walker<L, D>::start_cube(double a) {
         if (!vertical_face || domain.cube_mode == cube_touching || is_interface_id(layer.layer_id)) return a;
         const uint64_t id = layer.start_interface();
         if (id == no_interface) return a;
-        const double d = std::fabs(layers->interface_z[id - 20000] - pos.z);
+        const double d = std::fabs(interface_height(*layers, int64_t(id)) - pos.z);
         if (!(d < interface_snap_fraction * a)) return a;
         // The cube about the interface point lies inside the empty cube
         // about the start point and holds no other interface.
@@ -137,7 +138,7 @@ inline double equal_slab_flux_scale(const layer_stack& ls, double z, double a, u
         largest = std::fmax(largest, equal_slab_mean(ls, bottom, bottom + a * 0.5));
     }
     const table_key key = equal_slab_key(table_index);
-    return largest * 0.5 * (key.v[1] + key.v[2]) / permittivity_at(ls, z);
+    return largest * 0.5 * (key.v[1] + key.v[2]) / permittivity_taking_mean(ls, z);
 }
 
 template <class L, class D>
@@ -264,15 +265,16 @@ void default_walker<L, D>::rotate_towards_nearest(const nearest_result& q) {
         d = -unlimited_radius;
         for (uint64_t k = 0; k < p.n; ++k) {
             const vec2& v0 = p.vertex[k];
-            const vec2& v1 = p.vertex[k + 1 == p.n ? 0 : k + 1];
+            const vec2& v1 = next_vertex(p, k);
             const double dx = v1.x - v0.x, dy = v1.y - v0.y;
             if (std::fabs(dx) < geom_eps || std::fabs(dy) < geom_eps) continue;
             const double len = std::sqrt(dx * dx + dy * dy);
             const double s = ((pos.x - v0.x) * dy - (pos.y - v0.y) * dx) / len;
             if (s - geom_eps > d) {
                 d = s;
-                domain.rot_cos = dy / len;
-                domain.rot_sin = -dx / len;
+                const vec2 n = edge_normal(dx, dy);
+                domain.rot_cos = n.x;
+                domain.rot_sin = n.y;
             }
         }
     } else {
