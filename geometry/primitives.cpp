@@ -4,6 +4,7 @@
 
 #include "geometry/layout.hpp"
 #include "geometry/prism.hpp"
+#include "geometry/section_distance.hpp"
 #include "geometry/surface_element.hpp"
 
 namespace {
@@ -21,43 +22,9 @@ vec3 face_normal(uint64_t face) {
     return n;
 }
 
-// x-y part of the distance to a z-axis cylinder: on the diagonal band it is
-// the half side of the largest square centred at p that reaches the circle.
-double cylinder_distance_xy(const vec3& p, const cylinder_t& c) {
-    const double a = tabs(p.x - c.centre.x);
-    const double b = tabs(p.y - c.centre.y);
-    const double w = tabs(a - b);
-    const double r = c.radius;
-    if (r - geom_eps > w) return (a + b - std::sqrt(2.0 * r * r - (a - b) * (a - b))) * 0.5;
-    return tmax(b, a) - r;
-}
-
-// x-y part of the distance to a prism: the outer box, then every slanted
-// edge's line (axis-parallel edges are covered by the outer box).
-double prism_distance_xy(const vec3& p, const nprism_t& prism, const box& outer) {
-    double xy = box_distance_xy(p, outer);
-    for (uint64_t i = 0; i < prism.n; ++i) {
-        const vec2& a = prism.vertex[i];
-        const vec2& b = next_vertex(prism, i);
-        const double dx = b.x - a.x;
-        const double dy = b.y - a.y;
-        if (std::fabs(dx) < geom_eps || std::fabs(dy) < geom_eps) continue;
-        const double e = (dy * (p.x - a.x) - dx * (p.y - a.y)) / (tabs(dy) + tabs(dx));
-        xy = tmax(e, xy);
-    }
-    return xy;
-}
-
 }  // namespace
 
-double block_distance_xy(const vec3& p, const solid& s) {
-    switch (s.kind) {
-    case solid_box: return box_distance_xy(p, s.shape.box);
-    case solid_cylinder: return cylinder_distance_xy(p, s.shape.cylinder);
-    case solid_prism: return prism_distance_xy(p, s.shape.prism, s.outer_box);
-    default: return geom_infinity;
-    }
-}
+double block_distance_xy(const vec3& p, const solid& s) { return section_distance_by<tolerant_comparison>(p, s); }
 
 double block_distance(const vec3& p, const solid& s) {
     const double gz = tmax(p.z - s.outer_box.hi.z, s.outer_box.lo.z - p.z);

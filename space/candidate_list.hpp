@@ -12,6 +12,7 @@
 
 #include "geometry/layout.hpp"
 #include "geometry/primitives.hpp"
+#include "geometry/section_distance.hpp"
 #include "space/nearest_result.hpp"
 
 struct configure;
@@ -84,41 +85,8 @@ struct candlist {
     }
 };
 
-// L-infinity distance in the x-y plane from p to the solid's cross-section
-// (negative inside); 1e9 for an unknown kind.
-inline double section_distance(const vec3& p, const solid& s) {
-    if (s.kind == solid_box) {
-        const box& b = s.shape.box;
-        return std::max(std::max(b.lo.x - p.x, p.x - b.hi.x), std::max(b.lo.y - p.y, p.y - b.hi.y));
-    }
-    if (s.kind == solid_cylinder) {
-        const cylinder_t& c = s.shape.cylinder;
-        const double a = std::fabs(p.x - c.centre.x);
-        const double b = std::fabs(p.y - c.centre.y);
-        const double e = std::fabs(a - b);
-        const double r = c.radius;
-        if (!(r - geom_eps > e)) return std::max(a, b) - r;
-        // The cube reaches the circle with a corner.
-        return (a + b - std::sqrt(2 * r * r - (a - b) * (a - b))) / 2;
-    }
-    if (s.kind == solid_prism) {
-        const box& o = s.outer_box;
-        double d = std::max(std::max(o.lo.x - p.x, p.x - o.hi.x), std::max(o.lo.y - p.y, p.y - o.hi.y));
-        const nprism_t& pr = s.shape.prism;
-        for (uint64_t i = 0; i < pr.n; ++i) {
-            const vec2& a = pr.vertex[i];
-            const vec2& b = pr.vertex[i + 1 == pr.n ? 0 : i + 1];
-            const double dx = b.x - a.x, dy = b.y - a.y;
-            // Axis-parallel edges are covered by the outer box.
-            if (std::fabs(dx) < geom_eps || std::fabs(dy) < geom_eps) continue;
-            // Anticlockwise outline: positive outside the edge.
-            const double e = (dy * (p.x - a.x) - dx * (p.y - a.y)) / (std::fabs(dx) + std::fabs(dy));
-            d = std::max(d, e);
-        }
-        return d;
-    }
-    return geom_infinity;
-}
+// Distance to the solid's cross-section in x and y, by exact comparisons.
+inline double section_distance(const vec3& p, const solid& s) { return section_distance_by<exact_comparison>(p, s); }
 
 // The radius around p within which h's list is complete; stored in h. At
 // least the list's `base_scope` exactly when p lies in its cell.
