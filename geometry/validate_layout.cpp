@@ -5,22 +5,13 @@
 #include <string>
 #include <utility>
 
-#include "foundation/error_handler.hpp"
-#include "foundation/errors.hpp"
 #include "foundation/number_text.hpp"
+#include "geometry/index_layout.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/primitives.hpp"
 #include "geometry/prism.hpp"
 
 namespace {
-
-// "Fatal error: " and the message, status 255, unless a registered handler
-// takes the error; then it is thrown to the caller.
-[[noreturn]] void refuse(const std::string& message) {
-    const sea::fatal_error e(message);
-    error_handler::instance().handle(e);
-    throw e;
-}
 
 std::string block_label(const block& b) {
     return "block " + b.name + " of conductor " + (b.owner ? b.owner->name : std::string("(none)"));
@@ -33,7 +24,7 @@ bool in_range(double v) { return std::abs(v) < layout_coordinate_limit; }
 
 void check_coordinate(const std::string& owner, const char* what, double v) {
     if (!in_range(v))
-        refuse(owner + ": " + what + " " + number_text(v) + " is not finite or lies beyond " +
+        refuse_layout(owner + ": " + what + " " + number_text(v) + " is not finite or lies beyond " +
                number_text(layout_coordinate_limit) + " um");
 }
 
@@ -83,7 +74,7 @@ void check_permittivities(const layout& l) {
     for (std::size_t i = 0; i < l.media.size(); ++i) {
         const medium& m = l.media[i];
         if (std::isfinite(m.eps) && m.eps > 0) continue;
-        refuse(medium_label(i) + " (z from " + number_text(m.z0) + " to " + number_text(m.z1) + ") has permittivity " +
+        refuse_layout(medium_label(i) + " (z from " + number_text(m.z0) + " to " + number_text(m.z1) + ") has permittivity " +
                number_text(m.eps) + "; a permittivity must be finite and positive");
     }
 }
@@ -143,7 +134,7 @@ extents extents_of(const solid& s) {
 void check_not_degenerate(const block& b) {
     const extents e = extents_of(b.solid);
     if (e.width() > geom_eps && e.height() > geom_eps) return;
-    refuse(block_label(b) + " has no width, length or height " + e.text());
+    refuse_layout(block_label(b) + " has no width, length or height " + e.text());
 }
 
 // A block thin in one direction is a sheet, whose field the touch distance
@@ -152,7 +143,7 @@ void check_not_degenerate(const block& b) {
 void check_resolvable(const block& b, const extents& e) {
     const bool narrow = e.width() < touch_distance;
     if (!narrow || (e.length() >= touch_distance && e.height() >= touch_distance)) return;
-    refuse(block_label(b) + " is thinner than the touch distance " + number_text(touch_distance) +
+    refuse_layout(block_label(b) + " is thinner than the touch distance " + number_text(touch_distance) +
            " um in two directions " + e.text() + "; the walks cannot resolve it");
 }
 
@@ -198,7 +189,7 @@ void check_masters_inside_window(const layout& l) {
         const bool inside = std::any_of(m->blocks.begin(), m->blocks.end(),
                                         [&](const block* b) { return reaches_into(b->solid.outer_box, l.window.box); });
         if (!inside)
-            refuse("master conductor " + m->name +
+            refuse_layout("master conductor " + m->name +
                    " lies outside the Neumann window: none of its blocks reaches into it");
     }
 }
