@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "foundation/log_writers.hpp"
@@ -69,6 +71,7 @@ std::vector<poly_record> decompose_checked(const poly_record& p) {
         EXPECT_GE(q.n, 3u);
         EXPECT_LE(q.n, 4u);
         EXPECT_TRUE(convex_anticlockwise(q.vertex.data(), q.n));
+        EXPECT_EQ(poly_split_check(q.vertex.data(), q.n), 1);
         EXPECT_EQ(q.z0, p.z0);
         EXPECT_EQ(q.z1, p.z1);
         area += signed_area(q.vertex.data(), q.n);
@@ -102,6 +105,33 @@ TEST(DecomposePoly, ConvexOutlines) {
     // A clockwise hexagon gives the same fan over the reversed outline.
     std::vector<vec2> cw(hex.rbegin(), hex.rend());
     EXPECT_EQ(decompose_checked(poly(cw)).size(), 3u);
+
+    // Many vertices: no vertex is shared by more than a few pieces. A disc,
+    // an odd tilted ellipse and a half disc, whose straight side holds no
+    // vertices between its ends.
+    auto arc = [](std::size_t n, double from, double to, double rx, double ry, double tilt) {
+        std::vector<vec2> v;
+        for (std::size_t k = 0; k < n; ++k) {
+            const double t = from + (to - from) * double(k) / double(n);
+            const double x = rx * std::cos(t), y = ry * std::sin(t);
+            v.push_back({x * std::cos(tilt) - y * std::sin(tilt), x * std::sin(tilt) + y * std::cos(tilt)});
+        }
+        return v;
+    };
+    const double pi = std::acos(-1.0);
+    std::vector<vec2> half = arc(500, -pi / 2, pi / 2, 2, 2, 0);
+    half.push_back({0, 2});
+    for (const std::vector<vec2>& big :
+         {arc(10000, 0, 2 * pi, 2, 2, 0), arc(999, 0, 2 * pi, 3, 1, 0.5), half, arc(16, 0, 2 * pi, 1, 1, 0)}) {
+        const auto pieces = decompose_checked(poly(big));
+        std::map<std::pair<double, double>, int> uses;
+        for (const poly_record& q : pieces)
+            for (const vec2& p : q.vertex)
+                ++uses[{p.x, p.y}];
+        EXPECT_EQ(uses.size(), big.size());
+        for (const auto& u : uses)
+            ASSERT_LE(u.second, 3) << big.size() << " vertices, at " << u.first.first << ", " << u.first.second;
+    }
 }
 
 TEST(DecomposePoly, ReflexCornersAreCut) {
