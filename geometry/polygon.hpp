@@ -27,7 +27,9 @@ void remove_repeated_vertices(poly_record& poly);
 void delete_duplicate_point(poly_record& poly);
 
 // Appends convex anticlockwise pieces of 3 or 4 vertices. Fatal (status -1)
-// when no valid cut exists at a reflex vertex.
+// when no valid cut exists at a reflex vertex. A small convex outline is cut
+// as a fan from its first vertex, a large one into bands across its shorter
+// side, in which no vertex lies in more than three pieces.
 void decompose_poly(const poly_record& poly, std::vector<poly_record>& pieces);
 
 // 1 when every right-turn vertex sees another vertex ahead of its bisector,
