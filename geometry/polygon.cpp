@@ -143,6 +143,21 @@ double thin_side(const std::vector<vec2>& v) {
     return std::min(r.hi_x - r.lo_x, r.hi_y - r.lo_y);
 }
 
+// The vertices of a convex outline without those on a straight run, where
+// the turn's sine is below 1e-9: a band between two chains that meet on a
+// straight side would have no area. The tolerance is relative, as the turns
+// of a finely drawn curve are smaller than any fixed length tolerance.
+std::vector<vec2> turning_vertices(const std::vector<vec2>& v) {
+    const std::size_t n = v.size();
+    std::vector<vec2> out;
+    for (std::size_t k = 0; k < n; ++k) {
+        const vec2 in = sub(v[k], v[prev_index(k, n)]);
+        const vec2 on = sub(v[next_index(k, n)], v[k]);
+        if (cross(in, on) > 1e-9 * norm(in) * norm(on)) out.push_back(v[k]);
+    }
+    return out;
+}
+
 // Cuts a convex anticlockwise outline of five or more vertices into bands
 // between chords across the longer side of its bounding rectangle, swept
 // from the vertex lowest along that side to the far end. Two chains leave
@@ -288,8 +303,11 @@ void decompose_poly(const poly_record& poly, std::vector<poly_record>& pieces) {
             return;
         }
         if (n >= min_band_vertices) {
-            cut_into_bands(poly, v, pieces);
-            return;
+            std::vector<vec2> turns = turning_vertices(v);
+            if (turns.size() >= min_band_vertices) {
+                cut_into_bands(poly, turns, pieces);
+                return;
+            }
         }
         poly_record quad = make_piece(poly, {v[0], v[1], v[2], v[3]});
         orient(quad);
