@@ -174,25 +174,37 @@ double window_gap(const gauss_surface& s, const box& outer) {
 
 namespace {
 
+// A block is cut into tiles (see tile_block) only when some tile gains at
+// least this factor over the block's own offset. Smaller gains pay too,
+// less (a plate whose tiles gain 2 needs 3.5 times fewer walks, one whose
+// tiles gain 16 eight times fewer), but in ordinary layouts a block gains
+// at most about 4 (a wire with a neighbour near one end), converges well
+// with its single grown box, and keeps the results it had.
+constexpr double tiling_gain = 16.0;
+
 // The offset (before halving) that the blocks of other nets leave the solid
 // sd of a block of owner, from d down; ratio takes the extent ratios against
-// the last block that limits it.
+// the last block that limits it. close, when given, receives (at least)
+// the blocks closer than tiling_gain times the result, in list order.
 double neighbour_limit(const solid& sd, const conductor* owner, const std::vector<block*>& blocks, double d,
-                       double (&ratio)[3]) {
+                       double (&ratio)[3], std::vector<block*>* close = nullptr) {
     const box& ob = sd.outer_box;
     vec2 own[nprism_max_vertices];
     const int own_n = outline_points(sd, own);
-    for (const block* p : blocks) {
+    for (block* p : blocks) {
         if (p->owner == owner) continue;
         const box& pb = p->solid.outer_box;
         double g[3];
         bool near = true;
-        for (int c = 0; c < 3 && near; ++c) {
+        bool within = close != nullptr;
+        for (int c = 0; c < 3 && (near || within); ++c) {
             const double above = axis_of(pb.lo, c) - axis_of(ob.hi, c);
             const double below = axis_of(ob.lo, c) - axis_of(pb.hi, c);
             g[c] = tmax(above, below);
-            near = g[c] < d - geom_eps;
+            near = near && g[c] < d - geom_eps;
+            within = within && g[c] < tiling_gain * d;
         }
+        if (within) close->push_back(p);
         if (!near) continue;
         for (int c = 0; c < 3; ++c) ratio[c] = std::ceil(box_extent(ob, c) / box_extent(pb, c));
         if (boxlike(sd) && boxlike(p->solid)) {
@@ -220,7 +232,8 @@ double longest_side(const box& b) {
     return keep_max(longest, box_extent(b, 2));
 }
 
-bool tile_block(gauss_surface& s, const block& b, double d, const std::vector<block*>& blocks);
+bool tile_block(gauss_surface& s, const block& b, double d, const std::vector<block*>& blocks,
+                const std::vector<block*>& close);
 
 }  // namespace
 
@@ -234,11 +247,12 @@ void make_master_gauss_surface(gauss_surface& s, const block& b) {
     double ratio[3] = {-1.0, -1.0, -1.0};
     const std::vector<block*>& blocks =
         s.others_of && s.others_of == b.owner ? s.other_blocks : s.layout->all_blocks;
-    d = neighbour_limit(b.solid, b.owner, blocks, d, ratio) / 2.0;
+    std::vector<block*> close;
+    d = neighbour_limit(b.solid, b.owner, blocks, d, ratio, boxlike(b.solid) ? &close : nullptr) / 2.0;
     // A start point this close to a net touches it: its first cube would
     // have no size.
     if (d < touch_distance) fail_touched();
-    if (tile_block(s, b, d, blocks)) return;
+    if (tile_block(s, b, d, blocks, close)) return;
     raise_strata(s, ratio);
     switch (b.solid.kind) {
     case solid_box:
@@ -303,13 +317,6 @@ namespace {
 // and keeps clear of every other net as the single grown box did, and the
 // sampler counts each point of the union once.
 //
-// Tiling is used only when some tile gains at least this factor over the
-// block's own offset. Smaller gains pay too, less (a plate whose tiles gain
-// 2 needs 3.5 times fewer walks, one that gains 16 eight times fewer), but
-// in ordinary layouts a block gains at most about 6 (a wire with a
-// neighbour near one end), converges well with its single grown box, and
-// keeps the results it had.
-constexpr double tiling_gain = 16.0;
 // A tile is cut in two across its longest side while that side exceeds
 // this many offsets and a point at one of its corners could take at least
 // corner_gain times its offset: a neighbour that limits all of a tile alike
@@ -377,8 +384,8 @@ double best_corner_offset(const gauss_surface& s, const block& b, const tile_lim
     return best;
 }
 
-// The blocks of near that could limit a tile of part: those closer than
-// reach, the largest offset (before halving) any tile can take.
+// The blocks of near closer to part than reach: with reach the largest
+// offset (before halving) any tile can take, all that could limit a tile.
 std::vector<block*> within_reach(const std::vector<block*>& near, const box& part, double reach) {
     std::vector<block*> out;
     for (block* p : near)
@@ -389,7 +396,8 @@ std::vector<block*> within_reach(const std::vector<block*>& near, const box& par
 // Cuts a box or cylinder block of offset d into tiles and appends their
 // grown boxes, or returns false (nothing appended) when no tile would gain
 // tiling_gain over d.
-bool tile_block(gauss_surface& s, const block& b, double d, const std::vector<block*>& blocks) {
+bool tile_block(gauss_surface& s, const block& b, double d, const std::vector<block*>& blocks,
+                const std::vector<block*>& close) {
     if (!boxlike(b.solid)) return false;
     const box& ob = b.solid.outer_box;
     const tile_limits lim{offset_side_factor * longest_side(ob), interface_gap(s, ob), window_gap(s, ob),
@@ -401,6 +409,13 @@ bool tile_block(gauss_surface& s, const block& b, double d, const std::vector<bl
         box part;
         std::vector<block*> near;
     };
+    // The parts far from a neighbour near one spot include corners of the
+    // block: where no corner gains enough, no tile would, and the block is
+    // spared the cutting (most blocks of a dense layout end here). Whether
+    // a corner's offset reaches the gain is decided by the blocks closer
+    // than twice that offset alone.
+    const double gain_reach = 2.0 * tiling_gain * d;
+    if (best_corner_offset(s, b, lim, within_reach(close, ob, gain_reach), ob) < tiling_gain * d) return false;
     std::deque<pending> queue;
     queue.push_back({ob, within_reach(blocks, ob, reach)});
     // A block that no neighbour limits keeps its single box: its offset
