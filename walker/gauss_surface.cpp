@@ -398,7 +398,11 @@ std::vector<block*> within_reach(const std::vector<block*>& near, const box& par
 // tiling_gain over d.
 bool tile_block(gauss_surface& s, const block& b, double d, const std::vector<block*>& blocks,
                 const std::vector<block*>& close) {
-    if (!boxlike(b.solid)) return false;
+    // Start points drawn by the offset ("dist", "both") would be accepted
+    // at the ratio of the smallest offset to a tile's: the far tiles would
+    // take millions of draws per walk.
+    const int type = s.cfg->gauss_type;
+    if (!boxlike(b.solid) || type == configure::gauss_dist || type == configure::gauss_both) return false;
     const box& ob = b.solid.outer_box;
     const tile_limits lim{offset_side_factor * longest_side(ob), interface_gap(s, ob), window_gap(s, ob),
                           footprint_width(ob)};
