@@ -30,39 +30,30 @@ constexpr double cell_rounding = 8388608.0;
 
 int round_to_int(double v) { return int(std::round(v)); }
 
-// The padded interfaces just below and just above a layer id; on an
-// interface, that interface counts as the one above.
-void neighbour_interfaces(uint64_t layer_id, int64_t& down, int64_t& up) {
-    const int64_t own = interface_at_or_below(layer_id);
-    if (is_interface_id(layer_id)) {
-        up = own;
-        down = up - 1;
-    } else {
-        down = own;
-        up = down + 1;
-    }
+// The whole number nearest x (ties to even), for |x| below 2^51: adding and
+// taking away 1.5 * 2^52 leaves no fraction digits.
+double nearest_whole(double x) {
+    constexpr double round_shift = 6755399441055744.0;
+    return (x + round_shift) - round_shift;
+}
+
+// std::ceil for |x| below 2^51, without the library call (the sign of a
+// zero may differ, which no caller looks at).
+double whole_at_or_above(double x) {
+    const double r = nearest_whole(x);
+    return r < x ? r + 1.0 : r;
+}
+
+// std::round (ties away from zero) for |x| below 2^51, without the library
+// call: x less its nearest whole number is exact, so a tie shows as +-0.5.
+double round_half_away(double x) {
+    const double r = nearest_whole(x);
+    const double rest = x - r;
+    if (x >= 0.0) return rest == 0.5 ? r + 1.0 : r;
+    return rest == -0.5 ? r - 1.0 : r;
 }
 
 }  // namespace
-
-next_candidates take_nearest_interfaces(const layer_stack& ls, uint64_t layer_id, double z, uint64_t* ids,
-                                        int n) {
-    const std::vector<double>& zi = ls.interface_z;
-    int64_t up, down;
-    neighbour_interfaces(layer_id, down, up);
-    for (int k = 0; k < n; ++k) {
-        const double d_up = zi[up] - z;
-        const double d_down = z - zi[down];
-        if (d_down - geom_eps > d_up) {
-            ids[k] = uint64_t(interface_code(up));
-            ++up;
-        } else {
-            ids[k] = uint64_t(interface_code(down));
-            --down;
-        }
-    }
-    return {zi[up] - z, z - zi[down]};
-}
 
 double interface_room(const layer_stack& ls, uint64_t id) {
     const std::vector<double>& zi = ls.interface_z;
@@ -109,8 +100,8 @@ double classify_one_interface(cube_fields& c, const layer_stack& ls, double a, d
     }
     const double d = std::fabs(zi - z);
     const double q = double(pair_cells) * 0.5 * d / a - 0.5;
-    const double snapped = std::round(q * cell_rounding) / cell_rounding;
-    const double up = std::ceil(snapped);
+    const double snapped = round_half_away(q * cell_rounding) / cell_rounding;
+    const double up = whole_at_or_above(snapped);
     const uint32_t n = up > 0 ? uint32_t(up) : 0;
     if (n != pair_half_cells) {
         c.cube_type = cube_one_interface;
@@ -147,13 +138,6 @@ double placement_coordinate(double t, double a) { return (t / a + 1.0) * placeme
 
 // Whether a placement coordinate may lie within the tolerance of a cell
 // boundary, with room for the rounding of another way of computing it.
-// The whole number nearest x (ties to even), for |x| below 2^51: adding and
-// taking away 1.5 * 2^52 leaves no fraction digits.
-double nearest_whole(double x) {
-    constexpr double round_shift = 6755399441055744.0;
-    return (x + round_shift) - round_shift;
-}
-
 bool near_boundary(double x) {
     return std::fabs(x - nearest_whole(x)) <= placement_tolerance * placement_cells_per_half_side + 1e-9;
 }
@@ -170,6 +154,16 @@ constexpr std::array<bool, fraction_steps / 2 + 1> small_fraction = [] {
     return is;
 }();
 
+// How far, in 420ths, a ratio may lie from p / j and still put both
+// interfaces within the tolerance of a boundary, with room for rounding.
+constexpr double fraction_reach = fraction_steps * (placement_tolerance * placement_cells_per_half_side + 1e-9) + 1e-3;
+
+// Whether k / 420 (k up to 420) is some p / j with j < 8.
+bool is_small_fraction(double k) {
+    const std::size_t n = std::size_t(k);
+    return small_fraction[n <= std::size_t(fraction_steps / 2) ? n : std::size_t(fraction_steps) - n];
+}
+
 // Whether some cube that puts one interface on a boundary can put another,
 // at ratio times its offset from the walker, on a boundary too: whether
 // j * ratio lies near a whole number for some j = 1 .. 7.
@@ -180,22 +174,35 @@ bool may_share_boundaries(double ratio) {
     if (std::fabs(ratio) < 1e12) {
         const double steps = std::fabs(ratio - nearest_whole(ratio)) * fraction_steps;
         const double nearest = nearest_whole(steps);
-        const double reach = fraction_steps * (placement_tolerance * placement_cells_per_half_side + 1e-9);
-        if (std::fabs(steps - nearest) > reach + 1e-3 || !small_fraction[std::size_t(nearest)]) return false;
+        if (std::fabs(steps - nearest) > fraction_reach || !is_small_fraction(nearest)) return false;
     }
     for (int j = 1; j < int(placement_cells_per_half_side); ++j)
         if (near_boundary(j * ratio)) return true;
     return false;
 }
 
-// Whether the interfaces inside the cube of half side a lie on distinct
-// inner cell boundaries within the placement tolerance.
-bool placeable(const double (&t)[3], double a) {
-    const interface_count n = count_interfaces(t, a);
+// Whether two interfaces at offsets u and v from the walker can both lie on
+// boundaries of one placement cube. With the farther one exactly on
+// boundary 8 + q and the nearer within the tolerance of 8 + p (|p|, |q| up
+// to 7), either way round, j * (nearer / farther) lies within the tolerance
+// of a whole number for j = |q| or |p|: the ratio lies near some p / j.
+// One test per pair, whichever of the two is put on a boundary first.
+bool may_place_together(double u, double v) {
+    const double ratio = std::fabs(u) <= std::fabs(v) ? u / v : v / u;
+    const double steps = std::fabs(ratio) * fraction_steps;
+    const double nearest = nearest_whole(steps);
+    return std::fabs(steps - nearest) <= fraction_reach && is_small_fraction(nearest);
+}
+
+// Whether the interfaces counted inside the cube of half side a lie on
+// distinct inner cell boundaries within the placement tolerance.
+bool placeable(const double (&t)[3], double a, interface_count n) {
     double last = 0.0;
     for (int k = n.below; k < n.below + n.inside; ++k) {
         const double x = placement_coordinate(t[k], a);
-        const double cell = std::round(x);
+        // Ties to even, not away from zero: a tie lies half a cell from
+        // both boundaries, far outside the tolerance, either way.
+        const double cell = nearest_whole(x);
         if (cell < 1.0 || cell > 2.0 * placement_cells_per_half_side - 1.0 || cell == last ||
             std::fabs(x - cell) > placement_tolerance * placement_cells_per_half_side)
             return false;
@@ -204,21 +211,17 @@ bool placeable(const double (&t)[3], double a) {
     return true;
 }
 
-// The half side, at most a, of the cube whose two or three interfaces the
-// placement tables hold without moving any by more than the tolerance:
-// the largest such cube, else the largest holding fewer than two, whose
-// one interface the pair tables place exactly. The candidates are the
-// cubes in which one interface falls exactly on a boundary: the largest
-// placeable cube lies within the tolerance of one of them.
-double fit_placement_cube(const double (&t)[3], double a) {
-    if (placeable(t, a)) return a;
-    const interface_count n = count_interfaces(t, a);
+bool placeable(const double (&t)[3], double a) { return placeable(t, a, count_interfaces(t, a)); }
+
+// The largest cube below a that puts two or more of the n.inside interfaces
+// on boundaries, or 0. The candidates are the cubes in which one interface
+// falls exactly on a boundary: the largest placeable cube lies within the
+// tolerance of one of them.
+double largest_placement_below(const double (&t)[3], double a, interface_count n) {
     double best = 0.0;
     for (int k = n.below; k < n.below + n.inside; ++k) {
         // Interface m lands on boundary 8 + (cell - 8) t[m] / t[k] of the
-        // cube that puts k on boundary cell. Most cubes hold interfaces at
-        // heights with no small common measure: no other interface lands
-        // on a boundary, and the exact test below can be skipped.
+        // cube that puts k on boundary cell.
         double ratio[3];
         int others = 0;
         bool any_shared = false;
@@ -240,19 +243,35 @@ double fit_placement_cube(const double (&t)[3], double a) {
             if (another_on_boundary && count_interfaces(t, side).inside >= 2 && placeable(t, side)) best = side;
         }
     }
-    if (best > 0.0) return best;
-    // Fewer than two inside: the second-nearest interface on a face.
-    double nearest = unlimited_radius, second = unlimited_radius;
-    for (int k = n.below; k < n.below + n.inside; ++k) {
-        const double d = std::fabs(t[k]);
-        if (d < nearest) {
-            second = nearest;
-            nearest = d;
-        } else if (d < second) {
-            second = d;
-        }
+    return best;
+}
+
+// The half side, at most a, of the cube whose n.inside >= 2 interfaces the
+// placement tables hold without moving any by more than the tolerance:
+// the largest such cube, else the largest holding fewer than two, whose
+// one interface the pair tables place exactly.
+double fit_placement_cube(const double (&t)[3], double a, interface_count n) {
+    if (placeable(t, a, n)) return a;
+    // Most cubes hold interfaces at heights with no small common measure:
+    // no pair of them can share a cube's boundaries, and the search is
+    // left out.
+    const int end = n.below + n.inside;
+    bool any_pair = false;
+    for (int k = n.below; k < end && !any_pair; ++k)
+        for (int m = k + 1; m < end && !any_pair; ++m) any_pair = may_place_together(t[k], t[m]);
+    if (any_pair) {
+        const double best = largest_placement_below(t, a, n);
+        if (best > 0.0) return best;
     }
-    return second;
+    // Fewer than two inside: the second-nearest interface on a face, the
+    // larger of two distances or the middle one of three, found without
+    // branches.
+    const double d0 = std::fabs(t[n.below]), d1 = std::fabs(t[n.below + 1]);
+    const double lower = d1 < d0 ? d1 : d0, upper = d1 < d0 ? d0 : d1;
+    if (n.inside == 2) return upper;
+    const double d2 = std::fabs(t[n.below + 2]);
+    const double capped = d2 < upper ? d2 : upper;
+    return capped < lower ? lower : capped;
 }
 
 }  // namespace
@@ -271,7 +290,7 @@ double classify_three_interfaces(cube_fields& c, const layer_stack& ls, double a
         return a;
     }
     if (n.inside >= 2) {
-        a = fit_placement_cube(t, a);
+        a = fit_placement_cube(t, a, n);
         n = count_interfaces(t, a);
     }
     c.table_index = interface_list_index(interface_id[n.below]);
