@@ -149,6 +149,12 @@ void load_tables(table_store& store, const configure& cfg, const layer_stack& st
         }
     }
     if (sel.ratio_refused) refuse_ratio();
+    if (sel.four_layer_left_out)
+        log_info_w()
+            .printf("four-layer tables not loaded: no three neighbouring interfaces can lie on one cube's "
+                    "placement boundaries.")
+            .put('\n')
+            .flush();
     store.interface_table_pos = std::move(sel.interface_table_pos);
     store.interface_weight = std::move(sel.interface_weight);
     build_row_guides(store);

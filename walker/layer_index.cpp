@@ -14,12 +14,6 @@ constexpr uint32_t pair_half_cells = pair_walker_cell;
 // limit the upper set alone; in between the two are blended.
 constexpr double blend_low = 0.1;
 constexpr double blend_high = 0.9;
-// Largest move, as a fraction of the half side, by which an interface is
-// snapped onto that division. A move changes the result by about its own
-// fraction of the cube (moves of a/32 on a thin high-contrast layer bias it
-// by 3 %, a/64 still by 1.7 %), so only a move far below the finest
-// accuracy asked for is harmless.
-constexpr double placement_tolerance = 1e-4;
 // Equal-slab ratios: the smallest tabulated ratio less half a step, and
 // the step.
 constexpr double slab_ratio_floor = 0.475;
