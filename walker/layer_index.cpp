@@ -1,5 +1,6 @@
 #include "walker/layer_index.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -35,7 +36,7 @@ double nearest_whole(double x) {
 // zero may differ, which no caller looks at).
 double whole_at_or_above(double x) {
     const double r = nearest_whole(x);
-    return r < x ? r + 1.0 : r;
+    return r + double(r < x);
 }
 
 // std::round (ties away from zero) for |x| below 2^51, without the library
@@ -140,11 +141,11 @@ bool near_boundary(double x) {
 // of 420ths.
 constexpr int fraction_steps = 420;
 
-// Whether k / 420 (k up to 210) equals some p / j with j < 8: k is a
+// Whether k / 420 (k up to 420) equals some p / j with j < 8: k is a
 // multiple of 420 / j, and 420, 210 and 140 are multiples of 60 or 70.
-constexpr std::array<bool, fraction_steps / 2 + 1> small_fraction = [] {
-    std::array<bool, fraction_steps / 2 + 1> is{};
-    for (int k = 0; k <= fraction_steps / 2; ++k) is[k] = k % 60 == 0 || k % 70 == 0 || k % 84 == 0 || k % 105 == 0;
+constexpr std::array<bool, fraction_steps + 1> small_fraction = [] {
+    std::array<bool, fraction_steps + 1> is{};
+    for (int k = 0; k <= fraction_steps; ++k) is[k] = k % 60 == 0 || k % 70 == 0 || k % 84 == 0 || k % 105 == 0;
     return is;
 }();
 
@@ -153,10 +154,7 @@ constexpr std::array<bool, fraction_steps / 2 + 1> small_fraction = [] {
 constexpr double fraction_reach = fraction_steps * (placement_tolerance * placement_cells_per_half_side + 1e-9) + 1e-3;
 
 // Whether k / 420 (k up to 420) is some p / j with j < 8.
-bool is_small_fraction(double k) {
-    const std::size_t n = std::size_t(k);
-    return small_fraction[n <= std::size_t(fraction_steps / 2) ? n : std::size_t(fraction_steps) - n];
-}
+bool is_small_fraction(double k) { return small_fraction[std::size_t(k)]; }
 
 // Whether some cube that puts one interface on a boundary can put another,
 // at ratio times its offset from the walker, on a boundary too: whether
@@ -181,11 +179,13 @@ bool may_share_boundaries(double ratio) {
 // to 7), either way round, j * (nearer / farther) lies within the tolerance
 // of a whole number for j = |q| or |p|: the ratio lies near some p / j.
 // One test per pair, whichever of the two is put on a boundary first.
+// Branch-free: the outcome follows no pattern a predictor could learn.
 bool may_place_together(double u, double v) {
-    const double ratio = std::fabs(u) <= std::fabs(v) ? u / v : v / u;
-    const double steps = std::fabs(ratio) * fraction_steps;
+    const double du = std::fabs(u), dv = std::fabs(v);
+    const double steps = std::min(du, dv) / std::max(du, dv) * fraction_steps;
+    if (!(steps <= fraction_steps)) return false;  // two interfaces at one height
     const double nearest = nearest_whole(steps);
-    return std::fabs(steps - nearest) <= fraction_reach && is_small_fraction(nearest);
+    return bool(int(std::fabs(steps - nearest) <= fraction_reach) & int(is_small_fraction(nearest)));
 }
 
 // Whether the interfaces counted inside the cube of half side a lie on
@@ -249,10 +249,10 @@ double fit_placement_cube(const double (&t)[3], double a, interface_count n) {
     // Most cubes hold interfaces at heights with no small common measure:
     // no pair of them can share a cube's boundaries, and the search is
     // left out.
-    const int end = n.below + n.inside;
-    bool any_pair = false;
-    for (int k = n.below; k < end && !any_pair; ++k)
-        for (int m = k + 1; m < end && !any_pair; ++m) any_pair = may_place_together(t[k], t[m]);
+    const double* in = t + n.below;
+    bool any_pair = may_place_together(in[0], in[1]);
+    if (n.inside == 3)
+        any_pair = bool(int(any_pair) | int(may_place_together(in[0], in[2])) | int(may_place_together(in[1], in[2])));
     if (any_pair) {
         const double best = largest_placement_below(t, a, n);
         if (best > 0.0) return best;
@@ -261,7 +261,7 @@ double fit_placement_cube(const double (&t)[3], double a, interface_count n) {
     // larger of two distances or the middle one of three, found without
     // branches.
     const double d0 = std::fabs(t[n.below]), d1 = std::fabs(t[n.below + 1]);
-    const double lower = d1 < d0 ? d1 : d0, upper = d1 < d0 ? d0 : d1;
+    const double lower = std::min(d0, d1), upper = std::max(d0, d1);
     if (n.inside == 2) return upper;
     const double d2 = std::fabs(t[n.below + 2]);
     const double capped = d2 < upper ? d2 : upper;

@@ -156,7 +156,14 @@ struct multi_layer_index : cube_fields {
     // Later cubes: limited by the (N+1)-th nearest interface.
     void locate_loop(double height) {
         z = height;
-        const int64_t start = interface_code(interface_at_or_below(layer_id)) - int64_t(N);
+        const int64_t own = interface_at_or_below(int64_t(layer_id));
+        int64_t start = interface_code(own) - int64_t(N);
+        // The search upward stops at the first interface not below z by at
+        // least 1e-9. When the one just below the last own interface is
+        // below by that much, so is every one before it (heights ascend),
+        // and starting at the own interface finds the same id sooner.
+        const double below = layers->interface_z[std::size_t(own - 1)];
+        if (below <= z && !(std::abs(z - below) < geom_eps)) start = interface_code(own);
         layer_id = uint64_t(find_layer_id(*layers, int(start), z));
         uint64_t taken[N];
         const next_candidates next = take_nearest_interfaces<int(N)>(*layers, layer_id, z, taken);
