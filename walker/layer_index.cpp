@@ -173,19 +173,40 @@ bool may_share_boundaries(double ratio) {
     return false;
 }
 
-// Whether two interfaces at offsets u and v from the walker can both lie on
-// boundaries of one placement cube. With the farther one exactly on
-// boundary 8 + q and the nearer within the tolerance of 8 + p (|p|, |q| up
-// to 7), either way round, j * (nearer / farther) lies within the tolerance
-// of a whole number for j = |q| or |p|: the ratio lies near some p / j.
-// One test per pair, whichever of the two is put on a boundary first.
-// Branch-free: the outcome follows no pattern a predictor could learn.
-bool may_place_together(double u, double v) {
-    const double du = std::fabs(u), dv = std::fabs(v);
-    const double steps = std::min(du, dv) / std::max(du, dv) * fraction_steps;
-    if (!(steps <= fraction_steps)) return false;  // two interfaces at one height
-    const double nearest = nearest_whole(steps);
-    return bool(int(std::fabs(steps - nearest) <= fraction_reach) & int(is_small_fraction(nearest)));
+// Ratios r in [0, 1] of two distances, cut into this many equal bins.
+constexpr int ratio_bins = 4096;
+
+// Bin b is marked when some r in it may lie within 2e / (j - e) of a
+// fraction p / j with j < 8, e being the tolerance in cells: two interfaces
+// within e of boundaries 8 + p and 8 + j of one cube (|p| <= j) have
+// offsets in such a ratio, the nearer over the farther. The marks reach one
+// bin further each way, for the rounding of r and of its bin.
+constexpr std::array<bool, ratio_bins + 1> near_small_fraction = [] {
+    std::array<bool, ratio_bins + 1> marked{};
+    const double e = placement_tolerance * placement_cells_per_half_side;
+    for (int j = 1; j < placement_cells_per_half_side; ++j) {
+        const double reach = 2.0 * e / (j - e) + 1e-6;
+        for (int p = 0; p <= j; ++p) {
+            const double centre = double(p) / j;
+            int from = int((centre - reach) * ratio_bins) - 1, to = int((centre + reach) * ratio_bins) + 1;
+            from = from < 0 ? 0 : from;
+            to = to > ratio_bins ? ratio_bins : to;
+            for (int b = from; b <= to; ++b) marked[std::size_t(b)] = true;
+        }
+    }
+    return marked;
+}();
+
+// Whether the two interfaces nearest the walker, at distances nearer <=
+// farther, can both lie on boundaries of one placement cube. Every cube
+// that places two or more of its interfaces holds these two: an interface
+// inside it lies within 7/8 of its half side and a tolerance, and anything
+// nearer lies inside too. So where this fails, no cube is placed.
+bool nearest_may_share_a_cube(double nearer, double farther) {
+    const double r = nearer / farther;
+    // Two interfaces at one height (0 / 0) share no cell boundary.
+    if (!(r <= 1.0)) return false;
+    return near_small_fraction[std::size_t(r * ratio_bins)];
 }
 
 // Whether the interfaces counted inside the cube of half side a lie on
@@ -246,26 +267,24 @@ double largest_placement_below(const double (&t)[3], double a, interface_count n
 // one interface the pair tables place exactly.
 double fit_placement_cube(const double (&t)[3], double a, interface_count n) {
     if (placeable(t, a, n)) return a;
+    // The two nearest inside: the smaller of two distances and the larger,
+    // or of three the smallest and the middle one, without branches.
+    const double d0 = std::fabs(t[n.below]), d1 = std::fabs(t[n.below + 1]);
+    double nearest = std::min(d0, d1), second = std::max(d0, d1);
+    if (n.inside == 3) {
+        const double d2 = std::fabs(t[n.below + 2]);
+        const double capped = d2 < second ? d2 : second;
+        second = capped < nearest ? nearest : capped;
+        nearest = std::min(nearest, d2);
+    }
     // Most cubes hold interfaces at heights with no small common measure:
-    // no pair of them can share a cube's boundaries, and the search is
-    // left out.
-    const double* in = t + n.below;
-    bool any_pair = may_place_together(in[0], in[1]);
-    if (n.inside == 3)
-        any_pair = bool(int(any_pair) | int(may_place_together(in[0], in[2])) | int(may_place_together(in[1], in[2])));
-    if (any_pair) {
+    // no cube can place them, and the search is left out.
+    if (nearest_may_share_a_cube(nearest, second)) {
         const double best = largest_placement_below(t, a, n);
         if (best > 0.0) return best;
     }
-    // Fewer than two inside: the second-nearest interface on a face, the
-    // larger of two distances or the middle one of three, found without
-    // branches.
-    const double d0 = std::fabs(t[n.below]), d1 = std::fabs(t[n.below + 1]);
-    const double lower = std::min(d0, d1), upper = std::max(d0, d1);
-    if (n.inside == 2) return upper;
-    const double d2 = std::fabs(t[n.below + 2]);
-    const double capped = d2 < upper ? d2 : upper;
-    return capped < lower ? lower : capped;
+    // Fewer than two inside: the second-nearest interface on a face.
+    return second;
 }
 
 }  // namespace
