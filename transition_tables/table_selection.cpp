@@ -6,6 +6,7 @@
 #include "foundation/log_writers.hpp"
 #include "foundation/writer.hpp"
 #include "geometry/layer_stack.hpp"
+#include "transition_tables/cube_configurations.hpp"
 #include "transition_tables/ratio_grid.hpp"
 
 namespace {
@@ -37,6 +38,20 @@ void add_adjacent(table_selection& sel, table_kind kind, const std::string& pref
     }
 }
 
+// Whether some three neighbouring real interfaces of the stack can share
+// one placement cube.
+bool stack_may_place_three(const layer_stack& stack) {
+    const std::vector<double>& z = stack.interface_z;
+    const std::size_t layers = stack.layer_count();
+    // Real interface k (between real layers k and k + 1) is entry
+    // layer_guard_interfaces + k.
+    for (std::size_t k = 0; k + 3 < layers; ++k) {
+        const std::size_t i = layer_guard_interfaces + k;
+        if (gaps_share_a_division(z[i + 1] - z[i], z[i + 2] - z[i + 1])) return true;
+    }
+    return false;
+}
+
 void add_grid(table_selection& sel, const layer_stack& stack, const std::string& prefix) {
     load_pair_grid_tables(sel, stack, prefix);
     if (!sel.ratio_refused) load_h_pair_grid_tables(sel, stack, prefix);
@@ -56,6 +71,21 @@ void refuse_ratio() {
     write_double(err, ratio_refused_limit);
     err.printf(" not supported!").put('\n').flush();
     fatal_exit(1);
+}
+
+bool gaps_share_a_division(double gap_below, double gap_above) {
+    // On boundaries c1 < c2 < c3, each moved by at most e = 8 tolerances of
+    // a cell, the gaps are (p + d1) u and (q + d2) u with p = c2 - c1,
+    // q = c3 - c2, p + q <= 14, |d| <= 2e and u an eighth of the half side:
+    // |q gap_below - p gap_above| <= 14 * 2e u, and gap_below + gap_above
+    // >= (2 - 4e) u. The test allows twice that.
+    const double e = placement_tolerance * placement_cells_per_half_side;
+    const int most = placement_boundaries - 1;
+    const double reach = 2.0 * (most * 2.0 * e) / (2.0 - 4.0 * e) * (gap_below + gap_above);
+    for (int p = 1; p < most; ++p)
+        for (int q = 1; p + q <= most; ++q)
+            if (std::fabs(q * gap_below - p * gap_above) <= reach) return true;
+    return false;
 }
 
 table_key equal_slab_key(std::size_t index) {
@@ -103,7 +133,10 @@ table_selection select_tables(const configure& cfg, const layer_stack& stack) {
         if (cfg.multi_dielectric == configure::layout_two) break;
         const std::string multi = join_dir(cfg.table_mullyr);
         add_adjacent(sel, table_kind::triple, multi, eps, 3);
-        add_adjacent(sel, table_kind::four_layer, multi, eps, 4);
+        if (stack_may_place_three(stack))
+            add_adjacent(sel, table_kind::four_layer, multi, eps, 4);
+        else
+            sel.four_layer_left_out = eps.size() >= 4;
         break;
     }
     }

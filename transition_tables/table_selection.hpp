@@ -27,7 +27,15 @@ struct table_selection {
     // A neighbouring-layer ratio of 50 or more stopped the selection after
     // the uses before it; the run must end with the ratio message.
     bool ratio_refused = false;
+    // Mode four left the four-layer sets out: no cube can hold three
+    // interfaces of this stack on its placement boundaries.
+    bool four_layer_left_out = false;
 };
+
+// Whether three neighbouring interfaces, gap_below and gap_above apart, can
+// lie within the placement tolerance on inner boundaries of one cube's
+// 16-cell division.
+bool gaps_share_a_division(double gap_below, double gap_above);
 
 table_selection select_tables(const configure& cfg, const layer_stack& stack);
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "geometry/layer_stack.hpp"
+#include "geometry/primitives.hpp"
 #include "transition_tables/cube_configurations.hpp"
 
 enum cube_type : uint32_t {
@@ -70,15 +71,46 @@ double equal_slab_mean(const layer_stack& ls, double bottom, double top);
 double fit_equal_slab_cube(cube_fields& c, const layer_stack& ls, double a, double z);
 
 
+// The padded interfaces just below and just above a layer id; on an
+// interface, that interface counts as the one above.
+inline void neighbour_interfaces(uint64_t layer_id, int64_t& down, int64_t& up) {
+    const int64_t own = interface_at_or_below(int64_t(layer_id));
+    if (is_interface_code(int64_t(layer_id))) {
+        up = own;
+        down = up - 1;
+    } else {
+        down = own;
+        up = down + 1;
+    }
+}
+
 // Takes the N nearest interfaces of height z from the code found for it,
 // ties within 1e-9 going to the lower one; ids in the order taken. Returns
-// the distances to the next upper and lower candidates.
+// the distances to the next upper and lower candidates. Inline and unrolled
+// over N: every hop of a layered walk takes them.
 struct next_candidates {
     double up;
     double down;
 };
-next_candidates take_nearest_interfaces(const layer_stack& ls, uint64_t layer_id, double z, uint64_t* ids,
-                                        int n);
+template <int N>
+inline next_candidates take_nearest_interfaces(const layer_stack& ls, uint64_t layer_id, double z,
+                                               uint64_t (&ids)[N]) {
+    const double* zi = ls.interface_z.data();
+    int64_t up, down;
+    neighbour_interfaces(layer_id, down, up);
+    for (int k = 0; k < N; ++k) {
+        const double d_up = zi[up] - z;
+        const double d_down = z - zi[down];
+        if (d_down - geom_eps > d_up) {
+            ids[k] = uint64_t(interface_code(up));
+            ++up;
+        } else {
+            ids[k] = uint64_t(interface_code(down));
+            --down;
+        }
+    }
+    return {zi[up] - z, z - zi[down]};
+}
 
 // Half side of the largest cube centred on interface id that holds no other
 // interface: the thinner of the two layers it separates.
@@ -111,7 +143,7 @@ struct multi_layer_index : cube_fields {
     void locate_start() {
         layer_id = uint64_t(find_layer_id(*layers, int(initial_layer_id) - 1, z));
         uint64_t taken[N];
-        const next_candidates next = take_nearest_interfaces(*layers, layer_id, z, taken, int(N));
+        const next_candidates next = take_nearest_interfaces<int(N)>(*layers, layer_id, z, taken);
         if (N == 1) {
             radius = next.up - 1e-9 > next.down ? next.down : next.up;
         } else {
@@ -124,10 +156,17 @@ struct multi_layer_index : cube_fields {
     // Later cubes: limited by the (N+1)-th nearest interface.
     void locate_loop(double height) {
         z = height;
-        const int64_t start = interface_code(interface_at_or_below(layer_id)) - int64_t(N);
+        const int64_t own = interface_at_or_below(int64_t(layer_id));
+        int64_t start = interface_code(own) - int64_t(N);
+        // The search upward stops at the first interface not below z by at
+        // least 1e-9. When the one just below the last own interface is
+        // below by that much, so is every one before it (heights ascend),
+        // and starting at the own interface finds the same id sooner.
+        const double below = layers->interface_z[std::size_t(own - 1)];
+        if (below <= z && !(std::abs(z - below) < geom_eps)) start = interface_code(own);
         layer_id = uint64_t(find_layer_id(*layers, int(start), z));
         uint64_t taken[N];
-        const next_candidates next = take_nearest_interfaces(*layers, layer_id, z, taken, int(N));
+        const next_candidates next = take_nearest_interfaces<int(N)>(*layers, layer_id, z, taken);
         radius = next.up - 1e-9 > next.down ? next.down : next.up;
         store_sorted(taken);
     }
@@ -169,11 +208,11 @@ struct multi_layer_index : cube_fields {
 
 private:
     void store_sorted(const uint64_t (&taken)[N]) {
-        for (uint64_t i = 0; i < N; ++i) interface_id[i] = taken[i];
-        // Interface ids grow with height; at most three entries.
-        for (uint64_t i = 1; i < N; ++i)
-            for (uint64_t j = i; j > 0 && interface_id[j] < interface_id[j - 1]; --j)
-                std::swap(interface_id[j], interface_id[j - 1]);
+        // Taking the nearest from both sides takes a run of neighbours, and
+        // interface ids grow by one with height: the lowest and those above.
+        uint64_t lowest = taken[0];
+        for (uint64_t i = 1; i < N; ++i) lowest = taken[i] < lowest ? taken[i] : lowest;
+        for (uint64_t i = 0; i < N; ++i) interface_id[i] = lowest + i;
     }
 };
 

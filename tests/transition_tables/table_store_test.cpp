@@ -201,6 +201,24 @@ TEST(TableSelection, EachModeLoadsItsSetsOncePerDistinctKey) {
     EXPECT_EQ(count_kind(four, table_kind::four_layer), 1u);
     EXPECT_EQ(four.back().prefix, "multi/");
 
+    // Three neighbouring interfaces share a cube only on boundaries c1 < c2
+    // < c3 of its 16 cells: gaps in the ratio (c2 - c1) : (c3 - c2), which
+    // add up to at most 14, within the snapping tolerance.
+    const struct {
+        double below, above;
+        bool shared;
+    } gaps[] = {{0.4, 0.4, true}, {0.3, 0.5, true}, {1.0, 13.0, true}, {1.0, 14.0, false}, {0.31, 0.49, false}};
+    for (const auto& g : gaps) {
+        EXPECT_EQ(gaps_share_a_division(g.below, g.above), g.shared) << g.below << " " << g.above;
+        layer_stack s = stack_of({1, 2, 3, 4});
+        const double heights[] = {0.0, 1.0, 1.0 + g.below, 1.0 + g.below + g.above, 20.0};
+        for (int k = 0; k < 5; ++k) s.interface_z[layer_guard_permittivities + k] = heights[k];
+        const table_selection sel = select_tables(mode(configure::layout_four), s);
+        EXPECT_EQ(sel.four_layer_left_out, !g.shared);
+        const auto plan = planned_tables(mode(configure::layout_four), s);
+        EXPECT_EQ(count_kind(plan, table_kind::four_layer), g.shared ? 1u : 0u);
+    }
+
     // Repeating neighbours load once; the lists still hold one entry per interface.
     const table_selection rep = select_tables(mode(configure::layout_four), stack_of({1, 4, 1, 4}));
     const auto rep_plan = planned_tables(mode(configure::layout_four), stack_of({1, 4, 1, 4}));

@@ -118,6 +118,9 @@ TEST(Classification, TwoAndThreeInterfacePlacements) {
         // The walker's own interface sits on boundary 8 of every cube.
         {{0.0, 0.3, 5.0}, first_interface, cube_two_interfaces, two_interface_placement(8, 11), 0.8},
         {{-0.5, 0.25, 0.75}, inside_layer, cube_three_interfaces, three_interface_placement(4, 10, 14), 1.0},
+        // Only the farthest exactly on a boundary, the two nearest just
+        // within the tolerance of theirs (7 and 9, both 7e-4 cells up).
+        {{-0.09993, 0.10007, 0.7}, inside_layer, cube_three_interfaces, three_interface_placement(7, 9, 15), 0.8},
         // One inside with two below: snapped like a single interface.
         {{-3.0, -2.0, 0.3}, inside_layer, cube_one_interface, 20, 15.5 * 0.3 / 5.5},
         {{-3.0, -2.0, -1.0}, inside_layer, cube_homogeneous, 0, 1.0},
