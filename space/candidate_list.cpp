@@ -71,7 +71,30 @@ void candlist::finalize() {
     }
     std::sort(entries.begin(), entries.end(),
               [](const candidate& a, const candidate& b) { return a.dist < b.dist; });
-    entries.shrink_to_fit();
+}
+
+void seal_lists(scan_pool& pool, const std::vector<candlist*>& lists) {
+    std::size_t total = 0;
+    for (const candlist* l : lists) total += l->entries.size();
+    pool.clear();
+    // Reserved in full: the lists keep addresses into the pool.
+    pool.reserve(total);
+    for (candlist* l : lists) {
+        const std::size_t first = pool.size();
+        for (const candidate& c : l->entries) {
+            const solid& s = c.block->solid;
+            // Only boxes are read from the entry; their cross-section is
+            // measured from the box shape.
+            const box& xy = c.rectangular ? s.shape.box : s.outer_box;
+            const uintptr_t flags = (c.rectangular ? scan_entry::rectangular_bit : 0) |
+                                    (c.factor == rotated_factor ? scan_entry::rotated_bit : 0);
+            pool.push_back({c.dist, s.outer_box.lo.z, s.outer_box.hi.z, xy.lo.x, xy.lo.y, xy.hi.x, xy.hi.y,
+                            reinterpret_cast<uintptr_t>(c.block) | flags});
+        }
+        l->scan_begin = pool.data() + first;
+        l->scan_end = pool.data() + pool.size();
+        std::vector<candidate>().swap(l->entries);
+    }
 }
 
 bool node_add_candidate(candlist& list, const candidate& c) {

@@ -44,6 +44,28 @@ struct candidate {
     int32_t factor;       // rotated_factor for a non-box block with rotated cubes, else 1
 };
 
+// One candidate as a query reads it, in one cache line: the sort key and
+// the extents the scan tests first, so that a scan streams through its
+// list instead of reading each candidate's block.
+struct alignas(64) scan_entry {
+    double dist;
+    double lo_z, hi_z;  // of the outer box
+    // Of the box a box solid's cross-section is measured from; unused for
+    // other solids, whose cross-section is measured from the block.
+    double lo_x, lo_y, hi_x, hi_y;
+    // The block's address with the two flags below in its low bits.
+    uintptr_t tagged;
+
+    static constexpr uintptr_t rectangular_bit = 1;
+    static constexpr uintptr_t rotated_bit = 2;  // factor rotated_factor, else 1
+
+    const ::block* block() const { return reinterpret_cast<const ::block*>(tagged & ~uintptr_t(3)); }
+    bool rectangular() const { return tagged & rectangular_bit; }
+    int32_t factor() const { return tagged & rotated_bit ? rotated_factor : 1; }
+};
+static_assert(sizeof(scan_entry) == 64, "a scan entry fills one cache line");
+static_assert(alignof(::block) >= 4, "two flag bits fit below a block's address");
+
 struct candlist {
     spacemgr_t kind = spacemgr_all;
     uint8_t dominate_group_on = 0;
@@ -57,7 +79,11 @@ struct candlist {
     // Working reach: an entry whose `dist` is not below it (within 1e-9) is
     // not kept. Starts at `base_scope` and only shrinks.
     double scope = 0.0;
+    // Filled while the index is built; `seal_lists` moves them into the
+    // index's scan pool, where queries read them.
     std::vector<candidate> entries;
+    const scan_entry* scan_begin = nullptr;
+    const scan_entry* scan_end = nullptr;
 
     // An empty list of the given kind for the cube of the given centre and
     // half side, reaching scope beyond it; flags from the run's settings.
@@ -108,23 +134,25 @@ inline nearest_result candlist::nearest(const search_hint& h, const vec3& p, dou
     const ::block* best = nullptr;
     double best_d = limit;
     double bound = limit;
-    for (const candidate& c : l.entries) {
-        if (!(bound - geom_eps > c.dist)) break;
-        const solid& s = c.block->solid;
+    for (const scan_entry* c = l.scan_begin; c != l.scan_end; ++c) {
+        if (!(bound - geom_eps > c->dist)) break;
         // The z gap is cheap; the cross-section only when it can still win.
-        const double zd = std::max(p.z - s.outer_box.hi.z, s.outer_box.lo.z - p.z);
+        const double zd = std::max(p.z - c->hi_z, c->lo_z - p.z);
         if (!(zd < bound - geom_eps)) continue;
-        const double sd = section_distance(p, s);
+        // A box's cross-section as section_distance measures it.
+        const double sd = c->rectangular()
+                              ? std::max(std::max(p.y - c->hi_y, c->lo_y - p.y), std::max(p.x - c->hi_x, c->lo_x - p.x))
+                              : section_distance(p, c->block()->solid);
         if (!(sd < bound - geom_eps)) continue;
         const double d = std::max(sd, zd);
         if (d < touch_distance) {
-            if (d < -inside_tolerance) report_point_inside(*c.block);
-            return {c.block, 0.0, 0.0};
+            if (d < -inside_tolerance) report_point_inside(*c->block());
+            return {c->block(), 0.0, 0.0};
         }
         if (best_d - geom_eps > d) {
-            const double fd = c.factor * d;
+            const double fd = c->factor() * d;
             bound = fd < best_d - geom_eps ? fd : best_d;
-            best = c.block;
+            best = c->block();
             best_d = d;
         } else {
             bound = d;
@@ -132,6 +160,15 @@ inline nearest_result candlist::nearest(const search_hint& h, const vec3& p, dou
     }
     return {best, best_d, bound};
 }
+
+// The scan entries of the lists of one index, list after list in the order
+// they were sealed, so that neighbouring cells lie near each other.
+using scan_pool = std::vector<scan_entry>;
+
+// Moves the entries of every list into pool, each list's in its order, and
+// releases their building arrays; the lists then answer queries from the
+// pool, which must outlive them and not be sealed into again.
+void seal_lists(scan_pool& pool, const std::vector<candlist*>& lists);
 
 // Offers c to a cell list; returns whether it was added.
 bool node_add_candidate(candlist& list, const candidate& c);

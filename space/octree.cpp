@@ -79,6 +79,14 @@ void octree_finalize(octree_cell& n) {
     for (int i = 0; i < 8; ++i) octree_finalize(n.children[i]);
 }
 
+void octree_leaf_lists(octree_cell& n, std::vector<spacemgr::candlist*>& out) {
+    if (!n.children) {
+        out.push_back(&n.list);
+        return;
+    }
+    for (int i = 0; i < 8; ++i) octree_leaf_lists(n.children[i], out);
+}
+
 uint32_t octree_list_limit(const configure& cfg) {
     return cfg.spacemgr_list < 0 ? octree_default_list_limit : uint32_t(cfg.spacemgr_list);
 }
