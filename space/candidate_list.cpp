@@ -48,7 +48,7 @@ void candlist::add(const candidate& c) {
             remove_entry(i);
         } else if (e.dist < -geom_eps) {
             ++i;
-        } else if (shadowed(c, e)) {
+        } else if (may_shadow(c, e) && shadowed(c, e)) {
             remove_entry(i);
         } else {
             ++i;
@@ -101,7 +101,7 @@ bool node_add_candidate(candlist& list, const candidate& c) {
     if (!(list.scope - geom_eps > c.dist)) return false;
     if (list.kind != spacemgr_incline_keep && !(c.dist < -geom_eps)) {
         for (const candidate& e : list.entries)
-            if (e.block == c.block || list.shadowed(e, c)) return false;
+            if (e.block == c.block || (list.may_shadow(e, c) && list.shadowed(e, c))) return false;
     }
     list.add(c);
     return true;
@@ -114,6 +114,7 @@ candidate cell_candidate(const ::block& b, const vec3& centre, double half, bool
 }
 
 void node_inherit_candidates(candlist& child, const candlist& parent) {
+    child.entries.reserve(parent.entries.size());
     for (const candidate& e : parent.entries) {
         candidate c = cell_candidate(*e.block, child.centre, child.half, false);
         c.factor = e.factor;

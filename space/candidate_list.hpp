@@ -31,6 +31,8 @@ namespace spacemgr {
 
 // Deeper inside a block than this, a query point is a fatal error.
 constexpr double inside_tolerance = 1.00001e-4;
+// Room for the tolerant distances behind a candidate's bound.
+constexpr double shadow_slack = 1e-8;
 // Cube multiple of a non-box block when cubes are rotated against it.
 constexpr int32_t rotated_factor = 2;
 
@@ -101,6 +103,15 @@ struct candlist {
     // H's block is nearer than X's (X's distance divided by H's factor) from
     // every point of the cell, so X can never be the nearest.
     bool shadowed(const candidate& h, const candidate& x) const;
+    // False when `shadowed` must answer false because H's bound alone lies
+    // beyond X's (divided by H's factor): a test costing no box distances.
+    bool may_shadow(const candidate& h, const candidate& x) const {
+        // The group tests measure other boxes than the bounds describe.
+        if (dominate_group_on || (!rotated_cube && dominate_group_opt_on)) return true;
+        // The bounds come from tolerant distances, within a few 1e-9 below
+        // the box distances the single test measures; the slack covers that.
+        return !(h.dist - shadow_slack > (x.dist + shadow_slack) / h.factor);
+    }
     // Drops non-box entries out of reach, sorts by `dist`, frees spare room.
     void finalize();
 
