@@ -1,6 +1,8 @@
 #include "space/candidate_list.hpp"
 
 #include <algorithm>
+#include <stdexcept>
+#include <unordered_map>
 
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
@@ -73,26 +75,37 @@ void candlist::finalize() {
               [](const candidate& a, const candidate& b) { return a.dist < b.dist; });
 }
 
-void seal_lists(scan_pool& pool, const std::vector<candlist*>& lists) {
-    std::size_t total = 0;
-    for (const candlist* l : lists) total += l->entries.size();
-    pool.clear();
-    // Reserved in full: the lists keep addresses into the pool.
-    pool.reserve(total);
-    for (candlist* l : lists) {
-        const std::size_t first = pool.size();
+void seal_lists(scan_pool& pool, const std::vector<candlist*>& lists, std::size_t blocks) {
+    if (pool.rows.capacity() == 0) pool.rows.reserve(blocks);
+    std::unordered_map<const ::block*, const scan_box*> row_of;
+    for (const scan_box& r : pool.rows) row_of.emplace(r.block, &r);
+    for (const candlist* l : lists)
         for (const candidate& c : l->entries) {
+            const auto [at, fresh] = row_of.emplace(c.block, nullptr);
+            if (!fresh) {
+                if (at->second->factor != c.factor)
+                    throw std::logic_error("seal_lists: one block with two factors in one index");
+                continue;
+            }
+            if (pool.rows.size() == pool.rows.capacity())
+                throw std::logic_error("seal_lists: more blocks than the pool was opened for");
             const solid& s = c.block->solid;
-            // Only boxes are read from the entry; their cross-section is
-            // measured from the box shape.
+            // Only boxes are measured from the row, from their box shape.
             const box& xy = c.rectangular ? s.shape.box : s.outer_box;
-            const uintptr_t flags = (c.rectangular ? scan_entry::rectangular_bit : 0) |
-                                    (c.factor == rotated_factor ? scan_entry::rotated_bit : 0);
-            pool.push_back({c.dist, s.outer_box.lo.z, s.outer_box.hi.z, xy.lo.x, xy.lo.y, xy.hi.x, xy.hi.y,
-                            reinterpret_cast<uintptr_t>(c.block) | flags});
+            pool.rows.push_back({s.outer_box.lo.z, s.outer_box.hi.z, xy.lo.x, xy.lo.y, xy.hi.x, xy.hi.y, c.block,
+                                 c.rectangular, c.factor});
+            at->second = &pool.rows.back();
         }
-        l->scan_begin = pool.data() + first;
-        l->scan_end = pool.data() + pool.size();
+    pool.lists.reserve(pool.lists.size() + lists.size());
+    for (candlist* l : lists) {
+        scan_entry* next = nullptr;
+        if (!l->entries.empty()) {
+            pool.lists.emplace_back(new scan_entry[l->entries.size()]);
+            next = pool.lists.back().get();
+        }
+        l->scan_begin = next;
+        l->scan_size = uint32_t(l->entries.size());
+        for (const candidate& c : l->entries) *next++ = {c.dist, row_of[c.block]};
         std::vector<candidate>().swap(l->entries);
     }
 }
@@ -114,7 +127,6 @@ candidate cell_candidate(const ::block& b, const vec3& centre, double half, bool
 }
 
 void node_inherit_candidates(candlist& child, const candlist& parent) {
-    child.entries.reserve(parent.entries.size());
     for (const candidate& e : parent.entries) {
         candidate c = cell_candidate(*e.block, child.centre, child.half, false);
         c.factor = e.factor;

@@ -111,7 +111,7 @@ struct octree_spacemgr {
         octree_build(root, Kind, cfg, domain, blocks, list_limit, depth_limit);
         std::vector<spacemgr::candlist*> lists;
         octree_leaf_lists(root, lists);
-        spacemgr::seal_lists(pool, lists);
+        spacemgr::seal_lists(pool, lists, blocks.size());
     }
     const spacemgr::candlist* locate(const vec3& p) const { return octree_locate(&root, p); }
 };

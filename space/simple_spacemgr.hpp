@@ -13,7 +13,7 @@ struct simple_spacemgr {
 
     void build(const configure& cfg, const box& domain, const std::vector<block*>& blocks) {
         spacemgr::build_whole_domain_list(list, Kind, cfg, domain, blocks);
-        spacemgr::seal_lists(pool, {&list});
+        spacemgr::seal_lists(pool, {&list}, blocks.size());
     }
     const spacemgr::candlist* locate(const vec3&) const { return &list; }
 };

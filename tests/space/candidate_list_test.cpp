@@ -30,7 +30,7 @@ struct scan {
             const bool rect = b->solid.kind == solid_box;
             list.entries.push_back({b, -1.0, uint8_t(rect), 0, rotated && !rect ? 2 : 1});
         }
-        spacemgr::seal_lists(pool, {&list});
+        spacemgr::seal_lists(pool, {&list}, blocks.size());
         hint.list = &list;
         hint.radius = radius;
     }
