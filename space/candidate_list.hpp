@@ -124,7 +124,8 @@ struct candlist {
         // the box distances the single test measures; the slack covers that.
         return !(h.dist - bound_slack > (x.dist + bound_slack) / h.factor);
     }
-    // Drops non-box entries out of reach, sorts by `dist`, frees spare room.
+    // Drops non-box entries out of reach and sorts by `dist`; sealing then
+    // frees the building array.
     void finalize();
 
     // Removes entry i by moving the last one into its place.

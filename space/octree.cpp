@@ -61,9 +61,9 @@ void octree_insert(octree_cell& n, const block& b, octree_limits& limits) {
         const double reach = n.children[0].list.base_scope + spacemgr::bound_slack;
         unsigned lower_out = 0, upper_out = 0;  // bit k: the children on that side of axis k
         for (int k = 0; k < 3; ++k) {
-            const double c = axis_of(l.centre, k);
-            if (axis_of(o.lo, k) - c >= reach) lower_out |= 1u << k;
-            if (c - axis_of(o.hi, k) >= reach) upper_out |= 1u << k;
+            const double mid = axis_of(l.centre, k);
+            if (axis_of(o.lo, k) - mid >= reach) lower_out |= 1u << k;
+            if (mid - axis_of(o.hi, k) >= reach) upper_out |= 1u << k;
         }
         for (unsigned i = 0; i < 8; ++i)
             if (!(~i & lower_out) && !(i & upper_out)) octree_insert(n.children[i], b, limits);
