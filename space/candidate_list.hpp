@@ -151,7 +151,9 @@ inline double hint_radius(search_hint& h, const vec3& p) {
 // Ends the process: p lies inside the block by more than inside_tolerance.
 [[noreturn]] void report_point_inside(const ::block& b);
 
-inline nearest_result candlist::nearest(const search_hint& h, const vec3& p, double max) {
+// Forced inline: the query's callers take it at four places, where a call
+// would cost more than the scan of a short list.
+__attribute__((always_inline)) inline nearest_result candlist::nearest(const search_hint& h, const vec3& p, double max) {
     const candlist& l = *h.list;
     if (l.kind == spacemgr_unused) return {nullptr, geom_infinity, geom_infinity};
     const double limit = max < h.radius - geom_eps ? max : h.radius;
