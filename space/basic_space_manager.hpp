@@ -44,6 +44,7 @@ public:
     // enough to be nearer than the window to some point outside it (the
     // ground slab spans the whole window), nearest possible first.
     spacemgr::candlist outside;
+    spacemgr::scan_pool outside_pool;
 
 private:
     // One index's answer within limit: from the hinted list when p is still in

@@ -1,12 +1,20 @@
 #include "space/candidate_list.hpp"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
 #include "space/box_measures.hpp"
 
 namespace spacemgr {
+
+namespace {
+
+// Entries a cell list makes room for at its first.
+constexpr std::size_t first_room = 8;
+
+}  // namespace
 
 void candlist::make_cell(spacemgr_t k, const configure& cfg, const vec3& c, double h, double s) {
     kind = k;
@@ -48,7 +56,7 @@ void candlist::add(const candidate& c) {
             remove_entry(i);
         } else if (e.dist < -geom_eps) {
             ++i;
-        } else if (shadowed(c, e)) {
+        } else if (may_shadow(c, e) && shadowed(c, e)) {
             remove_entry(i);
         } else {
             ++i;
@@ -57,6 +65,8 @@ void candlist::add(const candidate& c) {
     // A block the kind does not store still shrank the scope and hid entries.
     if (kind == spacemgr_incline && c.rectangular) return;
     if (kind == spacemgr_rect && !c.rectangular) return;
+    // Cell lists mostly grow to several entries: fewer, larger steps.
+    if (entries.empty()) entries.reserve(first_room);
     entries.push_back(c);
 }
 
@@ -71,14 +81,76 @@ void candlist::finalize() {
     }
     std::sort(entries.begin(), entries.end(),
               [](const candidate& a, const candidate& b) { return a.dist < b.dist; });
-    entries.shrink_to_fit();
+}
+
+namespace {
+
+// The row of each block met so far: open addressing on the block's address,
+// at most half full, one flat array (a node per block would cost as much
+// as the rows themselves to allocate).
+class row_table {
+public:
+    explicit row_table(std::size_t blocks) {
+        std::size_t n = 16;
+        while (n < 2 * blocks) n *= 2;
+        slots_.assign(n, nullptr);
+    }
+    // The slot of b: holds b's row, or null when b has none yet.
+    const scan_box*& slot(const ::block* b) {
+        const std::size_t mask = slots_.size() - 1;
+        // A block is larger than 64 bytes: the low bits of its address
+        // carry little.
+        std::size_t i = (reinterpret_cast<uintptr_t>(b) >> 6) * 0x9E3779B97F4A7C15ull >> 20 & mask;
+        while (slots_[i] && slots_[i]->block != b) i = (i + 1) & mask;
+        return slots_[i];
+    }
+
+private:
+    std::vector<const scan_box*> slots_;
+};
+
+}  // namespace
+
+void seal_lists(scan_pool& pool, const std::vector<candlist*>& lists, std::size_t blocks) {
+    if (pool.rows.capacity() == 0) pool.rows.reserve(blocks);
+    row_table row_of(pool.rows.capacity());
+    for (const scan_box& r : pool.rows) row_of.slot(r.block) = &r;
+    for (const candlist* l : lists)
+        for (const candidate& c : l->entries) {
+            const scan_box*& row = row_of.slot(c.block);
+            if (row) {
+                if (row->factor != c.factor)
+                    throw std::logic_error("seal_lists: one block with two factors in one index");
+                continue;
+            }
+            if (pool.rows.size() == pool.rows.capacity())
+                throw std::logic_error("seal_lists: more blocks than the pool was opened for");
+            const solid& s = c.block->solid;
+            // Only boxes are measured from the row, from their box shape.
+            const box& xy = c.rectangular ? s.shape.box : s.outer_box;
+            pool.rows.push_back({s.outer_box.lo.z, s.outer_box.hi.z, xy.lo.x, xy.lo.y, xy.hi.x, xy.hi.y, c.block,
+                                 c.rectangular, c.factor});
+            row = &pool.rows.back();
+        }
+    pool.lists.reserve(pool.lists.size() + lists.size());
+    for (candlist* l : lists) {
+        scan_entry* next = nullptr;
+        if (!l->entries.empty()) {
+            pool.lists.emplace_back(new scan_entry[l->entries.size()]);
+            next = pool.lists.back().get();
+        }
+        l->scan_begin = next;
+        l->scan_size = uint32_t(l->entries.size());
+        for (const candidate& c : l->entries) *next++ = {c.dist, row_of.slot(c.block)};
+        std::vector<candidate>().swap(l->entries);
+    }
 }
 
 bool node_add_candidate(candlist& list, const candidate& c) {
     if (!(list.scope - geom_eps > c.dist)) return false;
     if (list.kind != spacemgr_incline_keep && !(c.dist < -geom_eps)) {
         for (const candidate& e : list.entries)
-            if (e.block == c.block || list.shadowed(e, c)) return false;
+            if (e.block == c.block || (list.may_shadow(e, c) && list.shadowed(e, c))) return false;
     }
     list.add(c);
     return true;

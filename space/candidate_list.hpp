@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "geometry/layout.hpp"
@@ -31,6 +32,9 @@ namespace spacemgr {
 
 // Deeper inside a block than this, a query point is a fatal error.
 constexpr double inside_tolerance = 1.00001e-4;
+// Room for the tolerant distances behind a candidate's bound: a bound lies
+// at most a few 1e-9 below the plain box distances it stands for.
+constexpr double bound_slack = 1e-8;
 // Cube multiple of a non-box block when cubes are rotated against it.
 constexpr int32_t rotated_factor = 2;
 
@@ -44,11 +48,44 @@ struct candidate {
     int32_t factor;       // rotated_factor for a non-box block with rotated cubes, else 1
 };
 
+// A block as the scans of one index read it, in one cache line: the
+// extents tested before the block itself is read. Each block has one row
+// per index, the rows in the order the scans first meet them, so that
+// neighbouring cells read neighbouring rows.
+struct alignas(64) scan_box {
+    double lo_z, hi_z;  // of the outer box
+    // Of the box a box solid's cross-section is measured from; unused for
+    // other solids, whose cross-section is measured from the block.
+    double lo_x, lo_y, hi_x, hi_y;
+    const ::block* block;
+    uint32_t rectangular;  // the solid is a box
+    // The candidates' factor: every list of an index takes it from the
+    // same setting and solid kind.
+    int32_t factor;
+};
+
+// One candidate of a sealed list.
+struct scan_entry {
+    double dist;
+    const scan_box* box;
+};
+
+// The sealed lists of one index: each list's candidates in one array, and
+// the rows of the blocks they name. One array per list, not one for all:
+// each then takes about the room the list's building array just freed, so
+// sealing adds little more than the rows to the peak of the build.
+struct scan_pool {
+    std::vector<std::unique_ptr<scan_entry[]>> lists;
+    // Reserved in full by the first seal: lists hold addresses of rows.
+    std::vector<scan_box> rows;
+};
+
 struct candlist {
     spacemgr_t kind = spacemgr_all;
     uint8_t dominate_group_on = 0;
     uint8_t dominate_group_opt_on = 0;
     uint8_t rotated_cube = 0;
+    uint32_t scan_size = 0;  // candidates at scan_begin once sealed
     vec3 centre{};
     double half = 0.0;
     // Reach the cell was made with: the complete radius of a hint, and the
@@ -57,7 +94,10 @@ struct candlist {
     // Working reach: an entry whose `dist` is not below it (within 1e-9) is
     // not kept. Starts at `base_scope` and only shrinks.
     double scope = 0.0;
+    // Filled while the index is built; `seal_lists` moves them into the
+    // index's scan pool, where queries read them.
     std::vector<candidate> entries;
+    const scan_entry* scan_begin = nullptr;
 
     // An empty list of the given kind for the cube of the given centre and
     // half side, reaching scope beyond it; flags from the run's settings.
@@ -75,7 +115,17 @@ struct candlist {
     // H's block is nearer than X's (X's distance divided by H's factor) from
     // every point of the cell, so X can never be the nearest.
     bool shadowed(const candidate& h, const candidate& x) const;
-    // Drops non-box entries out of reach, sorts by `dist`, frees spare room.
+    // False when `shadowed` must answer false because H's bound alone lies
+    // beyond X's (divided by H's factor): a test costing no box distances.
+    bool may_shadow(const candidate& h, const candidate& x) const {
+        // The group tests measure other boxes than the bounds describe.
+        if (dominate_group_on || (!rotated_cube && dominate_group_opt_on)) return true;
+        // The bounds come from tolerant distances, within a few 1e-9 below
+        // the box distances the single test measures; the slack covers that.
+        return !(h.dist - bound_slack > (x.dist + bound_slack) / h.factor);
+    }
+    // Drops non-box entries out of reach and sorts by `dist`; sealing then
+    // frees the building array.
     void finalize();
 
     // Removes entry i by moving the last one into its place.
@@ -101,30 +151,36 @@ inline double hint_radius(search_hint& h, const vec3& p) {
 // Ends the process: p lies inside the block by more than inside_tolerance.
 [[noreturn]] void report_point_inside(const ::block& b);
 
-inline nearest_result candlist::nearest(const search_hint& h, const vec3& p, double max) {
+// Forced inline: the query's callers take it at four places, where a call
+// would cost more than the scan of a short list.
+__attribute__((always_inline)) inline nearest_result candlist::nearest(const search_hint& h, const vec3& p, double max) {
     const candlist& l = *h.list;
     if (l.kind == spacemgr_unused) return {nullptr, geom_infinity, geom_infinity};
     const double limit = max < h.radius - geom_eps ? max : h.radius;
     const ::block* best = nullptr;
     double best_d = limit;
     double bound = limit;
-    for (const candidate& c : l.entries) {
-        if (!(bound - geom_eps > c.dist)) break;
-        const solid& s = c.block->solid;
+    const scan_entry* const end = l.scan_begin + l.scan_size;
+    for (const scan_entry* c = l.scan_begin; c != end; ++c) {
+        if (!(bound - geom_eps > c->dist)) break;
+        const scan_box& x = *c->box;
         // The z gap is cheap; the cross-section only when it can still win.
-        const double zd = std::max(p.z - s.outer_box.hi.z, s.outer_box.lo.z - p.z);
+        const double zd = std::max(p.z - x.hi_z, x.lo_z - p.z);
         if (!(zd < bound - geom_eps)) continue;
-        const double sd = section_distance(p, s);
+        // A box's cross-section as section_distance measures it.
+        const double sd = x.rectangular
+                              ? std::max(std::max(p.y - x.hi_y, x.lo_y - p.y), std::max(p.x - x.hi_x, x.lo_x - p.x))
+                              : section_distance(p, x.block->solid);
         if (!(sd < bound - geom_eps)) continue;
         const double d = std::max(sd, zd);
         if (d < touch_distance) {
-            if (d < -inside_tolerance) report_point_inside(*c.block);
-            return {c.block, 0.0, 0.0};
+            if (d < -inside_tolerance) report_point_inside(*x.block);
+            return {x.block, 0.0, 0.0};
         }
         if (best_d - geom_eps > d) {
-            const double fd = c.factor * d;
+            const double fd = x.factor * d;
             bound = fd < best_d - geom_eps ? fd : best_d;
-            best = c.block;
+            best = x.block;
             best_d = d;
         } else {
             bound = d;
@@ -132,6 +188,12 @@ inline nearest_result candlist::nearest(const search_hint& h, const vec3& p, dou
     }
     return {best, best_d, bound};
 }
+
+// Moves the entries of every list into pool, each list's in its order, and
+// releases their building arrays; the lists then answer queries from the
+// pool, which must outlive them. A pool may take several seals, all of
+// them over at most `blocks` distinct blocks.
+void seal_lists(scan_pool& pool, const std::vector<candlist*>& lists, std::size_t blocks);
 
 // Offers c to a cell list; returns whether it was added.
 bool node_add_candidate(candlist& list, const candidate& c);

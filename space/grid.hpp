@@ -94,6 +94,8 @@ inline const spacemgr::candlist* grid_cell_list(const octree_cell& c, const vec3
 inline const spacemgr::candlist* grid_cell_list(const incline_cell& c, const vec3&) {
     return &c.list;
 }
+inline void grid_cell_lists(octree_cell& c, std::vector<spacemgr::candlist*>& out) { octree_leaf_lists(c, out); }
+inline void grid_cell_lists(incline_cell& c, std::vector<spacemgr::candlist*>& out) { out.push_back(&c.list); }
 
 // ListDefault and DepthDefault stand in for the limit options when below 0.
 //
@@ -113,6 +115,9 @@ struct basic_grid_spacemgr : grid_frame {
     uint32_t list_limit = 0;
     uint32_t depth_limit = 0;
     octree_node<wide_kind> wide;
+    // The cells' lists in cell order, then the wide tree's, over one set of
+    // rows.
+    spacemgr::scan_pool pool;
 
     void build(const configure& cfg, const box& domain, const std::vector<block*>& blocks) {
         const grid_sizing s = size_grid(cfg, domain, incline_sized, ListDefault, DepthDefault);
@@ -140,8 +145,16 @@ struct basic_grid_spacemgr : grid_frame {
                 }
             });
         for (uint64_t n = 0; n < count; ++n) grid_cell_finish(cells[n]);
+        // Sealed before the wide tree is built, which then reuses the room
+        // the cells' building arrays held.
+        std::vector<spacemgr::candlist*> lists;
+        for (uint64_t n = 0; n < count; ++n) grid_cell_lists(cells[n], lists);
+        spacemgr::seal_lists(pool, lists, blocks.size());
         // The octree managers' default limits, whatever the grid's options ask.
         octree_build(wide, wide_kind, cfg, domain, blocks, octree_default_list_limit, octree_default_depth_limit);
+        lists.clear();
+        octree_leaf_lists(wide, lists);
+        spacemgr::seal_lists(pool, lists, blocks.size());
     }
 
     const spacemgr::candlist* locate(const vec3& p) const {

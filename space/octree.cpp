@@ -55,7 +55,18 @@ void octree_insert(octree_cell& n, const block& b, octree_limits& limits) {
     const spacemgr::candidate c = spacemgr::cell_candidate(b, l.centre, l.half, l.rotated_cube);
     if (!(l.scope - geom_eps > c.dist)) return;
     if (n.children) {
-        for (int i = 0; i < 8; ++i) octree_insert(n.children[i], b, limits);
+        // A child the outer box lies beyond on one axis by its reach would
+        // refuse the block: the bound it measures is at least that gap.
+        const box& o = b.solid.outer_box;
+        const double reach = n.children[0].list.base_scope + spacemgr::bound_slack;
+        unsigned lower_out = 0, upper_out = 0;  // bit k: the children on that side of axis k
+        for (int k = 0; k < 3; ++k) {
+            const double mid = axis_of(l.centre, k);
+            if (axis_of(o.lo, k) - mid >= reach) lower_out |= 1u << k;
+            if (mid - axis_of(o.hi, k) >= reach) upper_out |= 1u << k;
+        }
+        for (unsigned i = 0; i < 8; ++i)
+            if (!(~i & lower_out) && !(i & upper_out)) octree_insert(n.children[i], b, limits);
         return;
     }
     if (!spacemgr::node_add_candidate(l, c) || !limits.split) return;
@@ -77,6 +88,14 @@ void octree_finalize(octree_cell& n) {
         return;
     }
     for (int i = 0; i < 8; ++i) octree_finalize(n.children[i]);
+}
+
+void octree_leaf_lists(octree_cell& n, std::vector<spacemgr::candlist*>& out) {
+    if (!n.children) {
+        out.push_back(&n.list);
+        return;
+    }
+    for (int i = 0; i < 8; ++i) octree_leaf_lists(n.children[i], out);
 }
 
 uint32_t octree_list_limit(const configure& cfg) {

@@ -68,6 +68,9 @@ void octree_insert(octree_cell& n, const block& b, octree_limits& limits);
 // Finalizes the list of every leaf, depth first.
 void octree_finalize(octree_cell& n);
 
+// Appends the list of every leaf, depth first.
+void octree_leaf_lists(octree_cell& n, std::vector<spacemgr::candlist*>& out);
+
 // The list of the leaf holding p; a point on a splitting plane goes up.
 inline const spacemgr::candlist* octree_locate(const octree_cell* n, const vec3& p) {
     while (n->children) {
@@ -100,11 +103,15 @@ struct octree_spacemgr {
     octree_node<Kind> root;
     uint32_t list_limit = 0;
     uint32_t depth_limit = 0;
+    spacemgr::scan_pool pool;
 
     void build(const configure& cfg, const box& domain, const std::vector<block*>& blocks) {
         list_limit = octree_list_limit(cfg);
         depth_limit = octree_depth_limit(cfg);
         octree_build(root, Kind, cfg, domain, blocks, list_limit, depth_limit);
+        std::vector<spacemgr::candlist*> lists;
+        octree_leaf_lists(root, lists);
+        spacemgr::seal_lists(pool, lists, blocks.size());
     }
     const spacemgr::candlist* locate(const vec3& p) const { return octree_locate(&root, p); }
 };

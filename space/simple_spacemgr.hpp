@@ -9,9 +9,11 @@
 template <spacemgr_t Kind>
 struct simple_spacemgr {
     spacemgr::candlist list;
+    spacemgr::scan_pool pool;
 
     void build(const configure& cfg, const box& domain, const std::vector<block*>& blocks) {
         spacemgr::build_whole_domain_list(list, Kind, cfg, domain, blocks);
+        spacemgr::seal_lists(pool, {&list}, blocks.size());
     }
     const spacemgr::candlist* locate(const vec3&) const { return &list; }
 };

@@ -61,6 +61,7 @@ void make(std::unique_ptr<space_manager_interface>& out, const configure& cfg, c
         m.domain = grow_box(lay.critical_box, grow);
         m.critical_box = lay.critical_box;
         collect_outside(m.outside, cfg, lay);
+        spacemgr::seal_lists(m.outside_pool, {&m.outside}, lay.all_blocks.size());
     } else {
         m.critical_used = 0;
         log_info_w().printf("Don't use critical box.\n").flush();

@@ -21,6 +21,7 @@ using space_test::make_prism;
 // A whole-domain style list holding the given blocks, searched around p.
 struct scan {
     candlist list;
+    spacemgr::scan_pool pool;
     search_hint hint;
 
     scan(std::initializer_list<const block*> blocks, bool rotated, double radius = 100.0) {
@@ -29,6 +30,7 @@ struct scan {
             const bool rect = b->solid.kind == solid_box;
             list.entries.push_back({b, -1.0, uint8_t(rect), 0, rotated && !rect ? 2 : 1});
         }
+        spacemgr::seal_lists(pool, {&list}, blocks.size());
         hint.list = &list;
         hint.radius = radius;
     }

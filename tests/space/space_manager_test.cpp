@@ -156,10 +156,10 @@ TEST(octree_spacemgr, splits_crowded_leaves_with_the_scope_rate) {
         each_leaf(t.root, [&](const octree_cell& n) {
             ++leaves;
             // Sorted, and every entry reaches within the leaf's scope.
-            for (std::size_t i = 0; i < n.list.entries.size(); ++i) {
-                EXPECT_LT(n.list.entries[i].dist, n.list.scope);
-                if (i) {
-                    EXPECT_LE(n.list.entries[i - 1].dist, n.list.entries[i].dist);
+            for (const spacemgr::scan_entry* e = n.list.scan_begin; e != n.list.scan_begin + n.list.scan_size; ++e) {
+                EXPECT_LT(e->dist, n.list.scope);
+                if (e != n.list.scan_begin) {
+                    EXPECT_LE(e[-1].dist, e->dist);
                 }
             }
         });
