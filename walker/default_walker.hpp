@@ -80,6 +80,7 @@ private:
     void first_hop(double a);
     void hop(double a);
     void rotate_towards_nearest(const nearest_result& q);
+    nearest_result nearest_within_window(double limit);
     double wall_distance() const;
     void cross_floating(const block& b);
 };

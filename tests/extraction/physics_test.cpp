@@ -32,6 +32,38 @@ TEST(Physics, LoneUnitCubeInAWideDirichletWindow) {
     EXPECT_TRUE(within_three_errors(c, expected));
 }
 
+TEST(Physics, NearDirichletWindowActsAsAGroundedShell) {
+    // A unit cube in a window one side away, and the same cube in a closed
+    // grounded shell whose inner faces lie where that window's faces were:
+    // the same field, so the same capacitance. Walks that step past the
+    // window fail this by 15 %.
+    scratch_dir dir;
+    const std::string medium =
+        "<medium> <block> basepoint (-50, -50, -50) v1 (100, 0, 0) v2 (0, 100, 0) hvector (0, 0, 100) </block> "
+        "diel 1 </medium>\n<conductor> name cube <block> basepoint (-0.5, -0.5, -0.5) v1 (1, 0, 0) v2 (0, 1, 0) "
+        "hvector (0, 0, 1) </block> </conductor>\n";
+    const std::string task = "<task> <capacitance> cube </capacitance> </task>\n</lumod>\n";
+    std::string shell = "<conductor> name shell\n";
+    for (const char* b : {"(-1.7, -1.7, -1.7) v1 (3.4, 0, 0) v2 (0, 3.4, 0) hvector (0, 0, 0.2)",
+                          "(-1.7, -1.7, 1.5) v1 (3.4, 0, 0) v2 (0, 3.4, 0) hvector (0, 0, 0.2)",
+                          "(-1.7, -1.7, -1.5) v1 (0.2, 0, 0) v2 (0, 3.4, 0) hvector (0, 0, 3)",
+                          "(1.5, -1.7, -1.5) v1 (0.2, 0, 0) v2 (0, 3.4, 0) hvector (0, 0, 3)",
+                          "(-1.5, -1.7, -1.5) v1 (3, 0, 0) v2 (0, 0.2, 0) hvector (0, 0, 3)",
+                          "(-1.5, 1.5, -1.5) v1 (3, 0, 0) v2 (0, 0.2, 0) hvector (0, 0, 3)"})
+        shell += std::string("<block> basepoint ") + b + " </block>\n";
+    shell += "</conductor>\n";
+    const std::string tables = korvex_test::make_tables(dir);
+    estimate c[2];
+    const char* names[2] = {"window.lumod", "shell.lumod"};
+    for (int i = 0; i < 2; ++i) {
+        const std::string input = dir.write(names[i], "<lumod>\n" + medium + (i ? shell : "") + task);
+        const binary_run r = extract(dir, input, tables, {"-p", "0.003", "--window-extension", "1"});
+        ASSERT_EQ(r.status, 0) << names[i] << r.err;
+        c[i] = master_line(dir.read(std::string(names[i]) + ".out"), "cube");
+    }
+    EXPECT_NEAR(c[0].cap, c[1].cap, 3 * std::hypot(c[0].err, c[1].err));
+}
+
 TEST(Physics, LayeredPlatesGiveTheSeriesCapacitance) {
     scratch_dir dir;
     const std::string tables =
