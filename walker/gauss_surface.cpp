@@ -589,6 +589,66 @@ void index_gauss_boxes(gauss_surface& s) {
     }
 }
 
+namespace {
+
+// Whether the grown solid of other holds piece q: its middle strictly, its
+// corners at least on the surface. Grown solids and pieces are convex, so
+// then every point of q lies strictly inside but a band of the tolerance's
+// width along q's edges, where q meets the surface of other.
+bool buries(const gauss_box& other, const box& bounds, const surface_piece& q) {
+    const vec3 middle = sample_surface_point(q, 0.5, 0.5);
+    if (middle.x < bounds.lo.x || middle.x > bounds.hi.x || middle.y < bounds.lo.y || middle.y > bounds.hi.y ||
+        middle.z < bounds.lo.z || middle.z > bounds.hi.z)
+        return false;
+    if (!(block_distance(middle, other.solid) < -geom_eps)) return false;
+    for (double u : {0.0, 1.0})
+        for (double v : {0.0, 1.0})
+            if (!(block_distance(sample_surface_point(q, u, v), other.solid) < geom_eps)) return false;
+    return true;
+}
+
+// Drops the faces of a cut polygon's grown pieces that lie wholly inside a
+// neighbouring grown piece. Every point drawn on them would be rejected,
+// and a polygon of n vertices cut into bands has about n such faces, so
+// without this a start point would cost attempts in proportion to n. The
+// surface factor is unchanged: the area falls by what the acceptance rises.
+// Only prism pieces are looked at; other masters keep their surfaces.
+void drop_buried_pieces(gauss_surface& s) {
+    if (s.box_list.size() < 2) return;
+    const gauss_box_grid& g = s.box_grid;
+    std::vector<surface_piece> kept;
+    kept.reserve(s.pieces.size());
+    for (const surface_piece& q : s.pieces) {
+        bool buried = false;
+        if (q.box->master->solid.kind == solid_prism && !g.start.empty()) {
+            const vec3 c = sample_surface_point(q, 0.0, 0.0);
+            const std::size_t cell = g.cell_at(c.x, c.y);
+            const uint32_t* first = g.boxes.data() + g.start[cell];
+            const uint32_t* last = g.boxes.data() + g.start[cell + 1];
+            // Neighbouring pieces of a cut are registered side by side.
+            const uint32_t* mid = std::lower_bound(first, last, uint32_t(q.box->index));
+            for (const uint32_t *lo = mid, *hi = mid; !buried && (lo > first || hi < last);) {
+                if (lo > first) {
+                    const std::size_t j = *--lo;
+                    const gauss_box& o = *s.box_list[j];
+                    buried = j != q.box->index && o.master->solid.kind == solid_prism &&
+                             buries(o, s.grown_bounds[j], q);
+                }
+                if (!buried && hi < last) {
+                    const std::size_t j = *hi++;
+                    const gauss_box& o = *s.box_list[j];
+                    buried = j != q.box->index && o.master->solid.kind == solid_prism &&
+                             buries(o, s.grown_bounds[j], q);
+                }
+            }
+        }
+        if (!buried) kept.push_back(q);
+    }
+    s.pieces.swap(kept);
+}
+
+}  // namespace
+
 void build_master_gauss_surfaces(gauss_surface& s, const conductor& master) {
     if (master.blocks.empty()) fail_no_blocks(master);
     const conductor* owner = master.blocks.front()->owner;
@@ -597,12 +657,6 @@ void build_master_gauss_surfaces(gauss_surface& s, const conductor& master) {
     for (block* p : s.layout->all_blocks)
         if (p->owner != owner) s.other_blocks.push_back(p);
     for (const block* b : master.blocks) make_master_gauss_surface(s, *b);
-
-    for (const surface_piece& p : s.pieces) {
-        if (p.face != face_slanted) continue;
-        const slant_normal key{int32_t(-uint32_t(p.value.nx)), int32_t(-uint32_t(p.value.ny))};
-        p.box->slant_pieces.emplace(key, &p);
-    }
 
     const window& w = s.layout->window;
     for (gauss_box& gb : s.boxes) {
@@ -617,6 +671,13 @@ void build_master_gauss_surfaces(gauss_surface& s, const conductor& master) {
         add_gauss_box(s, gb);
     }
     index_gauss_boxes(s);
+    drop_buried_pieces(s);
+
+    for (const surface_piece& p : s.pieces) {
+        if (p.face != face_slanted) continue;
+        const slant_normal key{int32_t(-uint32_t(p.value.nx)), int32_t(-uint32_t(p.value.ny))};
+        p.box->slant_pieces.emplace(key, &p);
+    }
 
     s.area_cdf.assign(s.pieces.size(), 0.0);
     for (std::size_t i = 0; i < s.pieces.size(); ++i) s.area_cdf[i] = surface_element_area(s.pieces[i]);
