@@ -1,9 +1,10 @@
 // The Gaussian surface of one master: one grown solid per master block, the
 // planar pieces of their surfaces, the overlap relation between grown solids
 // and the tables the start-point sampler draws from. The overlap relation is
-// not stored (a polygon cut into n slivers that share one vertex has n^2
-// overlapping pairs): it is decided per start point for the boxes of the
-// point's cell in a grid over the grown solids. Built once per master on the
+// not stored (the n grown pieces of a cut polygon overlap pairwise far more
+// often than n times): it is decided per start point for the boxes of the
+// point's cell in a grid over the grown solids. Faces of cut-polygon pieces
+// that lie inside a neighbouring grown piece are left out of the pieces. Built once per master on the
 // master's thread, then shared read-only by its walk threads.
 // Lengths in micrometres.
 #pragma once
@@ -61,7 +62,7 @@ struct gauss_box {
 // Columns of the x-y plane over the master's grown solids. Each cell lists,
 // in registration order, every box whose grown solid may reach into it, so
 // a start point needs to look only at the boxes of its own cell (a list over
-// all boxes would look at every sliver of a cut polygon). Empty until
+// all boxes would look at every piece of a cut polygon). Empty until
 // index_gauss_boxes: then every box counts.
 struct gauss_box_grid {
     double x0 = 0.0, y0 = 0.0;          // low corner, micrometres
