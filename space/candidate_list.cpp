@@ -129,7 +129,7 @@ void seal_lists(scan_pool& pool, const std::vector<candlist*>& lists, std::size_
             // Only boxes are measured from the row, from their box shape.
             const box& xy = c.rectangular ? s.shape.box : s.outer_box;
             pool.rows.push_back({s.outer_box.lo.z, s.outer_box.hi.z, xy.lo.x, xy.lo.y, xy.hi.x, xy.hi.y, c.block,
-                                 c.rectangular, c.factor});
+                                 c.rectangular, uint8_t(s.kind == solid_prism), c.factor});
             row = &pool.rows.back();
         }
     pool.lists.reserve(pool.lists.size() + lists.size());

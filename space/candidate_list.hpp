@@ -54,11 +54,14 @@ struct candidate {
 // neighbouring cells read neighbouring rows.
 struct alignas(64) scan_box {
     double lo_z, hi_z;  // of the outer box
-    // Of the box a box solid's cross-section is measured from; unused for
-    // other solids, whose cross-section is measured from the block.
+    // Of the box a box solid's cross-section is measured from; of the outer
+    // box for other solids, whose cross-section is measured from the block.
     double lo_x, lo_y, hi_x, hi_y;
     const ::block* block;
-    uint32_t rectangular;  // the solid is a box
+    uint8_t rectangular;  // the solid is a box
+    // A prism's cross-section distance is the larger of its outer box's and
+    // its slanted edges', so the box alone may already rule it out.
+    uint8_t prism;
     // The candidates' factor: every list of an index takes it from the
     // same setting and solid kind.
     int32_t factor;
@@ -168,9 +171,9 @@ __attribute__((always_inline)) inline nearest_result candlist::nearest(const sea
         const double zd = std::max(p.z - x.hi_z, x.lo_z - p.z);
         if (!(zd < bound - geom_eps)) continue;
         // A box's cross-section as section_distance measures it.
-        const double sd = x.rectangular
-                              ? std::max(std::max(p.y - x.hi_y, x.lo_y - p.y), std::max(p.x - x.hi_x, x.lo_x - p.x))
-                              : section_distance(p, x.block->solid);
+        const double box_sd = std::max(std::max(p.y - x.hi_y, x.lo_y - p.y), std::max(p.x - x.hi_x, x.lo_x - p.x));
+        if (x.prism && !(box_sd < bound - geom_eps)) continue;
+        const double sd = x.rectangular ? box_sd : section_distance(p, x.block->solid);
         if (!(sd < bound - geom_eps)) continue;
         const double d = std::max(sd, zd);
         if (d < touch_distance) {
