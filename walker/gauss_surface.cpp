@@ -602,10 +602,7 @@ constexpr std::size_t buried_face_min_prisms = 16;
 // width along q's edges, where q meets the surface of other.
 bool buries(const gauss_box& other, const box& bounds, const surface_piece& q) {
     const vec3 middle = sample_surface_point(q, 0.5, 0.5);
-    if (middle.x < bounds.lo.x || middle.x > bounds.hi.x || middle.y < bounds.lo.y || middle.y > bounds.hi.y ||
-        middle.z < bounds.lo.z || middle.z > bounds.hi.z)
-        return false;
-    if (!(block_distance(middle, other.solid) < -geom_eps)) return false;
+    if (!box_contains_point(bounds, middle) || !(block_distance(middle, other.solid) < -geom_eps)) return false;
     for (double u : {0.0, 1.0})
         for (double v : {0.0, 1.0})
             if (!(block_distance(sample_surface_point(q, u, v), other.solid) < geom_eps)) return false;
@@ -627,6 +624,10 @@ void drop_buried_pieces(gauss_surface& s) {
     std::vector<surface_piece> kept;
     kept.reserve(s.pieces.size());
     for (const surface_piece& q : s.pieces) {
+        auto buried_by = [&](std::size_t j) {
+            const gauss_box& o = *s.box_list[j];
+            return j != q.box->index && o.master->solid.kind == solid_prism && buries(o, s.grown_bounds[j], q);
+        };
         bool buried = false;
         if (q.box->master->solid.kind == solid_prism && !g.start.empty()) {
             const vec3 c = sample_surface_point(q, 0.0, 0.0);
@@ -636,18 +637,8 @@ void drop_buried_pieces(gauss_surface& s) {
             // Neighbouring pieces of a cut are registered side by side.
             const uint32_t* mid = std::lower_bound(first, last, uint32_t(q.box->index));
             for (const uint32_t *lo = mid, *hi = mid; !buried && (lo > first || hi < last);) {
-                if (lo > first) {
-                    const std::size_t j = *--lo;
-                    const gauss_box& o = *s.box_list[j];
-                    buried = j != q.box->index && o.master->solid.kind == solid_prism &&
-                             buries(o, s.grown_bounds[j], q);
-                }
-                if (!buried && hi < last) {
-                    const std::size_t j = *hi++;
-                    const gauss_box& o = *s.box_list[j];
-                    buried = j != q.box->index && o.master->solid.kind == solid_prism &&
-                             buries(o, s.grown_bounds[j], q);
-                }
+                if (lo > first) buried = buried_by(*--lo);
+                if (!buried && hi < last) buried = buried_by(*hi++);
             }
         }
         if (!buried) kept.push_back(q);
