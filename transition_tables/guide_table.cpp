@@ -1,5 +1,6 @@
 #include "transition_tables/guide_table.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -22,6 +23,19 @@ void fill(const T* rows, std::size_t count, std::size_t panels, C* cells) {
     }
 }
 
+template <class T>
+void fill_records(const T* rows, std::size_t count, std::size_t panels, const guide_entry* cells,
+                  slice_record<T>* records) {
+    for (std::size_t r = 0; r < count; ++r) {
+        const T* row = rows + r * panels;
+        for (std::size_t j = 0; j < guide_cells; ++j) {
+            slice_record<T>& out = records[r * guide_cells + j];
+            out.first = cells[r * guide_cells + j];
+            for (std::size_t k = 0; k < 3; ++k) out.value[k] = row[std::min(std::size_t(out.first) + k, panels - 1)];
+        }
+    }
+}
+
 }  // namespace
 
 void build_guides(const float* rows, std::size_t count, std::size_t panels, guide_entry* cells) {
@@ -29,4 +43,13 @@ void build_guides(const float* rows, std::size_t count, std::size_t panels, guid
 }
 void build_guides(const double* rows, std::size_t count, std::size_t panels, guide_entry* cells) {
     fill(rows, count, panels, cells);
+}
+
+void build_slice_records(const float* rows, std::size_t count, std::size_t panels, const guide_entry* cells,
+                         slice_record<float>* records) {
+    fill_records(rows, count, panels, cells, records);
+}
+void build_slice_records(const double* rows, std::size_t count, std::size_t panels, const guide_entry* cells,
+                         slice_record<double>* records) {
+    fill_records(rows, count, panels, cells, records);
 }

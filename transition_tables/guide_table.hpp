@@ -24,11 +24,27 @@ constexpr std::size_t guide_cells = std::size_t(1) << guide_bits;
 // The slice of the draw r = k 2^-32.
 inline std::size_t guide_slice(std::uint32_t k) { return k >> (32 - guide_bits); }
 
-// A cumulative row and its cut points.
+// The cut point of one slice with the row's values at it and at the panels
+// just after it. A draw reads the cut point, then the row where it points:
+// two dependent loads, and the rows drawn most (tens of kilobytes each, a
+// hundred and more of them in a layered stack) seldom stay in cache. Most
+// draws end within a slice's first three panels, so with the values beside
+// the cut point they end in the one line that held it.
+template <class T>
+struct alignas(sizeof(T) == 4 ? 16 : 32) slice_record {
+    guide_entry first;
+    // The row at first, first + 1 and first + 2; past the last panel, the
+    // last panel's value (never read: a draw stops there).
+    T value[3];
+};
+
+// A cumulative row and its cut points; the slice records, when the row has
+// them, hold the same cut points.
 template <class T>
 struct guided_row {
     const T* cdf;
     const guide_entry* cells;
+    const slice_record<T>* records = nullptr;
 };
 
 // Fills the guide_cells cut points of each of count rows of the given
@@ -36,3 +52,10 @@ struct guided_row {
 // first-hop rows carry their panels' signs, hop rows are non-negative.
 void build_guides(const float* rows, std::size_t count, std::size_t panels, guide_entry* cells);
 void build_guides(const double* rows, std::size_t count, std::size_t panels, guide_entry* cells);
+
+// Fills the guide_cells slice records of each of count rows from their cut
+// points (as build_guides made them).
+void build_slice_records(const float* rows, std::size_t count, std::size_t panels, const guide_entry* cells,
+                         slice_record<float>* records);
+void build_slice_records(const double* rows, std::size_t count, std::size_t panels, const guide_entry* cells,
+                         slice_record<double>* records);

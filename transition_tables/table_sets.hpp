@@ -14,7 +14,10 @@
 // rows are complete (build_row_guides). A layered set keeps them in
 // gft_guide and gft_is_guide, row after row, and hands its hop rows to the
 // walkers through hop_rows, which point into gft and gft_guide: a set is
-// not copied once its guides are built.
+// not copied once its guides are built. The sets whose hop rows a walk draws
+// most (the single, pair, h-pair and equal-slab sets) also keep the slice
+// records of those rows; the placement sets, with hundreds of rows drawn
+// seldom, do without.
 #pragma once
 
 #include <cstddef>
@@ -35,6 +38,7 @@ struct single_table_set {
     unsigned char gft_is_signed[3] = {0, 0, 0};
     guide_entry gft_guide[guide_cells];
     guide_entry gft_is_guide[3 * guide_cells];
+    slice_record<double> gft_records[guide_cells];
     guided_row<double> hop_row{};
 };
 
@@ -42,6 +46,7 @@ struct single_table_set {
 struct pair_table_set {
     std::vector<float> wvt_is, gft, gft_is;
     std::vector<guide_entry> gft_guide, gft_is_guide;
+    std::vector<slice_record<float>> gft_records;  // hop rows
     std::vector<guided_row<float>> hop_rows;
     std::vector<unsigned char> gft_is_signed;  // per gft_is row; empty: none
 };
@@ -50,6 +55,7 @@ struct pair_table_set {
 struct h_pair_table_set {
     std::vector<float> wvt_is, gft, gft_is;
     std::vector<guide_entry> gft_guide, gft_is_guide;
+    std::vector<slice_record<float>> gft_records;  // hop rows
     std::vector<guided_row<float>> hop_rows;
     std::vector<unsigned char> gft_is_signed;
 };
@@ -73,6 +79,7 @@ struct four_layer_table {
 struct equal_slab_table_set {
     std::vector<float> wvt_is, gft, gft_is;
     std::vector<guide_entry> gft_guide, gft_is_guide;
+    std::vector<slice_record<float>> gft_records;  // hop rows
     std::vector<guided_row<float>> hop_rows;
     std::vector<unsigned char> gft_is_signed;
 };

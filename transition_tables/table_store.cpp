@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <cstdint>
+#include <type_traits>
 #include <unordered_set>
 
 #include "foundation/log_writers.hpp"
@@ -12,6 +13,12 @@
 #include "transition_tables/table_selection.hpp"
 
 namespace {
+
+// The sets that keep slice records of their hop rows.
+template <class Set, class = void>
+struct has_slice_records : std::false_type {};
+template <class Set>
+struct has_slice_records<Set, std::void_t<decltype(std::declval<Set&>().gft_records)>> : std::true_type {};
 
 void loading_line(const table_key* key) {
     sea::writer& w = log_debug_w();
@@ -90,8 +97,15 @@ void guide_hop_rows(Set& set, std::size_t panels) {
     const std::size_t rows = set.gft.size() / panels, cells = guide_cells;
     set.gft_guide.resize(rows * cells);
     build_guides(set.gft.data(), rows, panels, set.gft_guide.data());
+    const slice_record<float>* records = nullptr;
+    if constexpr (has_slice_records<Set>::value) {
+        set.gft_records.resize(rows * cells);
+        build_slice_records(set.gft.data(), rows, panels, set.gft_guide.data(), set.gft_records.data());
+        records = set.gft_records.data();
+    }
     for (std::size_t r = 0; r < rows; ++r)
-        set.hop_rows.push_back({set.gft.data() + r * panels, set.gft_guide.data() + r * cells});
+        set.hop_rows.push_back({set.gft.data() + r * panels, set.gft_guide.data() + r * cells,
+                                records ? records + r * cells : nullptr});
 }
 
 template <class Set>
@@ -108,7 +122,8 @@ void guide_set(Set& set, std::size_t panels) {
 void build_row_guides(table_store& store) {
     single_table_set& s = store.single;
     build_guides(s.gft, 1, panels_31, s.gft_guide);
-    s.hop_row = {s.gft, s.gft_guide};
+    build_slice_records(s.gft, 1, panels_31, s.gft_guide, s.gft_records);
+    s.hop_row = {s.gft, s.gft_guide, s.gft_records};
     build_guides(s.gft_is, 3, panels_31, s.gft_is_guide);
     for (pair_table_set* set : store.pair_list) guide_set(*set, panels_31);
     for (h_pair_table_set* set : store.h_pair_list) guide_set(*set, panels_32);

@@ -59,11 +59,22 @@ inline std::size_t guided_panel(const guided_row<T>& r1, const guided_row<T>& r2
     constexpr std::size_t last = panel_count<N> - 1;
     const double r = double(k) * uniform_scale;
     const std::size_t slice = guide_slice(k);
-    std::size_t i = std::size_t(r1.cells[slice]);
+    std::size_t i;
     if (b.single) {
+        if (r1.records) {
+            const slice_record<T>& s = r1.records[slice];
+            i = s.first;
+            for (const T v : s.value) {
+                if (!(i < last && read(v) < r)) return i;
+                ++i;
+            }
+        } else {
+            i = std::size_t(r1.cells[slice]);
+        }
         while (i < last && read(r1.cdf[i]) < r) ++i;
         return i;
     }
+    i = std::size_t(r1.cells[slice]);
     const double w = b.w, keep = 1.0 - w;
     const auto value = [&](std::size_t n) { return keep * read(r1.cdf[n]) + w * read(r2.cdf[n]); };
     const std::size_t i2 = std::size_t(r2.cells[slice]);
