@@ -143,7 +143,7 @@ inline double section_distance(const vec3& p, const solid& s) { return section_d
 
 // The radius around p within which h's list is complete; stored in h. At
 // least the list's `base_scope` exactly when p lies in its cell.
-inline double hint_radius(search_hint& h, const vec3& p) {
+__attribute__((always_inline)) inline double hint_radius(search_hint& h, const vec3& p) {
     const candlist& l = *h.list;
     const double off = std::max(std::max(std::fabs(l.centre.x - p.x), std::fabs(l.centre.y - p.y)),
                                 std::fabs(l.centre.z - p.z));

@@ -334,7 +334,11 @@ bool default_walker<L, D>::loop_step() {
         cross_floating(*near);
         return window_checks();
     }
-    if constexpr (D::rotated) rotate_towards_nearest(q);
+    if constexpr (D::rotated) {
+        // Only round and slanted blocks turn a cube; the test stays here so
+        // that the common box costs no call.
+        if (q.block && q.block->solid.kind != solid_box) rotate_towards_nearest(q);
+    }
     hop(classify(domain.half_size));
     return end_of_step_checks();
 }
