@@ -59,3 +59,10 @@ void build_slice_records(const float* rows, std::size_t count, std::size_t panel
                          slice_record<float>* records);
 void build_slice_records(const double* rows, std::size_t count, std::size_t panels, const guide_entry* cells,
                          slice_record<double>* records);
+
+// The cut points of one cumulative table of n values (not a transition
+// row) over 2^bits slices, bits at most 31: 32-bit entries, and about two
+// slices a value (guide_bits_for), so that a draw takes a step or two
+// however many values the table has.
+unsigned guide_bits_for(std::size_t n);
+void build_guide(const double* cdf, std::size_t n, unsigned bits, std::uint32_t* cells);

@@ -118,8 +118,9 @@ void sample_gauss_point(gauss_sample& out, const gauss_surface& s, walker_rng& r
     const int gauss_type = s.cfg->gauss_type;
     double sumpdf = 0.0;
     for (uint64_t attempt = 1;; ++attempt) {
-        const std::size_t i = cdf_lower_bound(s.area_cdf.data(), npieces, uniform01(rng));
-        const surface_piece& piece = s.pieces[i < npieces ? i : npieces - 1];
+        const std::size_t i =
+            guided_lower_bound(s.area_cdf.data(), npieces, s.area_guide.data(), s.area_guide_bits, uint32_t(rng()));
+        const surface_piece& piece = s.pieces[i];
         // Each parameter takes its cell, then its place within the cell.
         const double ru = uniform01(rng);
         const double u = cell_point(ru, uniform01(rng), s.strata[0]);

@@ -7,6 +7,7 @@
 #include "foundation/log_writers.hpp"
 #include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
+#include "transition_tables/guide_table.hpp"
 
 namespace {
 
@@ -681,6 +682,9 @@ void build_master_gauss_surfaces(gauss_surface& s, const conductor& master) {
     s.area_cdf.assign(s.pieces.size(), 0.0);
     for (std::size_t i = 0; i < s.pieces.size(); ++i) s.area_cdf[i] = surface_element_area(s.pieces[i]);
     s.total_area = make_cumulative_table(s.area_cdf.data(), s.area_cdf.size());
+    s.area_guide_bits = guide_bits_for(s.area_cdf.size());
+    s.area_guide.assign(std::size_t(1) << s.area_guide_bits, 0);
+    build_guide(s.area_cdf.data(), s.area_cdf.size(), s.area_guide_bits, s.area_guide.data());
 
     double smallest_offset = geom_infinity;
     for (const gauss_box& gb : s.boxes) smallest_offset = tmin(smallest_offset, gb.offset);

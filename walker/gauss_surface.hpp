@@ -97,6 +97,10 @@ struct gauss_surface {
     const conductor* others_of = nullptr;
     std::vector<block*> other_blocks;
     std::vector<double> area_cdf;  // last entry exactly 1.0
+    // Cut points of area_cdf over 2^area_guide_bits slices: a start point
+    // picks its piece in a step or two, not a search of every piece.
+    std::vector<uint32_t> area_guide;
+    unsigned area_guide_bits = 0;
     double total_area = 0.0;       // square micrometres
     double max_weight = 0.0;       // largest start-point density weight
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <random>
 
 using walker_rng = std::mt19937;
@@ -33,6 +34,17 @@ inline std::size_t first_reaching(std::size_t n, double r, Value value) {
 template <class T>
 inline std::size_t cdf_lower_bound(const T* cdf, std::size_t n, double r) {
     return first_reaching(n, r, [cdf](std::size_t i) { return double(cdf[i]); });
+}
+
+// The index cdf_lower_bound finds for r = k 2^-32, clamped to n - 1 (n >= 1),
+// started at the table's cut points (build_guide over 2^bits slices): no
+// value before the cut point of r's slice reaches the slice's lower end.
+inline std::size_t guided_lower_bound(const double* cdf, std::size_t n, const std::uint32_t* cells, unsigned bits,
+                                      std::uint32_t k) {
+    const double r = double(k) * uniform_scale;
+    std::size_t i = cells[k >> (32 - bits)];
+    while (i + 1 < n && cdf[i] < r) ++i;
+    return i;
 }
 
 // Cell centre of a stratified draw: (floor(r n) + 0.5) / n.
