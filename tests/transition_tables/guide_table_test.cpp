@@ -144,3 +144,32 @@ TEST(guide_table, guided_draws_find_the_searched_panel_in_every_row_kind) {
         ASSERT_EQ(u.z, want.z);
     }
 }
+
+// Cumulative tables of any length (the start points' piece areas) with
+// empty entries, a value past a slice end and runs of tiny masses: the
+// guided index is the search's, clamped to the last entry.
+TEST(guide_table, guided_lower_bound_finds_the_searched_index_in_tables_of_any_length) {
+    const std::vector<std::vector<double>> masses = {
+        {1.0},
+        {0.0, 1.0, 0.0},
+        {0.5, 0.5},
+        {1e-12, 1e-12, 1e-12, 3.0, 1e-12, 0.0, 2.0},
+        std::vector<double>(1000, 1.0),
+    };
+    std::mt19937 rng(3);
+    for (const std::vector<double>& m : masses) {
+        std::vector<double> cdf(m.size());
+        double sum = 0.0;
+        for (std::size_t i = 0; i < m.size(); ++i) cdf[i] = sum += m[i];
+        for (double& v : cdf) v /= sum;
+        const unsigned bits = guide_bits_for(cdf.size());
+        std::vector<uint32_t> cells(std::size_t(1) << bits);
+        build_guide(cdf.data(), cdf.size(), bits, cells.data());
+        for (uint32_t k : probe_draws(rng, bits)) {
+            const std::size_t searched = cdf_lower_bound(cdf.data(), cdf.size(), r_of(k));
+            ASSERT_EQ(guided_lower_bound(cdf.data(), cdf.size(), cells.data(), bits, k),
+                      searched < cdf.size() ? searched : cdf.size() - 1)
+                << cdf.size() << " entries, k " << k;
+        }
+    }
+}
