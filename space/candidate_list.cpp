@@ -6,6 +6,7 @@
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
 #include "space/box_measures.hpp"
+#include "space/hiding.hpp"
 
 namespace spacemgr {
 
@@ -13,6 +14,10 @@ namespace {
 
 // Entries a cell list makes room for at its first.
 constexpr std::size_t first_room = 8;
+
+// Without the group forms, `shadowed` is the single-box test alone, which a
+// list runs with one side measured once for all its entries.
+bool single_box_hiding(const candlist& l) { return !l.dominate_group_on && !l.dominate_group_opt_on; }
 
 }  // namespace
 
@@ -50,13 +55,23 @@ void candlist::add(const candidate& c) {
     // beyond factor times that can be the nearest or break c's bound.
     const double reach = c.factor * (2 * half + c.dist);
     if (reach < scope - geom_eps) scope = reach;
+    const bool single = single_box_hiding(*this);
+    cell_gaps hider{};
+    bool measured = false;
     for (std::size_t i = 0; i < entries.size();) {
         const candidate& e = entries[i];
         if (!(scope - geom_eps > e.dist)) {
             remove_entry(i);
         } else if (e.dist < -geom_eps) {
             ++i;
-        } else if (may_shadow(c, e) && shadowed(c, e)) {
+        } else if (!may_shadow(c, e)) {
+            ++i;
+        } else if (single) {
+            if (!measured) hider = measure_gaps(centre, half, c.block->solid.inner_box);
+            measured = true;
+            if (dominates(hider, measure_gaps(centre, half, e.block->solid.outer_box), c.factor)) remove_entry(i);
+            else ++i;
+        } else if (shadowed(c, e)) {
             remove_entry(i);
         } else {
             ++i;
@@ -149,8 +164,17 @@ void seal_lists(scan_pool& pool, const std::vector<candlist*>& lists, std::size_
 bool node_add_candidate(candlist& list, const candidate& c) {
     if (!(list.scope - geom_eps > c.dist)) return false;
     if (list.kind != spacemgr_incline_keep && !(c.dist < -geom_eps)) {
-        for (const candidate& e : list.entries)
-            if (e.block == c.block || (list.may_shadow(e, c) && list.shadowed(e, c))) return false;
+        if (single_box_hiding(list)) {
+            const cell_gaps hidden = measure_gaps(list.centre, list.half, c.block->solid.outer_box);
+            for (const candidate& e : list.entries)
+                if (e.block == c.block ||
+                    (list.may_shadow(e, c) &&
+                     dominates(measure_gaps(list.centre, list.half, e.block->solid.inner_box), hidden, e.factor)))
+                    return false;
+        } else {
+            for (const candidate& e : list.entries)
+                if (e.block == c.block || (list.may_shadow(e, c) && list.shadowed(e, c))) return false;
+        }
     }
     list.add(c);
     return true;
