@@ -181,17 +181,75 @@ bool node_add_candidate(candlist& list, const candidate& c) {
 }
 
 candidate cell_candidate(const ::block& b, const vec3& centre, double half, bool rotated_cube) {
-    const bool rect = b.solid.kind == solid_box;
+    const solid& s = b.solid;
+    const bool rect = s.kind == solid_box;
     const int32_t factor = rotated_cube && !rect ? rotated_factor : 1;
-    return {&b, block_distance(centre, b.solid) - half, uint8_t(rect), uint8_t(rect), factor};
+    // A build measures every block from every cell it may reach: boxes,
+    // nearly all of them, by block_distance's steps written out here.
+    const double d = rect ? tmax(tmax(centre.z - s.outer_box.hi.z, s.outer_box.lo.z - centre.z),
+                                 section_distance_by<tolerant_comparison>(centre, s.shape.box))
+                          : block_distance(centre, s);
+    return {&b, d - half, uint8_t(rect), uint8_t(rect), factor};
 }
 
+namespace {
+
+// An entry of a cell being filled from its parent, its boxes measured from
+// the cell once.
+struct measured_entry {
+    candidate c;
+    cell_gaps inner;  // as a hider
+    cell_gaps outer;  // as the hidden
+};
+
+}  // namespace
+
 void node_inherit_candidates(candlist& child, const candlist& parent) {
-    for (const candidate& e : parent.entries) {
+    auto inherited = [&](const candidate& e) {
         candidate c = cell_candidate(*e.block, child.centre, child.half, false);
         c.factor = e.factor;
-        node_add_candidate(child, c);
+        return c;
+    };
+    if (child.kind == spacemgr_incline_keep || !single_box_hiding(child) || !child.entries.empty()) {
+        for (const candidate& e : parent.entries) node_add_candidate(child, inherited(e));
+        return;
     }
+    // The steps of offering each entry in turn to the empty child
+    // (`node_add_candidate`, `add`), each box measured once, not once for
+    // every entry it is tested against.
+    thread_local std::vector<measured_entry> kept;
+    kept.clear();
+    for (const candidate& e : parent.entries) {
+        const candidate c = inherited(e);
+        if (!(child.scope - geom_eps > c.dist)) continue;
+        const solid& s = c.block->solid;
+        const cell_gaps inner = measure_gaps(child.centre, child.half, s.inner_box);
+        const cell_gaps outer = measure_gaps(child.centre, child.half, s.outer_box);
+        if (!(c.dist < -geom_eps)) {
+            const bool hidden = std::any_of(kept.begin(), kept.end(), [&](const measured_entry& f) {
+                return f.c.block == c.block || (child.may_shadow(f.c, c) && dominates(f.inner, outer, f.c.factor));
+            });
+            if (hidden) continue;
+        }
+        const double reach = c.factor * (2 * child.half + c.dist);
+        if (reach < child.scope - geom_eps) child.scope = reach;
+        for (std::size_t i = 0; i < kept.size();) {
+            const candidate& f = kept[i].c;
+            const bool drop = !(child.scope - geom_eps > f.dist) ||
+                              (!(f.dist < -geom_eps) && child.may_shadow(c, f) && dominates(inner, kept[i].outer, c.factor));
+            if (drop) {
+                kept[i] = kept.back();
+                kept.pop_back();
+            } else {
+                ++i;
+            }
+        }
+        if (child.kind == spacemgr_incline && c.rectangular) continue;
+        if (child.kind == spacemgr_rect && !c.rectangular) continue;
+        kept.push_back({c, inner, outer});
+    }
+    child.entries.reserve(kept.size());
+    for (const measured_entry& f : kept) child.entries.push_back(f.c);
 }
 
 void build_whole_domain_list(candlist& list, spacemgr_t kind, const configure& cfg,

@@ -37,15 +37,17 @@ inline cell_gaps measure_gaps(const vec3& centre, double half, const box& b) {
 // Hider box a (inside the hider's solid) is within the distance of hidden box
 // b divided by factor from every point of the cell.
 inline bool dominates(const cell_gaps& a, const cell_gaps& b, int factor) {
-    const double t = b.dist / factor;  // b is at least this far
+    // Division by 1 is exact: skipping it changes no answer.
+    auto share = [factor](double x) { return factor == 1 ? x : x / factor; };
+    const double t = share(b.dist);  // b is at least this far
     if (a.dist - geom_eps > t) return false;
     // Per axis, the worst point of the cell is at the cell face away from a's
     // side; there a's gap must not exceed what b's distance allows: the
     // bound t, or b's own gap on that axis divided by factor (factor >= 1, so
     // b's share shrinks no faster than a's gap grows across the cell).
     for (int k = 0; k < 3; ++k) {
-        if (!(a.lo[k] < std::max(t, b.lo[k] / factor) + geom_eps)) return false;
-        if (!(a.hi[k] < std::max(t, b.hi[k] / factor) + geom_eps)) return false;
+        if (!(a.lo[k] < std::max(t, share(b.lo[k])) + geom_eps)) return false;
+        if (!(a.hi[k] < std::max(t, share(b.hi[k])) + geom_eps)) return false;
     }
     return true;
 }
