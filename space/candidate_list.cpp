@@ -202,6 +202,10 @@ struct measured_entry {
     cell_gaps outer;  // as the hidden
 };
 
+// Entries a splitting cell measures on the stack; longer lists (large list
+// limits, or no splits) take the heap.
+constexpr std::size_t inherit_stack_entries = 64;
+
 }  // namespace
 
 void node_inherit_candidates(candlist& child, const candlist& parent) {
@@ -216,9 +220,13 @@ void node_inherit_candidates(candlist& child, const candlist& parent) {
     }
     // The steps of offering each entry in turn to the empty child
     // (`node_add_candidate`, `add`), each box measured once, not once for
-    // every entry it is tested against.
-    thread_local std::vector<measured_entry> kept;
-    kept.clear();
+    // every entry it is tested against. Kept on the stack for lists of
+    // ordinary length.
+    measured_entry on_stack[inherit_stack_entries];
+    std::vector<measured_entry> on_heap;
+    if (parent.entries.size() > inherit_stack_entries) on_heap.resize(parent.entries.size());
+    measured_entry* const kept = on_heap.empty() ? on_stack : on_heap.data();
+    std::size_t count = 0;
     for (const candidate& e : parent.entries) {
         const candidate c = inherited(e);
         if (!(child.scope - geom_eps > c.dist)) continue;
@@ -226,30 +234,26 @@ void node_inherit_candidates(candlist& child, const candlist& parent) {
         const cell_gaps inner = measure_gaps(child.centre, child.half, s.inner_box);
         const cell_gaps outer = measure_gaps(child.centre, child.half, s.outer_box);
         if (!(c.dist < -geom_eps)) {
-            const bool hidden = std::any_of(kept.begin(), kept.end(), [&](const measured_entry& f) {
+            const bool hidden = std::any_of(kept, kept + count, [&](const measured_entry& f) {
                 return f.c.block == c.block || (child.may_shadow(f.c, c) && dominates(f.inner, outer, f.c.factor));
             });
             if (hidden) continue;
         }
         const double reach = c.factor * (2 * child.half + c.dist);
         if (reach < child.scope - geom_eps) child.scope = reach;
-        for (std::size_t i = 0; i < kept.size();) {
-            const candidate& f = kept[i].c;
-            const bool drop = !(child.scope - geom_eps > f.dist) ||
-                              (!(f.dist < -geom_eps) && child.may_shadow(c, f) && dominates(inner, kept[i].outer, c.factor));
-            if (drop) {
-                kept[i] = kept.back();
-                kept.pop_back();
-            } else {
-                ++i;
-            }
+        auto hides = [&](const measured_entry& f) {
+            return !(f.c.dist < -geom_eps) && child.may_shadow(c, f.c) && dominates(inner, f.outer, c.factor);
+        };
+        for (std::size_t i = 0; i < count;) {
+            if (!(child.scope - geom_eps > kept[i].c.dist) || hides(kept[i])) kept[i] = kept[--count];
+            else ++i;
         }
         if (child.kind == spacemgr_incline && c.rectangular) continue;
         if (child.kind == spacemgr_rect && !c.rectangular) continue;
-        kept.push_back({c, inner, outer});
+        kept[count++] = {c, inner, outer};
     }
-    child.entries.reserve(kept.size());
-    for (const measured_entry& f : kept) child.entries.push_back(f.c);
+    child.entries.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) child.entries.push_back(kept[i].c);
 }
 
 void build_whole_domain_list(candlist& list, spacemgr_t kind, const configure& cfg,
