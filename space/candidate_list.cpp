@@ -165,11 +165,14 @@ bool node_add_candidate(candlist& list, const candidate& c) {
     if (!(list.scope - geom_eps > c.dist)) return false;
     if (list.kind != spacemgr_incline_keep && !(c.dist < -geom_eps)) {
         if (single_box_hiding(list)) {
+            // Blocks come in layout order, so the latest entries lie nearest
+            // c and most often hide it: tested first, they end the search
+            // soonest.
             const cell_gaps hidden = measure_gaps(list.centre, list.half, c.block->solid.outer_box);
-            for (const candidate& e : list.entries)
-                if (e.block == c.block ||
-                    (list.may_shadow(e, c) &&
-                     dominates(measure_gaps(list.centre, list.half, e.block->solid.inner_box), hidden, e.factor)))
+            for (auto e = list.entries.rbegin(); e != list.entries.rend(); ++e)
+                if (e->block == c.block ||
+                    (list.may_shadow(*e, c) &&
+                     dominates(measure_gaps(list.centre, list.half, e->block->solid.inner_box), hidden, e->factor)))
                     return false;
         } else {
             for (const candidate& e : list.entries)
@@ -234,9 +237,12 @@ void node_inherit_candidates(candlist& child, const candlist& parent) {
         const cell_gaps inner = measure_gaps(child.centre, child.half, s.inner_box);
         const cell_gaps outer = measure_gaps(child.centre, child.half, s.outer_box);
         if (!(c.dist < -geom_eps)) {
-            const bool hidden = std::any_of(kept, kept + count, [&](const measured_entry& f) {
+            auto hides_c = [&](const measured_entry& f) {
                 return f.c.block == c.block || (child.may_shadow(f.c, c) && dominates(f.inner, outer, f.c.factor));
-            });
+            };
+            // The latest first, as in `node_add_candidate`.
+            const bool hidden =
+                std::any_of(std::make_reverse_iterator(kept + count), std::make_reverse_iterator(kept), hides_c);
             if (hidden) continue;
         }
         const double reach = c.factor * (2 * child.half + c.dist);
