@@ -102,33 +102,26 @@ namespace {
 
 // The row of each block met so far: open addressing on the block's address,
 // at most half full, one flat array (a node per block would cost as much
-// as the rows themselves to allocate). A slot holds what the seal asks of
-// the row, so that a look-up reads the table alone.
+// as the rows themselves to allocate).
 class row_table {
 public:
-    struct slot_t {
-        const ::block* block;  // null: free
-        uint32_t row;          // index in the pool's rows
-        int32_t factor;        // the row's
-    };
-
     explicit row_table(std::size_t blocks) {
         std::size_t n = 16;
         while (n < 2 * blocks) n *= 2;
-        slots_.assign(n, slot_t{nullptr, 0, 0});
+        slots_.assign(n, nullptr);
     }
-    // The slot of b: b's row, or a free slot when b has none yet.
-    slot_t& slot(const ::block* b) {
+    // The slot of b: holds b's row, or null when b has none yet.
+    const scan_box*& slot(const ::block* b) {
         const std::size_t mask = slots_.size() - 1;
         // A block is larger than 64 bytes: the low bits of its address
         // carry little.
         std::size_t i = (reinterpret_cast<uintptr_t>(b) >> 6) * 0x9E3779B97F4A7C15ull >> 20 & mask;
-        while (slots_[i].block && slots_[i].block != b) i = (i + 1) & mask;
+        while (slots_[i] && slots_[i]->block != b) i = (i + 1) & mask;
         return slots_[i];
     }
 
 private:
-    std::vector<slot_t> slots_;
+    std::vector<const scan_box*> slots_;
 };
 
 }  // namespace
@@ -136,13 +129,12 @@ private:
 void seal_lists(scan_pool& pool, const std::vector<candlist*>& lists, std::size_t blocks) {
     if (pool.rows.capacity() == 0) pool.rows.reserve(blocks);
     row_table row_of(pool.rows.capacity());
-    for (std::size_t i = 0; i < pool.rows.size(); ++i)
-        row_of.slot(pool.rows[i].block) = {pool.rows[i].block, uint32_t(i), pool.rows[i].factor};
+    for (const scan_box& r : pool.rows) row_of.slot(r.block) = &r;
     for (const candlist* l : lists)
         for (const candidate& c : l->entries) {
-            row_table::slot_t& slot = row_of.slot(c.block);
-            if (slot.block) {
-                if (slot.factor != c.factor)
+            const scan_box*& row = row_of.slot(c.block);
+            if (row) {
+                if (row->factor != c.factor)
                     throw std::logic_error("seal_lists: one block with two factors in one index");
                 continue;
             }
@@ -151,9 +143,9 @@ void seal_lists(scan_pool& pool, const std::vector<candlist*>& lists, std::size_
             const solid& s = c.block->solid;
             // Only boxes are measured from the row, from their box shape.
             const box& xy = c.rectangular ? s.shape.box : s.outer_box;
-            slot = {c.block, uint32_t(pool.rows.size()), c.factor};
             pool.rows.push_back({s.outer_box.lo.z, s.outer_box.hi.z, xy.lo.x, xy.lo.y, xy.hi.x, xy.hi.y, c.block,
                                  c.rectangular, uint8_t(s.kind == solid_prism), c.factor});
+            row = &pool.rows.back();
         }
     pool.lists.reserve(pool.lists.size() + lists.size());
     for (candlist* l : lists) {
@@ -164,7 +156,7 @@ void seal_lists(scan_pool& pool, const std::vector<candlist*>& lists, std::size_
         }
         l->scan_begin = next;
         l->scan_size = uint32_t(l->entries.size());
-        for (const candidate& c : l->entries) *next++ = {c.dist, &pool.rows[row_of.slot(c.block).row]};
+        for (const candidate& c : l->entries) *next++ = {c.dist, row_of.slot(c.block)};
         std::vector<candidate>().swap(l->entries);
     }
 }
