@@ -247,11 +247,11 @@ void node_inherit_candidates(candlist& child, const candlist& parent) {
         }
         const double reach = c.factor * (2 * child.half + c.dist);
         if (reach < child.scope - geom_eps) child.scope = reach;
-        auto hides = [&](const measured_entry& f) {
+        auto c_hides = [&](const measured_entry& f) {
             return !(f.c.dist < -geom_eps) && child.may_shadow(c, f.c) && dominates(inner, f.outer, c.factor);
         };
         for (std::size_t i = 0; i < count;) {
-            if (!(child.scope - geom_eps > kept[i].c.dist) || hides(kept[i])) kept[i] = kept[--count];
+            if (!(child.scope - geom_eps > kept[i].c.dist) || c_hides(kept[i])) kept[i] = kept[--count];
             else ++i;
         }
         if (child.kind == spacemgr_incline && c.rectangular) continue;
