@@ -19,22 +19,7 @@ bool single_boxes(const solid& h, const solid& x) {
 }  // namespace
 
 bool dominate_test(const candlist& cell, const box& a, const box& b, int factor) {
-    const double e = box_distance(b, cell.centre) - cell.half;  // b is at least this far
-    const double t = e / factor;
-    if (box_distance(a, cell.centre) - cell.half - geom_eps > t) return false;
-    // Per axis, the worst point of the cell is at the cell face away from a's
-    // side; there a's gap must not exceed what b's distance allows: the
-    // bound t, or b's own gap on that axis divided by factor (factor >= 1, so
-    // b's share shrinks no faster than a's gap grows across the cell).
-    for (int k = 0; k < 3; ++k) {
-        const double low = coord(cell.centre, k) - cell.half;
-        const double high = coord(cell.centre, k) + cell.half;
-        const double allow_low = std::max(t, (coord(b.lo, k) - low) / factor);
-        const double allow_high = std::max(t, (high - coord(b.hi, k)) / factor);
-        if (!(coord(a.lo, k) - low < allow_low + geom_eps)) return false;
-        if (!(high - coord(a.hi, k) < allow_high + geom_eps)) return false;
-    }
-    return true;
+    return dominates(measure_gaps(cell.centre, cell.half, a), measure_gaps(cell.centre, cell.half, b), factor);
 }
 
 bool dominate_group(const candlist& cell, const std::vector<box>& a, const box& b, int factor) {
