@@ -29,6 +29,7 @@
 #include "geometry/layout.hpp"
 #include "geometry/parse_layout.hpp"
 #include "geometry/primitives.hpp"
+#include "geometry/section_distance.hpp"
 #include "space/box_measures.hpp"
 #include "space/space_manager.hpp"
 

@@ -11,6 +11,7 @@
 #include "geometry/layout.hpp"
 #include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
+#include "geometry/section_distance.hpp"
 
 namespace {
 

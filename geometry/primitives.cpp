@@ -24,13 +24,6 @@ vec3 face_normal(uint64_t face) {
 
 }  // namespace
 
-double block_distance_xy(const vec3& p, const solid& s) { return section_distance_by<tolerant_comparison>(p, s); }
-
-double block_distance(const vec3& p, const solid& s) {
-    const double gz = tmax(p.z - s.outer_box.hi.z, s.outer_box.lo.z - p.z);
-    return tmax(gz, block_distance_xy(p, s));
-}
-
 vec3 surface_normal(const surface_element& e) {
     switch (e.shape) {
     case surface_rect: return face_normal(e.data[5].u);

@@ -69,11 +69,6 @@ inline bool box_contains_point(const box& b, const vec3& p) {
            b.hi.x + geom_eps > p.x && b.hi.y + geom_eps > p.y && b.hi.z + geom_eps > p.z;
 }
 
-// L-infinity distance from p to the solid; negative inside.
-double block_distance(const vec3& p, const solid& s);
-// The same in x and y only: the distance to the solid's cross-section.
-double block_distance_xy(const vec3& p, const solid& s);
-
 // Unit outward normal; zero for cylinder sides and unknown shapes.
 vec3 surface_normal(const surface_element& e);
 

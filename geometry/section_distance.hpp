@@ -62,3 +62,14 @@ inline double section_distance_by(const vec3& p, const solid& s) {
     default: return geom_infinity;
     }
 }
+
+// L-infinity distance from p to the solid's cross-section, tolerant form;
+// negative inside. Inline: the walks test every hop's landing point with it
+// and the space index measures every block from every cell it reaches.
+inline double block_distance_xy(const vec3& p, const solid& s) { return section_distance_by<tolerant_comparison>(p, s); }
+
+// L-infinity distance from p to the solid; negative inside.
+inline double block_distance(const vec3& p, const solid& s) {
+    const double gz = tmax(p.z - s.outer_box.hi.z, s.outer_box.lo.z - p.z);
+    return tmax(gz, block_distance_xy(p, s));
+}

@@ -187,11 +187,7 @@ candidate cell_candidate(const ::block& b, const vec3& centre, double half, bool
     const solid& s = b.solid;
     const bool rect = s.kind == solid_box;
     const int32_t factor = rotated_cube && !rect ? rotated_factor : 1;
-    // A build measures every block from every cell it may reach: boxes,
-    // nearly all of them, by block_distance's steps written out here.
-    const double d = rect ? tmax(tmax(centre.z - s.outer_box.hi.z, s.outer_box.lo.z - centre.z),
-                                 section_distance_by<tolerant_comparison>(centre, s.shape.box))
-                          : block_distance(centre, s);
+    const double d = block_distance(centre, s);
     return {&b, d - half, uint8_t(rect), uint8_t(rect), factor};
 }
 

@@ -6,6 +6,7 @@
 #include "foundation/log_writers.hpp"
 #include "geometry/floating_table.hpp"
 #include "geometry/primitives.hpp"
+#include "geometry/section_distance.hpp"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "config/configure.hpp"
 #include "geometry/layer_stack.hpp"
 #include "geometry/primitives.hpp"
+#include "geometry/section_distance.hpp"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "foundation/log_writers.hpp"
 #include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
+#include "geometry/section_distance.hpp"
 #include "transition_tables/guide_table.hpp"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "config/configure.hpp"
 #include "geometry/primitives.hpp"
 #include "geometry/prism.hpp"
+#include "geometry/section_distance.hpp"
 #include "transition_tables/table_selection.hpp"
 #include "walker/default_walker.hpp"
 #include "walker/floating_jump.hpp"

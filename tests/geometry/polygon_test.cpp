@@ -10,6 +10,7 @@
 #include "geometry/polygon.hpp"
 #include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
+#include "geometry/section_distance.hpp"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include "geometry/layout.hpp"
 #include "geometry/primitives.hpp"
+#include "geometry/section_distance.hpp"
 #include "geometry/surface_element.hpp"
 
 namespace {

@@ -13,6 +13,7 @@
 #include "geometry/layout.hpp"
 #include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
+#include "geometry/section_distance.hpp"
 
 namespace space_test {
 
