@@ -266,7 +266,6 @@ double largest_placement_below(const double (&t)[3], double a, interface_count n
 // the largest such cube, else the largest holding fewer than two, whose
 // one interface the pair tables place exactly.
 double fit_placement_cube(const double (&t)[3], double a, interface_count n) {
-    if (placeable(t, a, n)) return a;
     // The two nearest inside: the smaller of two distances and the larger,
     // or of three the smallest and the middle one, without branches.
     const double d0 = std::fabs(t[n.below]), d1 = std::fabs(t[n.below + 1]);
@@ -278,8 +277,10 @@ double fit_placement_cube(const double (&t)[3], double a, interface_count n) {
         nearest = std::min(nearest, d2);
     }
     // Most cubes hold interfaces at heights with no small common measure:
-    // no cube can place them, and the search is left out.
+    // no cube can place them, this one included, and neither it nor the
+    // smaller ones are tried.
     if (nearest_may_share_a_cube(nearest, second)) {
+        if (placeable(t, a, n)) return a;
         const double best = largest_placement_below(t, a, n);
         if (best > 0.0) return best;
     }
