@@ -164,20 +164,19 @@ void seal_lists(scan_pool& pool, const std::vector<candlist*>& lists, std::size_
 bool node_add_candidate(candlist& list, const candidate& c) {
     if (!(list.scope - geom_eps > c.dist)) return false;
     if (list.kind != spacemgr_incline_keep && !(c.dist < -geom_eps)) {
-        if (single_box_hiding(list)) {
-            // Blocks come in layout order, so the latest entries lie nearest
-            // c and most often hide it: tested first, they end the search
-            // soonest.
-            const cell_gaps hidden = measure_gaps(list.centre, list.half, c.block->solid.outer_box);
-            for (auto e = list.entries.rbegin(); e != list.entries.rend(); ++e)
-                if (e->block == c.block ||
-                    (list.may_shadow(*e, c) &&
-                     dominates(measure_gaps(list.centre, list.half, e->block->solid.inner_box), hidden, e->factor)))
-                    return false;
-        } else {
-            for (const candidate& e : list.entries)
-                if (e.block == c.block || (list.may_shadow(e, c) && list.shadowed(e, c))) return false;
-        }
+        // Without the group forms the hidden side is measured once for all
+        // entries. Blocks come in layout order, so the latest entries lie
+        // nearest c and most often hide it: tested first, they end the
+        // search soonest.
+        const bool single = single_box_hiding(list);
+        const cell_gaps hidden = single ? measure_gaps(list.centre, list.half, c.block->solid.outer_box) : cell_gaps{};
+        auto hides = [&](const candidate& e) {
+            if (!list.may_shadow(e, c)) return false;
+            if (!single) return list.shadowed(e, c);
+            return dominates(measure_gaps(list.centre, list.half, e.block->solid.inner_box), hidden, e.factor);
+        };
+        for (auto e = list.entries.rbegin(); e != list.entries.rend(); ++e)
+            if (e->block == c.block || hides(*e)) return false;
     }
     list.add(c);
     return true;
@@ -191,74 +190,12 @@ candidate cell_candidate(const ::block& b, const vec3& centre, double half, bool
     return {&b, d - half, uint8_t(rect), uint8_t(rect), factor};
 }
 
-namespace {
-
-// An entry of a cell being filled from its parent, its boxes measured from
-// the cell once.
-struct measured_entry {
-    candidate c;
-    cell_gaps inner;  // as a hider
-    cell_gaps outer;  // as the hidden
-};
-
-// Entries a splitting cell measures on the stack; longer lists (large list
-// limits, or no splits) take the heap.
-constexpr std::size_t inherit_stack_entries = 64;
-
-}  // namespace
-
 void node_inherit_candidates(candlist& child, const candlist& parent) {
-    auto inherited = [&](const candidate& e) {
+    for (const candidate& e : parent.entries) {
         candidate c = cell_candidate(*e.block, child.centre, child.half, false);
         c.factor = e.factor;
-        return c;
-    };
-    if (child.kind == spacemgr_incline_keep || !single_box_hiding(child) || !child.entries.empty()) {
-        for (const candidate& e : parent.entries) node_add_candidate(child, inherited(e));
-        return;
+        node_add_candidate(child, c);
     }
-    // The steps of offering each entry in turn to the empty child
-    // (`node_add_candidate`, `add`), each box measured once, not once for
-    // every entry it is tested against. Kept on the stack for lists of
-    // ordinary length.
-    measured_entry on_stack[inherit_stack_entries];
-    std::vector<measured_entry> on_heap;
-    if (parent.entries.size() > inherit_stack_entries) on_heap.resize(parent.entries.size());
-    measured_entry* const kept = on_heap.empty() ? on_stack : on_heap.data();
-    std::size_t count = 0;
-    for (const candidate& e : parent.entries) {
-        const candidate c = inherited(e);
-        if (!(child.scope - geom_eps > c.dist)) continue;
-        const solid& s = c.block->solid;
-        const cell_gaps inner = measure_gaps(child.centre, child.half, s.inner_box);
-        const cell_gaps outer = measure_gaps(child.centre, child.half, s.outer_box);
-        if (!(c.dist < -geom_eps)) {
-            auto hides_c = [&](const measured_entry& f) {
-                return f.c.block == c.block || (child.may_shadow(f.c, c) && dominates(f.inner, outer, f.c.factor));
-            };
-            // The latest first, as in `node_add_candidate`.
-            const bool hidden =
-                std::any_of(std::make_reverse_iterator(kept + count), std::make_reverse_iterator(kept), hides_c);
-            if (hidden) continue;
-        }
-        const double reach = c.factor * (2 * child.half + c.dist);
-        if (reach < child.scope - geom_eps) child.scope = reach;
-        auto c_hides = [&](const measured_entry& f) {
-            return !(f.c.dist < -geom_eps) && child.may_shadow(c, f.c) && dominates(inner, f.outer, c.factor);
-        };
-        for (std::size_t i = 0; i < count;) {
-            if (!(child.scope - geom_eps > kept[i].c.dist) || c_hides(kept[i])) kept[i] = kept[--count];
-            else ++i;
-        }
-        if (child.kind == spacemgr_incline && c.rectangular) continue;
-        if (child.kind == spacemgr_rect && !c.rectangular) continue;
-        kept[count++] = {c, inner, outer};
-    }
-    // The room the entries would have grown to one by one, in one step.
-    std::size_t room = first_room;
-    while (room < count) room *= 2;
-    if (count) child.entries.reserve(room);
-    for (std::size_t i = 0; i < count; ++i) child.entries.push_back(kept[i].c);
 }
 
 void build_whole_domain_list(candlist& list, spacemgr_t kind, const configure& cfg,

@@ -79,6 +79,7 @@ private:
     double start_cube(double a);
     void first_hop(double a);
     void hop(double a);
+    // Nearest block a cylinder or a prism (the loop leaves boxes alone).
     void rotate_towards_nearest(const nearest_result& q);
     nearest_result nearest_within_window(double limit);
     double wall_distance() const;

@@ -268,7 +268,6 @@ double default_walker<L, D>::wall_distance() const {
 template <class L, class D>
 void default_walker<L, D>::rotate_towards_nearest(const nearest_result& q) {
     const block* b = domain.nearest;
-    if (!b) return;
     double d;
     if (b->solid.kind == solid_cylinder) {
         const cylinder_t& c = b->solid.shape.cylinder;
@@ -277,7 +276,7 @@ void default_walker<L, D>::rotate_towards_nearest(const nearest_result& q) {
         domain.rot_cos = vx / len;
         domain.rot_sin = vy / len;
         d = len - c.radius;
-    } else if (b->solid.kind == solid_prism) {
+    } else {
         const nprism_t& p = b->solid.shape.prism;
         d = -unlimited_radius;
         for (uint64_t k = 0; k < p.n; ++k) {
@@ -294,8 +293,6 @@ void default_walker<L, D>::rotate_towards_nearest(const nearest_result& q) {
                 domain.rot_sin = n.y;
             }
         }
-    } else {
-        return;
     }
     const double a = domain.half_size;
     const double c = std::fabs(domain.rot_cos), s = std::fabs(domain.rot_sin);
