@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "foundation/md5.hpp"
 
 namespace {
 
@@ -23,8 +22,34 @@ constexpr int family_codes = 3;
 // 32-bit float adds 6e-8.
 constexpr double name_key_tolerance = 1e-5;
 
-// The md5 offers its digest as text only.
-int hex_value(char c) { return c <= '9' ? c - '0' : c - 'a' + 10; }
+constexpr std::size_t digest_bytes = sizeof(table_digest);
+
+// Odd constants with well-spread bits (the golden ratio's fraction and a
+// second one): multiplying by them is a bijection of 64-bit words.
+constexpr std::uint64_t prime_a = 0x9e3779b97f4a7c15ull;
+constexpr std::uint64_t prime_b = 0xc2b2ae3d27d4eb4full;
+
+std::uint64_t rotate_left(std::uint64_t x, int r) { return (x << r) | (x >> (64 - r)); }
+
+std::uint64_t digest_step(std::uint64_t lane, std::uint64_t word) {
+    return rotate_left(lane ^ (word * prime_a), 31) * prime_b;
+}
+
+// Spreads every bit over the whole word (an invertible shift-multiply mix).
+std::uint64_t mix(std::uint64_t x) {
+    x ^= x >> 30;
+    x *= 0xbf58476d1ce4e5b9ull;
+    x ^= x >> 27;
+    x *= 0x94d049bb133111ebull;
+    return x ^ (x >> 31);
+}
+
+// n <= 8 bytes at p as one word, in the machine's byte order.
+std::uint64_t word_at(const unsigned char* p, std::size_t n) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, p, n);
+    return w;
+}
 
 void put_u32(unsigned char* at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<unsigned char>(v >> (8 * i));
@@ -47,31 +72,30 @@ bool keys_agree(const std::vector<double>& held, const std::vector<double>& name
 } // namespace
 
 table_digest digest_of_values(const void* bytes, std::size_t size) {
-    md5 sum;
-    const char* p = static_cast<const char*>(bytes);
-    constexpr std::size_t chunk = std::size_t(1) << 30;  // the digest counts in 32 bits
-    for (std::size_t done = 0; done < size;) {
-        const std::size_t n = std::min(chunk, size - done);
-        sum.update(p + done, static_cast<std::uint32_t>(n));
-        done += n;
-    }
-    const std::string hex = sum.finalize().hexdigest();
-    table_digest d{};
-    for (std::size_t i = 0; i < d.size(); ++i)
-        d[i] = static_cast<unsigned char>(hex_value(hex[2 * i]) * 16 + hex_value(hex[2 * i + 1]));
-    return d;
+    const unsigned char* p = static_cast<const unsigned char*>(bytes);
+    std::uint64_t lane[4] = {prime_a, prime_b, ~prime_a, ~prime_b};
+    std::size_t at = 0;
+    for (; at + 32 <= size; at += 32)
+        for (int i = 0; i < 4; ++i) lane[i] = digest_step(lane[i], word_at(p + at + 8 * i, 8));
+    // The last words, the final one padded with zeros; the length tells the
+    // padding from stored zeros.
+    for (int i = 0; at < size; ++i, at += 8)
+        lane[i] = digest_step(lane[i], word_at(p + at, std::min<std::size_t>(8, size - at)));
+    std::uint64_t h = std::uint64_t(size) * prime_a;
+    for (std::uint64_t l : lane) h = rotate_left(h ^ mix(l), 27) * prime_b;
+    return mix(h);
 }
 
-std::string digest_text(const table_digest& d) {
-    char buf[2 * sizeof d + 1];
-    for (std::size_t i = 0; i < d.size(); ++i) std::snprintf(buf + 2 * i, 3, "%02x", d[i]);
+std::string digest_text(table_digest d) {
+    char buf[17];
+    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(d));
     return buf;
 }
 
-std::vector<unsigned char> encode_table_header(const table_identity& holds, const table_digest& digest) {
+std::vector<unsigned char> encode_table_header(const table_identity& holds, table_digest digest) {
     std::vector<unsigned char> h(table_header_bytes(holds.kind), 0);
     const std::size_t keys = table_key_length(holds.kind);
-    if (h.size() < key_at + 4 * keys + digest.size()) return h;  // the single set has no room
+    if (h.size() < key_at + 4 * keys + digest_bytes) return h;  // the single set has no room
     std::memcpy(h.data(), table_mark, mark_bytes);
     h[descriptor_at] = static_cast<unsigned char>((static_cast<int>(holds.kind) + 1) |
                                                   (static_cast<int>(holds.family) << 3) |
@@ -84,7 +108,8 @@ std::vector<unsigned char> encode_table_header(const table_identity& holds, cons
         std::memcpy(&bits, &v, sizeof bits);
         put_u32(h.data() + key_at + 4 * i, bits);
     }
-    std::memcpy(h.data() + key_at + 4 * keys, digest.data(), digest.size());
+    for (std::size_t i = 0; i < digest_bytes; ++i)
+        h[key_at + 4 * keys + i] = static_cast<unsigned char>(digest >> (8 * i));
     return h;
 }
 
@@ -100,7 +125,7 @@ header_state decode_table_header(const unsigned char* bytes, std::size_t size, t
     t.count = std::size_t(bytes[count_at]) | std::size_t(bytes[count_at + 1]) << 8 |
               std::size_t(bytes[count_at + 2]) << 16;
     const std::size_t keys = table_key_length(t.kind);
-    if (size < key_at + 4 * keys + out.digest.size()) return header_state::unreadable;
+    if (size < key_at + 4 * keys + digest_bytes) return header_state::unreadable;
     t.key.clear();
     for (std::size_t i = 0; i < keys; ++i) {
         const std::uint32_t bits = get_u32(bytes + key_at + 4 * i);
@@ -108,8 +133,9 @@ header_state decode_table_header(const unsigned char* bytes, std::size_t size, t
         std::memcpy(&v, &bits, sizeof v);
         t.key.push_back(double(v));
     }
-    std::memcpy(out.digest.data(), bytes + key_at + 4 * keys, out.digest.size());
-    for (std::size_t i = key_at + 4 * keys + out.digest.size(); i < size; ++i)
+    out.digest = 0;
+    for (std::size_t i = 0; i < digest_bytes; ++i) out.digest |= table_digest(bytes[key_at + 4 * keys + i]) << (8 * i);
+    for (std::size_t i = key_at + 4 * keys + digest_bytes; i < size; ++i)
         if (bytes[i] != 0) return header_state::unreadable;
     return header_state::marked;
 }

@@ -190,8 +190,8 @@ void check_header(table_kind kind, table_family family, std::FILE* f, std::size_
     if (state == header_state::unmarked) return;
     if (state == header_state::unreadable) {
         std::fclose(f);
-        raise_with_path("table file \"" + bare_name(path) + "\" carries the table mark, but its header cannot be read.\n",
-                        path);
+        raise_with_path(
+            "table file \"" + bare_name(path) + "\" carries the table mark, but its header cannot be read.\n", path);
     }
     marked = true;
     const table_identity named = named_identity(kind, family, width, path);
@@ -350,7 +350,8 @@ void read_table_file(table_kind kind, table_family family, float* dest, const st
 
 void check_digest(const pending_digest& d) {
     if (!d.marked || d.found == d.written) return;
-    raise_with_path("table file \"" + bare_name(d.path) + "\" does not hold the values it was written with: its header's digest is " +
+    raise_with_path("table file \"" + bare_name(d.path) +
+                        "\" does not hold the values it was written with: its header's digest is " +
                         digest_text(d.written) + ", its values' " + digest_text(d.found) + ".\n",
                     d.path);
 }

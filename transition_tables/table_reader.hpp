@@ -25,7 +25,7 @@ struct missing_table_error : sea::file_error {
 struct pending_digest {
     std::string path;
     bool marked = false;  // unmarked files have nothing to test
-    table_digest written{}, found{};
+    table_digest written = 0, found = 0;
 };
 // Refuses a marked file whose values are not those its header was written
 // for.
