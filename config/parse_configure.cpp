@@ -70,6 +70,11 @@ std::string default_table_directory(const std::string& program_path) {
     return normalize_path(joined);
 }
 
+const char* dielectric_word(configure::layout_arg mode) {
+    static const char* const words[] = {"off", "two", "four", "approx", "approx2", "approx2_es"};
+    return mode >= 0 && mode <= configure::layout_approx2_es ? words[mode] : "?";
+}
+
 std::string command_line_text(int first, int argc, const char* const* argv) {
     std::string text;
     for (int i = first; i < argc; ++i) {

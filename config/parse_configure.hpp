@@ -22,3 +22,6 @@ std::string default_table_directory(const std::string& program_path);
 // The words after the program name, each after one blank; a word holding
 // white space is put between double quotes.
 std::string command_line_text(int first, int argc, const char* const* argv);
+
+// The "--multi-dielectric" word of a mode, as the command line gives it.
+const char* dielectric_word(configure::layout_arg mode);

@@ -24,6 +24,7 @@
 #include <string_view>
 
 #include "config/configure.hpp"
+#include "config/parse_configure.hpp"
 #include "extraction/extraction_task.hpp"
 #include "extraction/resume_document.hpp"
 #include "foundation/duration.hpp"
@@ -298,12 +299,6 @@ void clear_table(Table& table) {
     const std::uint64_t strata = table.nstrata;
     table = Table{};
     table.nstrata = strata;
-}
-
-// A word of an option's list, as the command line gives it.
-const char* dielectric_word(configure::layout_arg mode) {
-    static const char* const words[] = {"off", "two", "four", "approx", "approx2", "approx2_es"};
-    return mode >= 0 && mode <= configure::layout_approx2_es ? words[mode] : "?";
 }
 
 const char* gauss_word(configure::gauss_arg type) {

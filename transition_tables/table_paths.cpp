@@ -1,6 +1,8 @@
 #include "transition_tables/table_paths.hpp"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "transition_tables/cube_configurations.hpp"
 #include "transition_tables/table_sets.hpp"
@@ -104,4 +106,59 @@ std::size_t table_key_length(table_kind kind) {
     case table_kind::triple: return 3;
     default: return 4;
     }
+}
+
+const char* table_kind_name(table_kind kind) {
+    switch (kind) {
+    case table_kind::single: return "single";
+    case table_kind::pair: return "pair";
+    case table_kind::h_pair: return "h-pair";
+    case table_kind::triple: return "triple";
+    case table_kind::equal_slab: return "equal-slab";
+    case table_kind::four_layer: return "four-layer";
+    }
+    return "unknown";
+}
+
+const char* table_family_name(table_family family) {
+    switch (family) {
+    case table_family::gft_is: return "GFT_IS";
+    case table_family::gft: return "GFT";
+    case table_family::wvt_is: return "WVT_IS";
+    }
+    return "unknown";
+}
+
+std::string key_text(const std::vector<double>& key) {
+    std::string text = "(";
+    char buf[32];
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        std::snprintf(buf, sizeof buf, "%s%g", i ? ", " : "", key[i]);
+        text += buf;
+    }
+    return text + ")";
+}
+
+bool table_key_from_name(table_kind kind, table_family family, const std::string& path, std::vector<double>& key) {
+    const char* word = shape_of(kind).prefixes[static_cast<int>(family)];
+    if (const char* slash = std::strrchr(word, '/')) word = slash + 1;
+    const std::size_t from = path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1;
+    const std::string name = path.substr(from);
+    const std::size_t word_length = std::strlen(word);
+    if (word_length == 0 || name.compare(0, word_length, word) != 0) return false;
+    // After the word: one "%g_" per key value, then "%d.db".
+    const char* p = name.c_str() + word_length;
+    std::vector<double> values;
+    for (std::size_t i = 0; i < table_key_length(kind); ++i) {
+        char* end = nullptr;
+        const double v = std::strtod(p, &end);
+        if (end == p || *end != '_') return false;
+        values.push_back(v);
+        p = end + 1;
+    }
+    char* end = nullptr;
+    std::strtol(p, &end, 10);
+    if (end == p || std::strcmp(end, ".db") != 0) return false;
+    key = values;
+    return true;
 }

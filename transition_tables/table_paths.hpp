@@ -29,3 +29,15 @@ std::size_t table_row_length(table_kind kind);
 int table_configurations(table_kind kind);
 // Number of key values: 0 single, 2 pair/h_pair, 3 triple, 4 otherwise.
 std::size_t table_key_length(table_kind kind);
+
+// "single", "pair", "h-pair", "triple", "equal-slab" or "four-layer".
+const char* table_kind_name(table_kind kind);
+// "GFT_IS", "GFT" or "WVT_IS", as in the file names.
+const char* table_family_name(table_family family);
+// "(3.9, 2.2)": the values as a file name prints them.
+std::string key_text(const std::vector<double>& key);
+
+// The key values a file name carries, read back from the last component of
+// path; false when that component is not a name table_file_path makes for
+// this kind and family.
+bool table_key_from_name(table_kind kind, table_family family, const std::string& path, std::vector<double>& key);

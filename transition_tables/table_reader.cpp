@@ -47,6 +47,17 @@ std::string full_path(const std::string& path) {
     std::abort();
 }
 
+// What a file's name and size say it holds.
+table_identity named_identity(table_kind kind, table_family family, std::size_t width, const std::string& path) {
+    table_identity named;
+    named.kind = kind;
+    named.family = family;
+    named.width = width;
+    named.count = table_value_count(kind, family);
+    table_key_from_name(kind, family, path, named.key);
+    return named;
+}
+
 [[noreturn]] void read_failure(std::FILE* f) {
     const int err = errno;
     if (f) std::fclose(f);
@@ -156,16 +167,45 @@ std::FILE* open_table_file(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
         char buf[message_buffer];
-        std::snprintf(buf, sizeof buf, "cannot open \"%s\", please register correct GFT/WVTs\n",
+        std::snprintf(buf, sizeof buf, "cannot open \"%s\", please register correct GFT/WVTs",
                       bare_name(path).c_str());
-        raise_with_path(buf, path);
+        const missing_table_error e(std::string(buf) + " (" + full_path(path) + ")\n");
+        if (!error_handler::instance().dispatch<sea::file_error>(e)) throw e;
+        std::abort();
     }
     return f;
 }
 
+// The identity check of a marked header, made before the values are read:
+// a file copied under another set's name has the right size and passes
+// every row check, and only its header tells.
+void check_header(table_kind kind, table_family family, std::FILE* f, std::size_t width, const std::string& path,
+                  table_header& header, bool& marked) {
+    std::vector<unsigned char> bytes(table_header_bytes(kind));
+    marked = false;
+    if (bytes.empty()) return;
+    if (std::fseek(f, 0, SEEK_SET) != 0) read_failure(f);
+    if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) read_failure(f);
+    const header_state state = decode_table_header(bytes.data(), bytes.size(), header);
+    if (state == header_state::unmarked) return;
+    if (state == header_state::unreadable) {
+        std::fclose(f);
+        raise_with_path(
+            "table file \"" + bare_name(path) + "\" carries the table mark, but its header cannot be read.\n", path);
+    }
+    marked = true;
+    const table_identity named = named_identity(kind, family, width, path);
+    if (header_describes(header.holds, named)) return;
+    std::fclose(f);
+    const bool sizes = header.holds.count != named.count || header.holds.width != named.width;
+    raise_with_path("table file \"" + bare_name(path) + "\" holds " + describe_table(header.holds, sizes) +
+                        ", but its name says " + describe_table(named, sizes) + ".\n",
+                    path);
+}
+
 template <class T>
 void read_values(table_kind kind, table_family family, T* dest, const std::string& path,
-                 first_hop_row_totals* totals = nullptr) {
+                 first_hop_row_totals* totals = nullptr, pending_digest* later = nullptr) {
     const std::size_t header = table_header_bytes(kind);
     const std::size_t count = table_value_count(kind, family);
     std::FILE* f = open_table_file(path);
@@ -177,25 +217,41 @@ void read_values(table_kind kind, table_family family, T* dest, const std::strin
         std::fclose(f);
         raise_file_error("table file \"%s\" is shorter than its header.\n", path);
     }
-    if (static_cast<std::size_t>(size) == count * sizeof(T)) {
+    const bool matched = static_cast<std::size_t>(size) == count * sizeof(T);
+    if (!matched && static_cast<std::size_t>(size) != count * sizeof(other_t<T>)) {
+        std::fclose(f);
+        raise_with_path("incorrect table file size.\n", path);
+    }
+    table_header marks;
+    pending_digest digest;
+    check_header(kind, family, f, matched ? sizeof(T) : sizeof(other_t<T>), path, marks, digest.marked);
+    digest.path = path;
+    digest.written = marks.digest;
+    if (matched) {
         debug_line("table type matched.");
         if (std::fseek(f, static_cast<long>(header), SEEK_SET) != 0) read_failure(f);
         if (std::fread(dest, sizeof(T), count, f) != count) read_failure(f);
-    } else if (static_cast<std::size_t>(size) == count * sizeof(other_t<T>)) {
+        if (digest.marked) digest.found = digest_of_values(dest, count * sizeof(T));
+    } else {
         debug_line(other_width_message<T>());
         if (std::fseek(f, static_cast<long>(header), SEEK_SET) != 0) read_failure(f);
         std::vector<other_t<T>> other(count);
         if (std::fread(other.data(), sizeof(other_t<T>), count, f) != count) read_failure(f);
+        if (digest.marked) digest.found = digest_of_values(other.data(), count * sizeof(other_t<T>));
         for (std::size_t i = 0; i < count; ++i) dest[i] = static_cast<T>(other[i]);
-    } else {
-        std::fclose(f);
-        raise_with_path("incorrect table file size.\n", path);
     }
     std::fclose(f);
 
     check_values(family, dest, count, path);
     if (family == table_family::gft) check_hop_rows(dest, count, table_row_length(kind), path);
     if (totals) total_first_hop_rows(dest, count, table_row_length(kind), *totals);
+    // Values that break a rule of their own are reported by that rule; the
+    // digest catches what passes every rule.
+    if (later) {
+        *later = digest;
+    } else {
+        check_digest(digest);
+    }
     if (family == table_family::wvt_is) {
         for (std::size_t i = 0; i < count; ++i) dest[i] = std::fabs(dest[i]);
     } else {
@@ -283,11 +339,42 @@ void check_set_widths(table_kind kind, const std::vector<std::string>& paths) {
     }
 }
 
-void read_table_file(table_kind kind, table_family family, double* dest, const std::string& path) {
-    read_values(kind, family, dest, path);
+void read_table_file(table_kind kind, table_family family, double* dest, const std::string& path,
+                     pending_digest* later) {
+    read_values(kind, family, dest, path, nullptr, later);
 }
-void read_table_file(table_kind kind, table_family family, float* dest, const std::string& path) {
-    read_values(kind, family, dest, path);
+void read_table_file(table_kind kind, table_family family, float* dest, const std::string& path,
+                     pending_digest* later) {
+    read_values(kind, family, dest, path, nullptr, later);
+}
+
+void check_digest(const pending_digest& d) {
+    if (!d.marked || d.found == d.written) return;
+    raise_with_path("table file \"" + bare_name(d.path) +
+                        "\" does not hold the values it was written with: its header's digest is " +
+                        digest_text(d.written) + ", its values' " + digest_text(d.found) + ".\n",
+                    d.path);
+}
+
+bool table_file_serves(table_kind kind, table_family family, const std::string& path) {
+    const std::size_t width = width_by_size(kind, family, path);
+    if (width == 0) return false;
+    const std::size_t header = table_header_bytes(kind);
+    if (header == 0) return true;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    std::vector<unsigned char> bytes(header + width * table_value_count(kind, family));
+    const bool read = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    std::fclose(f);
+    if (!read) return false;
+    table_header marks;
+    switch (decode_table_header(bytes.data(), header, marks)) {
+    case header_state::unmarked: return true;
+    case header_state::unreadable: return false;
+    case header_state::marked: break;
+    }
+    return header_describes(marks.holds, named_identity(kind, family, width, path)) &&
+           digest_of_values(bytes.data() + header, bytes.size() - header) == marks.digest;
 }
 
 void mark_signed_rows(const double* rows, std::size_t count, std::size_t row, unsigned char* flags) {

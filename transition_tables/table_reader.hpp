@@ -7,17 +7,48 @@
 #include <string>
 #include <vector>
 
+#include "foundation/errors.hpp"
+#include "transition_tables/table_header.hpp"
 #include "transition_tables/table_paths.hpp"
 #include "transition_tables/table_sets.hpp"
+
+// The open error of a table file ("cannot open \"%s\", please register
+// correct GFT/WVTs (full path)"), of its own type so that the loader, which
+// knows the run, can add how to make the file.
+struct missing_table_error : sea::file_error {
+    using sea::file_error::file_error;
+};
+
+// The digest test of a marked file, when the caller makes it after the
+// checks that span the files of a set (check_first_hop_rows): a value that
+// breaks a rule of the set is reported by that rule.
+struct pending_digest {
+    std::string path;
+    bool marked = false;  // unmarked files have nothing to test
+    table_digest written = 0, found = 0;
+};
+// Refuses a marked file whose values are not those its header was written
+// for.
+void check_digest(const pending_digest& d);
 
 // Fills dest (table_value_count(kind, family) values) from path: cumulative
 // rows for gft and gft_is (a first-hop row of signed values keeps each
 // panel's sign on its entry), absolute values for wvt_is. Refuses a path
 // that is not a regular file, a file shorter than its header, a value that
 // is not finite, a negative hop probability, a hop row that does not sum to
-// 1 and a first-hop weight outside its physical range.
-void read_table_file(table_kind kind, table_family family, double* dest, const std::string& path);
-void read_table_file(table_kind kind, table_family family, float* dest, const std::string& path);
+// 1 and a first-hop weight outside its physical range. A file whose header
+// carries the table mark (table_header.hpp) must hold what its name and size
+// say, and the values its digest was taken of; with later, the digest test
+// is left to the caller.
+void read_table_file(table_kind kind, table_family family, double* dest, const std::string& path,
+                     pending_digest* later = nullptr);
+void read_table_file(table_kind kind, table_family family, float* dest, const std::string& path,
+                     pending_digest* later = nullptr);
+
+// Whether the file at path can serve as the file of its name: a size the
+// readers accept and, where its header carries the mark, a header that
+// describes it and values that match the digest. Never raises.
+bool table_file_serves(table_kind kind, table_family family, const std::string& path);
 
 // The rows of a table file hold what the table generator guarantees, up
 // to the rounding of the stored values: a hop row sums to 1, a first-hop row

@@ -3,9 +3,13 @@
 #include <sys/mman.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <type_traits>
 #include <unordered_set>
 
+#include "config/configure.hpp"
+#include "config/parse_configure.hpp"
+#include "foundation/error_handler.hpp"
 #include "foundation/log_writers.hpp"
 #include "foundation/writer.hpp"
 #include "transition_tables/table_plan.hpp"
@@ -75,8 +79,10 @@ void load_three(Set& set, table_kind kind, const std::string& prefix, const tabl
     set.gft_is_signed.assign(set.gft_is.size() / table_row_length(kind), 0);
     mark_signed_rows(set.gft_is.data(), set.gft_is.size(), table_row_length(kind), set.gft_is_signed.data());
     read_table_file(kind, table_family::gft, set.gft.data(), paths[1]);
-    read_table_file(kind, table_family::wvt_is, set.wvt_is.data(), paths[2]);
+    pending_digest weights;
+    read_table_file(kind, table_family::wvt_is, set.wvt_is.data(), paths[2], &weights);
     check_first_hop_rows(rows, set.wvt_is.data(), paths[0], paths[2]);
+    check_digest(weights);
 }
 
 template <class Set, class Loader>
@@ -164,8 +170,9 @@ void load_four_layer_table(four_layer_table& set, const std::string& prefix, con
                         table_file_path(table_kind::four_layer, table_family::gft, prefix, key.values()));
 }
 
-void load_tables(table_store& store, const configure& cfg, const layer_stack& stack) {
-    table_selection sel = select_tables(cfg, stack);
+namespace {
+
+void load_selected(table_store& store, const table_selection& sel) {
     for (const table_use& use : sel.uses) {
         switch (use.kind) {
         case table_kind::single: load_single_table(store.single, use.prefix); break;
@@ -179,6 +186,37 @@ void load_tables(table_store& store, const configure& cfg, const layer_stack& st
             find_or_load(store.equal_slab_tables, store.equal_slab_list, use, load_equal_slab_table);
             break;
         }
+    }
+}
+
+// The line a missing table adds: the command that writes every set this
+// run loads, into the directories it reads them from.
+std::string making_advice(const configure& cfg) {
+    const std::vector<const char*> words = {"korvex-tables",
+                                            "-f",
+                                            cfg.input_name.c_str(),
+                                            "--multi-dielectric",
+                                            dielectric_word(cfg.multi_dielectric),
+                                            "--table-single",
+                                            cfg.table_single.c_str(),
+                                            "--table-twolyr",
+                                            cfg.table_twolyr.c_str(),
+                                            "--table-mullyr",
+                                            cfg.table_mullyr.c_str(),
+                                            "--table-approx",
+                                            cfg.table_approx.c_str()};
+    return "make the tables of this run with:" + command_line_text(0, int(words.size()), words.data()) + "\n";
+}
+
+} // namespace
+
+void load_tables(table_store& store, const configure& cfg, const layer_stack& stack) {
+    table_selection sel = select_tables(cfg, stack);
+    try {
+        load_selected(store, sel);
+    } catch (const missing_table_error& e) {
+        error_handler::instance().raise(sea::file_error(e.what() + making_advice(cfg)));
+        std::abort();  // raise never returns: no handler is registered
     }
     if (sel.ratio_refused) refuse_ratio();
     if (sel.four_layer_left_out)

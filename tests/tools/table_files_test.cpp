@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "config/configure.hpp"
@@ -13,6 +15,7 @@
 #include "geometry/layout.hpp"
 #include "tests/run_binary.hpp"
 #include "tools/tablegen/table_generator.hpp"
+#include "transition_tables/table_header.hpp"
 #include "transition_tables/table_reader.hpp"
 #include "transition_tables/table_store.hpp"
 
@@ -41,6 +44,11 @@ public:
 private:
     std::FILE* file = std::tmpfile();
 };
+
+std::string file_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 std::size_t count_of(const std::string& text, const std::string& word) {
     std::size_t n = 0;
@@ -119,6 +127,51 @@ TEST(table_files, a_run_loads_every_planned_set_and_present_files_are_kept) {
     EXPECT_EQ(second.written, 1);
     EXPECT_EQ(second.kept, 9);
     EXPECT_EQ(std::filesystem::file_size(cut), 28 + 105 * panels_32 * 4);
+
+    // Every header says what its file holds; the single set's files have none.
+    for (const table_request& r : plan) {
+        for (table_family f : {table_family::gft_is, table_family::gft, table_family::wvt_is}) {
+            const std::size_t count = table_value_count(r.kind, f);
+            if (count == 0) continue;
+            const std::string path = table_file_path(r.kind, f, r.prefix, r.key);
+            const std::string bytes = file_bytes(path);
+            const std::size_t header = table_header_bytes(r.kind);
+            ASSERT_EQ(bytes.size(), header + count * table_stored_width(r.kind)) << path;
+            if (header == 0) continue;
+            table_header h;
+            ASSERT_EQ(decode_table_header(reinterpret_cast<const unsigned char*>(bytes.data()), header, h),
+                      header_state::marked) << path;
+            EXPECT_EQ(h.holds.kind, r.kind);
+            EXPECT_EQ(h.holds.family, f);
+            EXPECT_EQ(h.holds.width, 4u);
+            EXPECT_EQ(h.holds.count, count);
+            ASSERT_EQ(h.holds.key.size(), r.key.size());
+            for (std::size_t i = 0; i < r.key.size(); ++i) EXPECT_EQ(h.holds.key[i], double(float(r.key[i])));
+            EXPECT_EQ(h.digest, digest_of_values(bytes.data() + header, bytes.size() - header)) << path;
+        }
+    }
+    // The stored layout: mark, pair GFT (kind 2 | family 1 << 3), 172980 values.
+    const std::string pair_gft =
+        table_file_path(table_kind::pair, table_family::gft, join_dir(cfg.table_twolyr), {3.9, 2.5});
+    EXPECT_EQ(file_bytes(pair_gft).substr(0, 8), std::string("KVT1\x0a\xb4\xa3\x02", 8));
+
+    // A marked file that is not what its name says (the set of the other
+    // layer order) is made again; an unmarked one is kept as it stands.
+    std::filesystem::copy_file(
+        table_file_path(table_kind::pair, table_family::gft, join_dir(cfg.table_twolyr), {2.5, 7.0}), pair_gft,
+        std::filesystem::copy_options::overwrite_existing);
+    const std::string unmarked =
+        table_file_path(table_kind::h_pair, table_family::gft, join_dir(cfg.table_twolyr), {3.9, 2.5});
+    std::string zeroed = file_bytes(unmarked);
+    zeroed.replace(0, 24, std::string(24, '\0'));
+    std::FILE* f = std::fopen(unmarked.c_str(), "wb");
+    std::fwrite(zeroed.data(), 1, zeroed.size(), f);
+    std::fclose(f);
+    const table_run_summary third = write_table_sets(plan, 4);
+    EXPECT_EQ(third.written, 1);
+    EXPECT_EQ(third.kept, 9);
+    EXPECT_TRUE(table_file_serves(table_kind::pair, table_family::gft, pair_gft));
+    EXPECT_EQ(file_bytes(unmarked), zeroed);
 }
 
 TEST(table_files, program_writes_the_sets_of_a_geometry_file) {

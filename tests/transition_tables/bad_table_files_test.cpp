@@ -11,6 +11,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,45 @@ void single_set_in_floats(const std::string& path) {
     }
 }
 
+// Exchanges the 4-byte values at indices i and j: every row total stays, so
+// only the header's digest can tell.
+std::function<void(const std::string&)> swap_values(std::size_t header, std::size_t i, std::size_t j) {
+    return [=](const std::string& path) {
+        std::FILE* f = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(f, nullptr) << path;
+        float a = 0, b = 0;
+        std::fseek(f, long(header + i * sizeof a), SEEK_SET);
+        ASSERT_EQ(std::fread(&a, sizeof a, 1, f), 1u);
+        std::fseek(f, long(header + j * sizeof b), SEEK_SET);
+        ASSERT_EQ(std::fread(&b, sizeof b, 1, f), 1u);
+        ASSERT_NE(a, b);
+        std::fseek(f, long(header + i * sizeof b), SEEK_SET);
+        std::fwrite(&b, sizeof b, 1, f);
+        std::fseek(f, long(header + j * sizeof a), SEEK_SET);
+        std::fwrite(&a, sizeof a, 1, f);
+        std::fclose(f);
+    };
+}
+
+// Overwrites header bytes from offset with bytes.
+std::function<void(const std::string&)> set_header(std::size_t offset, std::string bytes) {
+    return [=](const std::string& path) {
+        std::FILE* f = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(f, nullptr) << path;
+        std::fseek(f, long(offset), SEEK_SET);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    };
+}
+
+// Replaces the file by the same file of the key (2.2, 3.9): a set of the
+// other order of the two layers, of the same sizes.
+void copy_swapped_key(const std::string& path) {
+    std::string from = path;
+    from.replace(from.rfind("3.9_2.2"), 7, "2.2_3.9");
+    std::filesystem::copy_file(from, path, std::filesystem::copy_options::overwrite_existing);
+}
+
 void remove_file(const std::string& path) { std::filesystem::remove(path); }
 
 void replace_by_fifo(const std::string& path) {
@@ -115,6 +155,8 @@ const std::string single_wvt = std::string(single_dir) + "single_WVT_IS_31.db";
 const std::string pair_wvt = std::string(multi_dir) + "WVT/NumWVT_IS3.9_2.2_31.db";
 const std::string single_gft = std::string(single_dir) + "single_GFT_31.db";
 const std::string single_gft_is = std::string(single_dir) + "single_GFT_IS_31.db";
+const std::string pair_gft = std::string(multi_dir) + "GFT/NumGFT3.9_2.2_31.db";
+const std::string pair_path = "/tables/IS/binary/MULTI/GFT/NumGFT3.9_2.2_31.db)";
 const std::string single_pair = "in \"single_WVT_IS_31.db\", but its row in \"single_GFT_IS_31.db\" holds 2.610890";
 
 const damage_case cases[] = {
@@ -144,6 +186,29 @@ const damage_case cases[] = {
     {"missing", single_gft_is, remove_file, 255,
      "cannot open \"single_GFT_IS_31.db\", please register correct GFT/WVTs (/"},
     {"single_set_in_floats", single_wvt, single_set_in_floats, 0, "Master w"},
+    // The line after the open error says how to make the tables.
+    {"missing_pair", pair_gft, remove_file, 255,
+     pair_path + "\nmake the tables of this run with: korvex-tables -f case.lumod --multi-dielectric two "
+                 "--table-single tables --table-twolyr tables --table-mullyr tables --table-approx tables\n"},
+    // A file is what its header says, not what its name says.
+    {"pair_under_swapped_key", pair_gft, copy_swapped_key, 255,
+     "table file \"NumGFT3.9_2.2_31.db\" holds the pair GFT table (2.2, 3.9), but its name says the pair GFT "
+     "table (3.9, 2.2). (/"},
+    {"h_pair_weights_under_swapped_key", std::string(multi_dir) + "WVT/hNumWVT_IS3.9_2.2_31.db", copy_swapped_key,
+     255, "table file \"hNumWVT_IS3.9_2.2_31.db\" holds the h-pair WVT_IS table (2.2, 3.9), but its name says"},
+    {"pair_values_not_the_written_ones", pair_gft, swap_values(24, 5766 * 3 + 10, 5766 * 3 + 4000), 255,
+     "table file \"NumGFT3.9_2.2_31.db\" does not hold the values it was written with: its header's digest is "},
+    {"pair_header_unreadable", pair_gft, set_header(4, "\xff"), 255,
+     "table file \"NumGFT3.9_2.2_31.db\" carries the table mark, but its header cannot be read. (/"},
+    // Without the mark (zeros, as tables were written before it), nothing
+    // but the size and the rows is checked.
+    {"pair_unmarked", pair_gft, set_header(0, std::string(24, '\0')), 0, "Master w"},
+    {"pair_unmarked_values_changed", pair_gft,
+     [](const std::string& p) {
+         set_header(0, std::string(24, '\0'))(p);
+         swap_values(24, 5766 * 3 + 10, 5766 * 3 + 4000)(p);
+     },
+     0, "Master w"},
     // Values the rows cannot hold: each row is checked, not renormalised.
     {"hop_value_changed", single_gft, set_value<double>(0, 3000, 0.2), 255,
      "hop row 0 sums to 1.199"},
@@ -171,7 +236,10 @@ protected:
     // Clean tables made once; every case damages its own copy.
     static void SetUpTestSuite() {
         clean = std::make_unique<scratch_dir>();
-        korvex_test::make_tables(*clean, {{table_kind::pair, "", {3.9, 2.2}}, {table_kind::h_pair, "", {3.9, 2.2}}});
+        korvex_test::make_tables(*clean, {{table_kind::pair, "", {3.9, 2.2}},
+                                          {table_kind::h_pair, "", {3.9, 2.2}},
+                                          {table_kind::pair, "", {2.2, 3.9}},
+                                          {table_kind::h_pair, "", {2.2, 3.9}}});
     }
     static void TearDownTestSuite() { clean.reset(); }
     static std::unique_ptr<scratch_dir> clean;
@@ -193,6 +261,29 @@ TEST_P(bad_table_files, end_the_run_naming_the_file) {
     if (dc.status == 0) {
         EXPECT_NE(dir.read("case.lumod.out").find("Master w"), std::string::npos);
     }
+}
+
+// The command the missing-table line names, run as it stands, makes every
+// table the run loads, and only the files of that run.
+TEST(missing_tables, the_named_command_makes_them) {
+    scratch_dir dir;
+    dir.write("case.lumod", geometry);
+    std::vector<std::string> args = {"-f", "case.lumod", "-n", "2", "-p", "0.05", "--multi-dielectric", "two"};
+    for (const std::string& a : korvex_test::table_options("made")) args.push_back(a);
+    const binary_run missing = korvex_test::run_korvex(args, dir.root.string(), "/dev/null", 60);
+    ASSERT_EQ(missing.status, 255) << missing.err;
+    const std::string lead = "make the tables of this run with: korvex-tables ";
+    const std::size_t at = missing.err.find(lead);
+    ASSERT_NE(at, std::string::npos) << missing.err;
+    std::vector<std::string> words;
+    std::istringstream line(missing.err.substr(at + lead.size(), missing.err.find('\n', at) - at - lead.size()));
+    for (std::string w; line >> w;) words.push_back(w);
+    const binary_run made = korvex_test::run_binary(KORVEX_TABLES_BINARY, words, dir.root.string(), "/dev/null", 60);
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_NE(made.out.find("korvex-tables: 3 sets written, 0 already present"), std::string::npos) << made.out;
+    const binary_run run = korvex_test::run_korvex(args, dir.root.string(), "/dev/null", 60);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(dir.read("case.lumod.out").find("Master w"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(damaged, bad_table_files, ::testing::ValuesIn(cases),

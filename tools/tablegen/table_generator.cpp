@@ -13,6 +13,8 @@
 #include "foundation/thread_pool.hpp"
 #include "tools/tablegen/configuration_profiles.hpp"
 #include "tools/tablegen/stored_rows.hpp"
+#include "transition_tables/table_header.hpp"
+#include "transition_tables/table_reader.hpp"
 
 namespace {
 
@@ -29,40 +31,38 @@ const std::vector<double>& values_of(const generated_set& s, table_family f) {
     throw sea::file_error(what);  // raise returns only when a handler took the error
 }
 
+// The values as the file stores them: doubles round to the nearest float.
 template <class T>
-bool write_values(std::FILE* f, const std::vector<double>& values) {
-    const std::vector<T> out(values.begin(), values.end());  // doubles round to the nearest float
-    return std::fwrite(out.data(), sizeof(T), out.size(), f) == out.size();
+std::vector<unsigned char> stored_bytes(const std::vector<double>& values) {
+    const std::vector<T> out(values.begin(), values.end());
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(out.data());
+    return std::vector<unsigned char>(p, p + out.size() * sizeof(T));
 }
 
-void write_file(table_kind kind, const std::string& path, const std::vector<double>& values) {
+// The header says what the file holds (table_header.hpp), so that a copy
+// under another set's name is refused by the readers.
+void write_file(table_kind kind, table_family family, const std::vector<double>& key, const std::string& path,
+                const std::vector<double>& values) {
     std::error_code ec;
     const std::filesystem::path target(path);
     if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
     if (ec) fail("cannot create the directory of", path);
+    const std::size_t width = table_stored_width(kind);
+    const std::vector<unsigned char> bytes =
+        width == sizeof(double) ? stored_bytes<double>(values) : stored_bytes<float>(values);
+    const std::vector<unsigned char> header = encode_table_header(
+        {kind, family, key, width, values.size()}, digest_of_values(bytes.data(), bytes.size()));
     const std::string part = path + ".part";
     std::FILE* f = std::fopen(part.c_str(), "wb");
     if (!f) fail("cannot write", part);
-    const std::vector<char> header(table_header_bytes(kind), 0);
     bool ok = header.empty() || std::fwrite(header.data(), 1, header.size(), f) == header.size();
-    ok = ok && (table_stored_width(kind) == sizeof(double) ? write_values<double>(f, values)
-                                                           : write_values<float>(f, values));
+    ok = ok && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     ok = std::fclose(f) == 0 && ok;
     if (ok) std::filesystem::rename(part, target, ec);
     if (!ok || ec) {
         std::filesystem::remove(part, ec);
         fail("cannot write", path);
     }
-}
-
-std::string key_text(const std::vector<double>& key) {
-    std::string text = "(";
-    char buf[32];
-    for (std::size_t i = 0; i < key.size(); ++i) {
-        std::snprintf(buf, sizeof buf, "%s%g", i ? ", " : "", key[i]);
-        text += buf;
-    }
-    return text + ")";
 }
 
 [[noreturn]] void refuse(const std::string& message) {
@@ -102,18 +102,6 @@ void refuse_foreign_file(const table_request& r) {
 }
 
 } // namespace
-
-const char* table_kind_name(table_kind kind) {
-    switch (kind) {
-    case table_kind::single: return "single";
-    case table_kind::pair: return "pair";
-    case table_kind::h_pair: return "h-pair";
-    case table_kind::triple: return "triple";
-    case table_kind::equal_slab: return "equal-slab";
-    case table_kind::four_layer: return "four-layer";
-    }
-    return "unknown";
-}
 
 void check_table_key(table_kind kind, const std::vector<double>& key) {
     for (double v : key)
@@ -164,7 +152,7 @@ generated_set homogeneous_single_set() { return generate_table_set(table_kind::s
 
 bool table_set_present(table_kind kind, const std::string& prefix, const std::vector<double>& key) {
     for (table_family f : families)
-        if (table_value_count(kind, f) > 0 && !file_accepted(kind, f, table_file_path(kind, f, prefix, key)))
+        if (table_value_count(kind, f) > 0 && !table_file_serves(kind, f, table_file_path(kind, f, prefix, key)))
             return false;
     return true;
 }
@@ -172,7 +160,7 @@ bool table_set_present(table_kind kind, const std::string& prefix, const std::ve
 void write_generated_set(const generated_set& set, const std::string& prefix) {
     for (table_family f : families)
         if (table_value_count(set.kind, f) > 0)
-            write_file(set.kind, table_file_path(set.kind, f, prefix, set.key), values_of(set, f));
+            write_file(set.kind, f, set.key, table_file_path(set.kind, f, prefix, set.key), values_of(set, f));
 }
 
 void write_table_set(table_kind kind, const std::string& prefix, const std::vector<double>& key, int threads) {

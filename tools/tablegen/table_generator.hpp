@@ -21,9 +21,6 @@ struct generated_set {
     std::vector<double> wvt_is;
 };
 
-// "single", "pair", "h-pair", "triple", "equal-slab" or "four-layer".
-const char* table_kind_name(table_kind kind);
-
 // Throws sea::basic_error naming the set unless every key value is finite
 // and positive.
 void check_table_key(table_kind kind, const std::vector<double>& key);
@@ -37,11 +34,13 @@ generated_set generate_table_set(table_kind kind, const std::vector<double>& key
 generated_set homogeneous_single_set();
 
 // The set's files exist under prefix (a join_dir result) with a size the
-// readers accept.
+// readers accept, and those whose header carries the table mark hold what
+// it says (table_file_serves). Unmarked files are kept as they are.
 bool table_set_present(table_kind kind, const std::string& prefix, const std::vector<double>& key);
 
-// Writes the set's files under prefix, creating directories; the header is
-// zeros, the values in the kind's stored width. Each file appears whole
+// Writes the set's files under prefix, creating directories; the header
+// says what the file holds (table_header.hpp), the values follow in the
+// kind's stored width. Each file appears whole
 // (written aside, then renamed). Throws sea::file_error on failure.
 void write_generated_set(const generated_set& set, const std::string& prefix);
 
