@@ -43,7 +43,7 @@ int replace_file(const std::string& path, const std::vector<std::string_view>& p
     for (std::size_t i = 0; failure == 0 && i < pieces.size(); ++i) failure = write_all(fd, pieces[i]);
 #ifdef KORVEX_TEST_HOOKS
     // Tests end the process here to show that a kill in the middle of a
-    // write leaves the old file whole. Builds other than Release only.
+    // write leaves the old file whole. Builds with KORVEX_TEST_HOOKS only.
     if (failure == 0 && std::getenv("KORVEX_TEST_KILL_IN_FILE_WRITE")) ::kill(::getpid(), SIGKILL);
 #endif
     if (failure == 0 && ::fchmod(fd, mode) != 0) failure = errno;

@@ -346,7 +346,7 @@ TEST_P(ResumeFileUnderInterruption, KeepsTheLastSaveOrThePreviousContent) {
         disk.path = folder;
     }
 #ifndef KORVEX_TEST_HOOKS
-    if (c.what == disturbance::kill_in_write) GTEST_SKIP() << "this build has no test hooks (Release)";
+    if (c.what == disturbance::kill_in_write) GTEST_SKIP() << "this build has no test hooks (KORVEX_TEST_HOOKS off)";
 #endif
     std::ofstream(folder + "/case.lumod") << three_boxes;
     const std::string resume = folder + "/.case.lumod.json";

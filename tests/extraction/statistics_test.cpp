@@ -40,6 +40,52 @@ TEST(StatTable, TwoStrataWeighEachStratumByItsOwnWalkCount) {
     EXPECT_EQ(t.npath[1], 1);
 }
 
+// The surface factor's share of the error, against the linearised estimate
+// written out walk by walk: z_i = m (p_i / P - g_i / G) + w_i / (N n_k),
+// whose centred sum of squares per stratum is the variance. The table keeps
+// only sums, so this checks its expansion of them, covariances included.
+TEST(StatTable, VarianceWithTheSurfaceFactorIsTheSpreadOfTheLinearisedWalks) {
+    struct walk {
+        std::size_t stratum;
+        double weight, sumpdf, gtried;
+    };
+    const walk walks[][5] = {
+        // one stratum: weights and draws that move together and apart
+        {{0, 2.0, 0.5, 1}, {0, 4.0, 0.9, 2}, {0, -1.0, 0.2, 1}, {0, 3.0, 0.6, 3}, {0, 0.5, 0.4, 1}},
+        // two strata of unequal size
+        {{0, 3.0, 0.7, 1}, {0, 1.0, 0.3, 2}, {0, 2.5, 0.8, 1}, {1, -2.0, 0.5, 1}, {1, -0.5, 0.1, 4}},
+    };
+    for (const auto& set : walks) {
+        net_stat_table t;
+        t.nstrata = set[4].stratum + 1;
+        double n[2] = {0, 0}, p = 0, g = 0;
+        for (const walk& w : set) {
+            t.add(net(1), w.stratum, w.weight, {w.sumpdf, w.gtried});
+            n[w.stratum] += 1;
+            p += w.sumpdf;
+            g += w.gtried;
+        }
+        const double strata = static_cast<double>(t.nstrata);
+        double mean = 0;
+        for (const walk& w : set) mean += w.weight / (strata * n[w.stratum]);
+        double variance = 0;
+        for (std::size_t k = 0; k < t.nstrata; ++k) {
+            double z[5], zbar = 0;
+            int count = 0;
+            for (const walk& w : set)
+                if (w.stratum == k) {
+                    z[count] = mean * (w.sumpdf / p - w.gtried / g) + w.weight / (strata * n[k]);
+                    zbar += z[count++] / n[k];
+                }
+            for (int i = 0; i < count; ++i) variance += (z[i] - zbar) * (z[i] - zbar);
+        }
+        const key_estimate e = t.estimate(*t.find(net(1)));
+        EXPECT_NEAR(e.mean, mean, 1e-15);
+        EXPECT_NEAR(e.variance, variance, 1e-14 * variance);
+        EXPECT_GT(variance, 0.0);
+    }
+}
+
 TEST(StatTable, BlockPairsAreEqualOnlyWhenBothMembersAre) {
     block_stat_table t;
     const block* a = reinterpret_cast<const block*>(0x10);
@@ -86,11 +132,13 @@ TEST_F(Convergence, ProgressIsTheLesserOfAccuracyAndWalkCount) {
     // walk progress 10 * 100 / 1000 = 1
     EXPECT_EQ(check().progress, 1);
     cfg.min_walks = 10;
-    const key_estimate e = stats.estimate(*stats.find(master));
-    ASSERT_GT(e.rel(), 0);
-    const double q = cfg.accuracy / e.rel();
-    const int expected = q > 2 ? 400 : static_cast<int>(100 * q * q);
-    EXPECT_EQ(check().progress, std::min(expected, 100));
+    // The master's key: weights 1, 3, ..., 1 give S = 17 and Q = 41 over
+    // N = 10 walks, a relative error of sqrt((41 - 28.9) / 100) / 1.7 and
+    // 100 (0.1 / that)^2 = 23.9.
+    cfg.accuracy = 0.1;
+    EXPECT_EQ(check().progress, 23);
+    cfg.accuracy = 0.5;
+    EXPECT_EQ(check().progress, 100);
 }
 
 TEST_F(Convergence, CriteriaHoldTheMasterBackUnlessBelowTheirRatio) {
