@@ -71,6 +71,9 @@ struct geometry_case {
     program tool = program::korvex;
 };
 
+// Test listings show the case's name, not the bytes of the record.
+void PrintTo(const geometry_case& c, std::ostream* os) { *os << c.name; }
+
 // Each case ends well within this; a hang is killed and fails its case.
 constexpr double case_time_limit = 60;
 // Small runs: the table checks that an answer exists, not its accuracy.
