@@ -28,6 +28,8 @@ function(korvex_test name)
     KORVEX_TABLES_BINARY="$<TARGET_FILE:korvex-tables>"
     KORVEX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   add_dependencies(${name} korvex korvex-tables)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+  # Every parameterised suite names its cases: CTest takes those names as
+  # they are, without the printed parameter appended to each.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()

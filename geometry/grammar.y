@@ -232,8 +232,19 @@ id
 
 %%
 
-void lumod_error(layout_builder&, const char* message) {
+void lumod_error(layout_builder& build, const char* message) {
     log_error_w().printf("%s at %d with %s\n", message, lumod_line, scanner_text());
+    // The first line names neither the file nor where the format is told.
+    const std::string& name = build.input_name();
+    if (name == "stdin")
+        log_error_w().printf("standard input");
+    else
+        log_error_w().printf("geometry file \"%s\"", name.c_str());
+    if (*scanner_text())
+        log_error_w().printf(", line %d, near \"%s\"", lumod_line, scanner_text());
+    else
+        log_error_w().printf(", line %d, where the text ends", lumod_line);
+    log_error_w().printf(": correct the text there (docs/geometry-format.md describes the format)\n");
     fatal_exit(-1);
 }
 

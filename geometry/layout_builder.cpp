@@ -111,3 +111,5 @@ void layout_builder::add_conductor(const char* name, bool floating_word, uint64_
         it->floating = floating;
     }
 }
+
+const std::string& layout_builder::input_name() const { return lay.cfg->input_name; }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "geometry/layout.hpp"
@@ -42,6 +43,8 @@ public:
     void add_conductor(const char* name, bool floating_word, uint64_t count);
     void set_boundary(uint32_t boundary) { lay.window.boundary = boundary; }
     void add_task(const char* name) { lay.task_names.insert(name); }
+    // The "-f" value, for messages.
+    const std::string& input_name() const;
 
 private:
     layout& lay;

@@ -19,11 +19,9 @@ constexpr double offset_wire_factor = 100.0;
 // A stratification count is raised to this many cells per neighbour extent.
 constexpr double strata_per_ratio = 8.0;
 
-[[noreturn]] void fail_touched() {
-    log_error_w().printf("Error: the master net is touched by other net!\n");
-    log_error_w().put('\n');
-    fatal_exit(1, true);
-}
+// Ends the run when the surface of the master's block b has no room: the
+// message's second line names what is too close, out of blocks.
+[[noreturn]] void fail_touched(const gauss_surface& s, const block& b, const std::vector<block*>& blocks);
 
 [[noreturn]] void fail_no_blocks(const conductor& master) {
     log_error_w().printf("Error: the master net %s has no block!\n", master.name.c_str());
@@ -223,6 +221,45 @@ double neighbour_limit(const solid& sd, const conductor* owner, const std::vecto
     return d;
 }
 
+[[noreturn]] void fail_touched(const gauss_surface& s, const block& b, const std::vector<block*>& blocks) {
+    log_error_w().printf("Error: the master net is touched by other net!\n");
+    // The offset before halving below which a start point would touch.
+    const double room = 2.0 * touch_distance;
+    const block* nearest = nullptr;
+    double gap = geom_infinity;
+    std::vector<block*> one(1);
+    for (block* p : blocks) {
+        if (p->owner == b.owner) continue;
+        one[0] = p;
+        double ratio[3];
+        const double g = neighbour_limit(b.solid, b.owner, one, geom_infinity, ratio);
+        if (g < gap) {
+            gap = g;
+            nearest = p;
+        }
+    }
+    const box& ob = b.solid.outer_box;
+    if (nearest && gap < room) {
+        log_error_w().printf("master net %s (block %s) and net %s (block %s) ", b.owner->name.c_str(),
+                             b.name.c_str(), nearest->owner->name.c_str(), nearest->name.c_str());
+        if (gap > 0)
+            log_error_w().printf("lie %g um apart, closer than %g um", gap, room);
+        else
+            log_error_w().printf("touch or overlap");
+        log_error_w().printf(": move them apart, or join them into one net\n");
+    } else if (window_gap(s, ob) < room) {
+        log_error_w().printf("block %s of master net %s touches a side of the Dirichlet window: move the window "
+                             "side away from it\n",
+                             b.name.c_str(), b.owner->name.c_str());
+    } else {
+        log_error_w().printf("block %s of master net %s lies within %g um of the dielectric interfaces near it, "
+                             "which leave its start points no room: make those layers thicker\n",
+                             b.name.c_str(), b.owner->name.c_str(), room / 2.0);
+    }
+    log_error_w().put('\n');
+    fatal_exit(1, true);
+}
+
 void raise_strata(gauss_surface& s, const double (&ratio)[3]) {
     for (int c = 0; c < 3; ++c)
         if (strata_per_ratio * ratio[c] > s.strata[c]) s.strata[c] = strata_per_ratio * ratio[c];
@@ -253,7 +290,7 @@ void make_master_gauss_surface(gauss_surface& s, const block& b) {
     d = neighbour_limit(b.solid, b.owner, blocks, d, ratio, boxlike(b.solid) ? &close : nullptr) / 2.0;
     // A start point this close to a net touches it: its first cube would
     // have no size.
-    if (d < touch_distance) fail_touched();
+    if (d < touch_distance) fail_touched(s, b, blocks);
     if (tile_block(s, b, d, blocks, close)) return;
     raise_strata(s, ratio);
     switch (b.solid.kind) {
@@ -462,7 +499,7 @@ bool tile_block(gauss_surface& s, const block& b, double d, const std::vector<bl
     }
     if (best < tiling_gain * d) return false;
     for (const tile& t : tiles) {
-        if (t.offset < touch_distance) fail_touched();
+        if (t.offset < touch_distance) fail_touched(s, b, blocks);
         raise_strata(s, t.ratio);
         append_grown_box(s, b, t.part, t.offset);
     }

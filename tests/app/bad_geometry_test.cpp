@@ -71,6 +71,9 @@ struct geometry_case {
     program tool = program::korvex;
 };
 
+// Test listings show the case's name, not the bytes of the record.
+void PrintTo(const geometry_case& c, std::ostream* os) { *os << c.name; }
+
 // Each case ends well within this; a hang is killed and fails its case.
 constexpr double case_time_limit = 60;
 // Small runs: the table checks that an answer exists, not its accuracy.
@@ -242,6 +245,10 @@ std::vector<geometry_case> cases() {
               box_conductor("cube", 0, 0, 1.01, 0.01, 0.01, 0.01)),
          {"-p", "0.5", "-n", "2", "-w", "10000"}, 0, "",
          file(plate_medium + box_conductor("m", -5000, -5000, 0, 10000, 10000, 1))},
+        {"master_touched_by_another_net",
+         file(dirichlet + medium("3.9") + ground + master + box_conductor("n", 0.50015, -0.5, 0.5, 1, 1, 0.4)), {}, 1,
+         "Error: the master net is touched by other net!\nmaster net m (block body) and net n (block body) lie 0.00015 "
+         "um apart, closer than 0.000199998 um: move them apart, or join them into one net\n"},
         {"no_master_left", file(dirichlet + medium("3.9") + ground + box_conductor("n", 2, 0, 1, 1, 1, 1)), {}, 255,
          "Fatal error: no master conductor to extract"},
 
@@ -250,6 +257,12 @@ std::vector<geometry_case> cases() {
          file(dirichlet + medium("3.9") + ground + box_conductor("m", -0.5, -0.5, 0.5, 5e-5, 1, 0.4)),
          {"-w", "0.5", "-t", "200", "-n", "2", "--log-level", "info"}, 0, "wire width set to 0.500000000000"},
 
+        // A syntax error names the file it is in.
+        {"misspelt_keyword",
+         file(dirichlet + medium("3.9") + ground + conductor("m", "body", "basepiont (0, 0, 1) v1 (1, 0, 0)")), {},
+         255,
+         "/case.lumod\", line 5, near \"basepiont\": correct the text there (docs/geometry-format.md describes the "
+         "format)\n"},
         // Bytes the scanner cannot read are named in hex with their line.
         {"byte_order_mark", "\xEF\xBB\xBF" + plain, {}, 255, "unknow input 0xEF at 1\n"},
         {"conductor_name_in_UTF_8",

@@ -80,6 +80,9 @@ struct bad_input {
     std::string geometry = "box_over_ground.lumod";
 };
 
+// Test listings show the case's name, not the bytes of the record.
+void PrintTo(const bad_input& c, std::ostream* os) { *os << c.name; }
+
 const std::string fatal = "Fatal error: ";
 const std::string damaged_master = "stored results of master box1 are damaged or do not fit this run";
 const std::string unreadable_resume = "json file not found or parse error, start breakpoint resume failed.\n\n";

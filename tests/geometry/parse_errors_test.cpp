@@ -30,8 +30,11 @@ std::string polygon(const std::string& coords) {
                    " </coord> </poly> </conductor>");
 }
 
+// "{in}" stands for the geometry file's path.
 std::string syntax(int line, const std::string& text) {
-    return "syntax error at " + std::to_string(line) + " with " + text + "\n";
+    const std::string where = text.empty() ? "where the text ends" : "near \"" + text + "\"";
+    return "syntax error at " + std::to_string(line) + " with " + text + "\ngeometry file \"{in}\", line " +
+           std::to_string(line) + ", " + where + ": correct the text there (docs/geometry-format.md describes the format)\n";
 }
 
 const bad_file corpus[] = {
@@ -89,6 +92,7 @@ std::string read_file(const std::string& path) {
 struct run_result {
     int status;
     std::string err;
+    std::string input;  // the geometry file's path
 };
 
 // Runs the program on a geometry file holding `text`, the output file and
@@ -100,7 +104,7 @@ run_result run_binary(const std::string& name, const std::string& text) {
     std::ofstream(input, std::ios::binary) << text;
     const std::string command = std::string("'") + KORVEX_BINARY + "' -f '" + input + "' -o null > /dev/null 2> '" + err + "'";
     const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(err)};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(err), input};
 }
 
 class ParseErrorsBinaryTest : public testing::TestWithParam<bad_file> {};
@@ -111,7 +115,10 @@ TEST_P(ParseErrorsBinaryTest, ProgramEndsWithTheMessageOnStandardError) {
     const bad_file& f = GetParam();
     const run_result r = run_binary(f.name, f.text);
     EXPECT_EQ(r.status, f.status);
-    EXPECT_EQ(r.err, f.message);
+    std::string message = f.message;
+    const std::size_t in = message.find("{in}");
+    if (in != std::string::npos) message.replace(in, 4, r.input);
+    EXPECT_EQ(r.err, message);
 }
 
 const auto corpus_name = [](const testing::TestParamInfo<bad_file>& info) { return std::string(info.param.name); };

@@ -226,14 +226,18 @@ TEST(GaussSurface, GrownPolygonBeyondEightVerticesIsFatal) {
 }
 
 TEST(GaussSurface, TouchedOrEmptyMasterEndsTheRun) {
-    const char* touched = "Error: the master net is touched by other net!\n\n";
+    // The message's second line names what is too close, then a blank line.
+    const std::string touched = "Error: the master net is touched by other net!\n";
     // Neighbour gaps: touching, and so close that the start points (half
     // the gap away) would touch both nets; just beyond that it is accepted.
     struct gap_case {
         double gap;
         bool touched;
+        const char* names;  // the second line's account of the two nets
     };
-    for (const gap_case c : {gap_case{0.0, true}, gap_case{1.5e-4, true}, gap_case{2.1e-4, false}}) {
+    for (const gap_case c : {gap_case{0.0, true, "touch or overlap"},
+                             gap_case{1.5e-4, true, "lie 0.00015 um apart, closer than 0.000199998 um"},
+                             gap_case{2.1e-4, false, ""}}) {
         layout_fixture f(make_box(-10, -10, -10, 10, 10, 10));
         conductor& m = f.net("m");
         f.add(m, make_box_solid(make_box(0, 0, 0, 1, 1, 1)));
@@ -254,7 +258,9 @@ TEST(GaussSurface, TouchedOrEmptyMasterEndsTheRun) {
                 errors_to_stderr();
                 build_master_gauss_surfaces(s, m);
             },
-            ::testing::ExitedWithCode(1), touched)
+            ::testing::ExitedWithCode(1),
+            touched + "master net m \\(block m0\\) and net o \\(block o0\\) " + c.names +
+                ": move them apart, or join them into one net\n\n")
             << "gap " << c.gap;
     }
 
@@ -268,7 +274,9 @@ TEST(GaussSurface, TouchedOrEmptyMasterEndsTheRun) {
             errors_to_stderr();
             build_master_gauss_surfaces(sw, mw);
         },
-        ::testing::ExitedWithCode(1), touched);
+        ::testing::ExitedWithCode(1),
+        touched + "block m0 of master net m touches a side of the Dirichlet window: move the window side away from "
+                  "it\n\n");
 
     layout_fixture e(make_box(0, 0, 0, 10, 10, 10));
     conductor& empty = e.net("empty");
