@@ -392,14 +392,16 @@ TEST_P(ResumeFileUnderInterruption, KeepsTheLastSaveOrThePreviousContent) {
         EXPECT_EQ(file_text(resume), previous);
         break;
     }
-    case disturbance::interrupt: {
-        // Ctrl-C once the first master's report is out.
+    case disturbance::interrupt:
+    case disturbance::hangup: {
+        // Ctrl-C, or a closed terminal, once the first master's report is out.
+        const int sig = c.what == disturbance::interrupt ? SIGINT : SIGHUP;
         bool sent = false;
         const binary_run r = run("0.002", [&](pid_t child) {
             if (!sent && file_text(dir.path("case.out")).find("\nMaster a :") != std::string::npos)
-                sent = ::kill(child, SIGINT) == 0;
+                sent = ::kill(child, sig) == 0;
         });
-        EXPECT_EQ(r.signal, SIGINT) << r.out;
+        EXPECT_EQ(r.signal, sig) << r.out;
         EXPECT_GT(stored_walks(file_text(resume)), stored_walks(previous));
         break;
     }
@@ -437,32 +439,6 @@ TEST_P(ResumeFileUnderInterruption, KeepsTheLastSaveOrThePreviousContent) {
         EXPECT_GT(stored_walks(file_text(resume)), stored_walks(previous));
         break;
     }
-    case disturbance::lock_file_deleted: {
-        binary_run first;
-        std::filesystem::remove(dir.path("case.out"));
-        std::thread running([&] { first = run("0.003"); });
-        while (file_text(dir.path("case.out")).find("Preparation costed") == std::string::npos && !first.timed_out)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        std::filesystem::remove(resume + ".lock");
-        const binary_run second = run("0.0201");
-        running.join();
-        EXPECT_EQ(second.status, 255);
-        EXPECT_NE(second.err.find("Fatal error: another run is using the resume file \"" + resume + "\""),
-                  std::string::npos)
-            << second.err;
-        EXPECT_EQ(first.status, 0) << first.err;
-        break;
-    }
-    case disturbance::hangup: {
-        bool sent = false;
-        const binary_run r = run("0.002", [&](pid_t child) {
-            if (!sent && file_text(dir.path("case.out")).find("\nMaster a :") != std::string::npos)
-                sent = ::kill(child, SIGHUP) == 0;
-        });
-        EXPECT_EQ(r.signal, SIGHUP) << r.out;
-        EXPECT_GT(stored_walks(file_text(resume)), stored_walks(previous));
-        break;
-    }
     case disturbance::cut_short: {
         std::ofstream(resume, std::ios::binary) << previous.substr(0, previous.size() / 2);
         const binary_run r = run("0.05");
@@ -485,13 +461,15 @@ TEST_P(ResumeFileUnderInterruption, KeepsTheLastSaveOrThePreviousContent) {
         std::ofstream(resume, std::ios::binary) << previous;
         break;
     }
-    case disturbance::second_run: {
+    case disturbance::second_run:
+    case disturbance::lock_file_deleted: {
         binary_run first;
         std::filesystem::remove(dir.path("case.out"));
         std::thread running([&] { first = run("0.003"); });
         // The first run holds the file once its preparation is reported.
         while (file_text(dir.path("case.out")).find("Preparation costed") == std::string::npos && !first.timed_out)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (c.what == disturbance::lock_file_deleted) std::filesystem::remove(resume + ".lock");
         const binary_run second = run("0.0201");
         running.join();
         EXPECT_EQ(second.status, 255);
