@@ -19,6 +19,7 @@
 #include "geometry/index_layout.hpp"
 #include "geometry/layer_stack.hpp"
 #include "geometry/parse_layout.hpp"
+#include "transition_tables/table_digest.hpp"
 
 namespace {
 
@@ -72,13 +73,14 @@ void problem_manager::run() {
     }
     parse_layout(layout);
     if (input_digest && input_digest->stream()) {
-        casefile_md5 = input_digest->finish();
+        breakpoint.casefile_md5 = input_digest->finish();
         // parse_layout let go of the wrapping stream only.
         sea::config_impl::file_opener::release(input_source);
     }
     index_layout(layout);
     cfg->idmap_file = idmap_source;
-    idmap_md5 = idmap_digest && idmap_digest->stream() ? idmap_digest->finish() : md5(std::string()).hexdigest();
+    breakpoint.idmap_md5 =
+        idmap_digest && idmap_digest->stream() ? idmap_digest->finish() : md5(std::string()).hexdigest();
     setup_media(layout);
     setup_ground_and_wire_width(layout);
     select_masters(layout);
@@ -116,7 +118,6 @@ void problem_manager::extract_all() {
     if (cfg->breakpoint_resume) interrupted = std::make_unique<sea::interrupt_guard>([this] { save_on_interrupt(); });
     screen().printf("Online Info. Random Walk Begins\n\n");
     const std::int64_t t0 = steady_nanoseconds();
-    last_write_ns = t0;
     {
         // Masters go one after another on this thread: the pool has no worker.
         sea::thread_pool pool(cfg->master_threads);
@@ -136,13 +137,40 @@ void problem_manager::extract_all() {
 }
 
 void problem_manager::save_on_interrupt() {
-    std::lock_guard<sea::spin_lock> guard(lock);
-    if (breakpoint_unsaved) write_breakpoint();
+    // Both locks stay taken until the process ends: no master reports or
+    // saves after this save, and the walks of the current master stop.
+    lock.lock();
+    if (current_task) {
+        current_task->lock.lock();
+        current_task->stop.store(true, std::memory_order_seq_cst);
+    }
+    if (breakpoint.unsaved()) write_breakpoint();
     both().flush();
 }
 
+void problem_manager::init_breakpoint() {
+    breakpoint.name_after(cfg->input_name);
+    if (!cfg->breakpoint_resume) return;
+    breakpoint.tables_md5 = table_store_digest(tables);
+    breakpoint.open(nwalks, nhops);
+}
+
+void problem_manager::save_task_results(const extraction_task& task, const conductor* master) {
+    if (cfg->breakpoint_resume) breakpoint.record(task, master);
+}
+
+void problem_manager::load_task_results(extraction_task& task, const conductor* master) {
+    breakpoint.restore(task, master);
+}
+
+void problem_manager::write_breakpoint(bool only_when_due) { breakpoint.write(nwalks, nhops, only_when_due); }
+
 void problem_manager::extract_master(conductor* master) {
     extraction_task task(*this, master);
+    {
+        std::lock_guard<sea::spin_lock> guard(lock);
+        current_task = &task;
+    }
     task.start();
     load_task_results(task, master);
     const std::int64_t walks_before = task.net_stats.nwalks;
@@ -153,6 +181,7 @@ void problem_manager::extract_master(conductor* master) {
                                                          "was not finite"));
 
     std::lock_guard<sea::spin_lock> guard(lock);
+    current_task = nullptr;
     nwalks += task.net_stats.nwalks - walks_before;
     nhops += static_cast<std::int64_t>(task.hops);
     task.report();

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "geometry/layout.hpp"
 
 // The file is read and written with the classic reader and writer, whose
 // formats (comments collected, one-line output) it relies on.
@@ -121,7 +120,7 @@ struct json_skimmer {
 
 const char* const results_keys[2] = {"block_results", "net_results"};
 
-bool read_document(std::string_view text, const std::vector<conductor*>& wanted, resume_document& doc) {
+bool read_document(std::string_view text, resume_document& doc) {
     const json_skimmer skim{text};
     std::vector<std::pair<std::string, std::string_view>> members;
     if (!skim.members(0, members)) return false;
@@ -138,8 +137,7 @@ bool read_document(std::string_view text, const std::vector<conductor*>& wanted,
         for (const auto& [master, array] : masters) {
             Json::Value v;
             if (!parse_value(array, v, true)) return false;
-            for (const conductor* m : wanted)
-                if (m->name == master) doc.results[which][master] = json_text(v);
+            doc.results[which][master] = json_text(v);
         }
     }
     return true;

@@ -10,8 +10,6 @@
 #include <string_view>
 #include <vector>
 
-struct conductor;
-
 // One-line JSON text of a value, as the file holds it.
 std::string json_text(const Json::Value& v);
 
@@ -21,7 +19,7 @@ bool parse_value(std::string_view text, Json::Value& out, bool comments);
 
 // A resume document read member by member: every member parsed, but the
 // two results objects kept as one text per master, each parsed on its own.
-// Only the arrays of the wanted masters are kept, in their one-line form.
+// The arrays of every master are kept, in their one-line form.
 struct resume_document {
     Json::Value members{Json::objectValue};
     std::map<std::string, std::string> results[2];  // by master name
@@ -32,4 +30,4 @@ struct resume_document {
 extern const char* const results_keys[2];
 
 // False unless the text is one JSON object whose every member parses.
-bool read_document(std::string_view text, const std::vector<conductor*>& wanted, resume_document& doc);
+bool read_document(std::string_view text, resume_document& doc);

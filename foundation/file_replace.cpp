@@ -3,11 +3,18 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
+
+#include "foundation/md5.hpp"
 
 namespace sea {
 
@@ -66,16 +73,85 @@ int replace_file(const std::string& path, const std::vector<std::string_view>& p
 
 file_lock::~file_lock() {
     if (fd >= 0) ::close(fd);
+    if (name_fd >= 0) ::close(name_fd);
 }
 
-file_lock::outcome file_lock::acquire(const std::string& path) {
-    if (fd < 0) fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) return unavailable;
-    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EINTR) continue;
-        return errno == EWOULDBLOCK ? busy : unavailable;
+namespace {
+
+bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// A socket bound to a name of the abstract namespace, or -1 with errno.
+int bind_name(const std::string& name) {
+    const int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s < 0) return -1;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::size_t length = std::min(name.size(), sizeof address.sun_path - 1);
+    std::memcpy(address.sun_path + 1, name.data(), length);
+    if (::bind(s, reinterpret_cast<const sockaddr*>(&address),
+               static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length)) != 0) {
+        const int e = errno;
+        ::close(s);
+        errno = e;
+        return -1;
     }
-    return locked;
+    return s;
+}
+
+} // namespace
+
+file_lock::outcome file_lock::acquire(const std::string& at) {
+    path = at;
+    if (name_fd < 0) {
+        struct stat folder;
+        if (::stat(folder_of(path).c_str(), &folder) != 0) {
+            failure = errno;
+            return unavailable;
+        }
+        const std::size_t slash = path.rfind('/');
+        const std::string name = "korvex-lock:" + std::to_string(folder.st_dev) + ":" +
+                                 std::to_string(folder.st_ino) + ":" +
+                                 md5(slash == std::string::npos ? path : path.substr(slash + 1)).hexdigest();
+        name_fd = bind_name(name);
+        if (name_fd < 0 && errno == EADDRINUSE) return busy;
+        // Where the host has no such sockets (a sandbox) the file alone
+        // locks, as long as nobody removes it.
+    }
+    return lock_file();
+}
+
+file_lock::outcome file_lock::lock_file() {
+    // A file deleted or replaced between the open and the lock is not the
+    // one the next process finds: lock again the one that is there now.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int f = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (f < 0) {
+            failure = errno;
+            return unavailable;
+        }
+        while (::flock(f, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EINTR) continue;
+            failure = errno;
+            ::close(f);
+            return failure == EWOULDBLOCK ? busy : unavailable;
+        }
+        struct stat held, named;
+        if (::fstat(f, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && same_file(held, named)) {
+            if (fd >= 0) ::close(fd);
+            fd = f;
+            return locked;
+        }
+        ::close(f);
+    }
+    failure = EAGAIN;
+    return unavailable;
+}
+
+file_lock::outcome file_lock::renew() {
+    struct stat held, named;
+    if (fd >= 0 && ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && same_file(held, named))
+        return locked;
+    return lock_file();
 }
 
 } // namespace sea

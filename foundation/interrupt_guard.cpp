@@ -15,7 +15,7 @@ constexpr int stop_value = 0x6b767278;
 
 interrupt_guard::interrupt_guard(std::function<void()> fn) : on_interrupt(std::move(fn)) {
     sigemptyset(&guarded);
-    for (int sig : {SIGINT, SIGTERM}) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         struct sigaction current;
         if (::sigaction(sig, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) sigaddset(&guarded, sig);
     }

@@ -1,10 +1,13 @@
 // Lets a process finish what must not be cut short when it is interrupted
-// (SIGINT, SIGTERM). While a guard lives, both signals are blocked in the
-// thread that made it and in every thread that thread starts afterwards; a
-// thread of the guard's own waits for them. On one it calls the given
-// function (an ordinary call on an ordinary thread, never inside a signal
-// handler) and then ends the process by the signal's default action, so the
-// parent still sees the process killed by that signal.
+// (SIGINT, SIGTERM, SIGHUP of a closed terminal or session, SIGQUIT). While
+// a guard lives, these signals are blocked in the thread that made it and
+// in every thread that thread starts afterwards; a thread of the guard's
+// own waits for them. On one it calls the given function (an ordinary call
+// on an ordinary thread, never inside a signal handler) and then ends the
+// process by the signal's default action (a core dump for SIGQUIT), so the
+// parent still sees the process killed by that signal. The function does
+// not hand control back to the interrupted work: it may keep locks that the
+// work's threads then wait on until the end.
 #pragma once
 
 #include <signal.h>

@@ -214,6 +214,11 @@ const bad_input cases[] = {
     // Stored checksums: a master without one is read as before.
     resume_row("checksum_mismatch", damaged_master, R"("nhops")", R"("results_md5":{"box1":"0123"},"nhops")"),
     resume_row("checksum_of_another_master", resumed, R"("nhops")", R"("results_md5":{"other":"0123"},"nhops")"),
+    // A document under its own checksum that does not match (a seed
+    // position set back, say) is moved aside rather than continued.
+    resume_row("document_checksum_mismatch",
+               "is a damaged resume document: its checksum \"run_md5\" does not match its content",
+               R"("nhops")", R"("run_md5":"0123","nhops")"),
     // Settings that change the physics, stored by a newer run.
     resume_row("other_physics", modified_case, R"("nhops")", R"("run_options":{"-w":2.0},"nhops")"),
     resume_row("source_not_text", damaged_master,
@@ -295,12 +300,23 @@ INSTANTIATE_TEST_SUITE_P(Cases, BadInput, ::testing::ValuesIn(cases),
                          [](const ::testing::TestParamInfo<bad_input>& info) { return info.param.name; });
 
 // The resume file of a multi-master run against what can end or disturb a
-// run while it writes: after each, the file still holds its previous
-// content, or a document that a resumed run reads with at least the walks
-// of the last save.
+// run while it writes, and against the ordinary next steps of a user: after
+// each, the file still holds its previous content, or a document that a
+// resumed run reads with at least the walks of the last save.
 namespace {
 
-enum class disturbance { kill_in_write, interrupt, full_disk, second_run };
+enum class disturbance {
+    kill_in_write,
+    interrupt,
+    full_disk,
+    second_run,
+    one_master,        // a resumed run of one master only
+    other_folder,      // identical tables in another folder
+    lock_file_deleted, // while the first run holds it
+    hangup,            // a closed terminal
+    cut_short,         // the document at the path ends half way
+    oversized,         // a file far larger than any document of the case
+};
 
 struct interruption_case {
     const char* name;
@@ -353,10 +369,13 @@ TEST_P(ResumeFileUnderInterruption, KeepsTheLastSaveOrThePreviousContent) {
 #endif
     std::ofstream(folder + "/case.lumod") << three_boxes;
     const std::string resume = folder + "/.case.lumod.json";
-    auto run = [&](const std::string& accuracy, const std::function<void(pid_t)>& watch = {}) {
+    auto run = [&](const std::string& accuracy, const std::function<void(pid_t)>& watch = {},
+                   const std::vector<std::string>& more = {}, const std::string& table_dir = "") {
         std::vector<std::string> args = {"-f", folder + "/case.lumod", "-p", accuracy, "-n", "1",
                                          "--breakpoint-resume", "on", "-o", dir.path("case.out")};
-        for (const std::string& a : korvex_test::table_options(tables)) args.push_back(a);
+        for (const std::string& a : korvex_test::table_options(table_dir.empty() ? tables : table_dir))
+            args.push_back(a);
+        args.insert(args.end(), more.begin(), more.end());
         // Watchers read the report of this run only.
         std::filesystem::remove(dir.path("case.out"));
         binary_run r = run_korvex(args, dir.root.string(), "/dev/null", time_limit, watch);
@@ -376,14 +395,16 @@ TEST_P(ResumeFileUnderInterruption, KeepsTheLastSaveOrThePreviousContent) {
         EXPECT_EQ(file_text(resume), previous);
         break;
     }
-    case disturbance::interrupt: {
-        // Ctrl-C once the first master's report is out.
+    case disturbance::interrupt:
+    case disturbance::hangup: {
+        // Ctrl-C, or a closed terminal, once the first master's report is out.
+        const int sig = c.what == disturbance::interrupt ? SIGINT : SIGHUP;
         bool sent = false;
         const binary_run r = run("0.002", [&](pid_t child) {
             if (!sent && file_text(dir.path("case.out")).find("\nMaster a :") != std::string::npos)
-                sent = ::kill(child, SIGINT) == 0;
+                sent = ::kill(child, sig) == 0;
         });
-        EXPECT_EQ(r.signal, SIGINT) << r.out;
+        EXPECT_EQ(r.signal, sig) << r.out;
         EXPECT_GT(stored_walks(file_text(resume)), stored_walks(previous));
         break;
     }
@@ -399,13 +420,59 @@ TEST_P(ResumeFileUnderInterruption, KeepsTheLastSaveOrThePreviousContent) {
         std::filesystem::remove(folder + "/filler");
         break;
     }
-    case disturbance::second_run: {
+    case disturbance::one_master: {
+        const binary_run r = run("0.02", {}, {"--overwrite-tasks", "b"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        const std::string now = file_text(resume);
+        for (const char* master : {"\"a\":[", "\"c\":["}) {
+            const std::size_t at = previous.find(master);
+            ASSERT_NE(at, std::string::npos) << master;
+            // Its stored block array, as it was.
+            const std::string stored = previous.substr(at, previous.find("]", previous.find("}]", at)) - at);
+            EXPECT_NE(now.find(stored), std::string::npos) << master;
+        }
+        EXPECT_GT(stored_walks(now), stored_walks(previous));
+        break;
+    }
+    case disturbance::other_folder: {
+        std::filesystem::copy(tables, dir.path("copy"), std::filesystem::copy_options::recursive);
+        const binary_run r = run("0.05", {}, {}, dir.path("copy"));
+        EXPECT_NE(r.out.find("Start breakpoint resume successfully"), std::string::npos) << r.out;
+        // Continued: the stored walks and this run's together.
+        EXPECT_GT(stored_walks(file_text(resume)), stored_walks(previous));
+        break;
+    }
+    case disturbance::cut_short: {
+        std::ofstream(resume, std::ios::binary) << previous.substr(0, previous.size() / 2);
+        const binary_run r = run("0.05");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("is a damaged resume document: it ends after"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("Error when writing date"), std::string::npos) << r.out;
+        EXPECT_EQ(file_text(resume + ".damaged-1"), previous.substr(0, previous.size() / 2));
+        EXPECT_GT(stored_walks(file_text(resume)), 0);
+        break;
+    }
+    case disturbance::oversized: {
+        ASSERT_EQ(::truncate(resume.c_str(), off_t{20} << 30), 0) << std::strerror(errno);
+        const binary_run r = run("0.05");
+        EXPECT_EQ(r.status, 255);
+        EXPECT_NE(r.err.find("Fatal error: the resume file \"" + resume + "\" holds 21474836480 bytes"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.out.find("Random Walk Begins"), std::string::npos);
+        EXPECT_EQ(std::filesystem::file_size(resume), std::uintmax_t{20} << 30);
+        std::ofstream(resume, std::ios::binary) << previous;
+        break;
+    }
+    case disturbance::second_run:
+    case disturbance::lock_file_deleted: {
         binary_run first;
         std::filesystem::remove(dir.path("case.out"));
         std::thread running([&] { first = run("0.003"); });
         // The first run holds the file once its preparation is reported.
         while (file_text(dir.path("case.out")).find("Preparation costed") == std::string::npos && !first.timed_out)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (c.what == disturbance::lock_file_deleted) std::filesystem::remove(resume + ".lock");
         const binary_run second = run("0.0201");
         running.join();
         EXPECT_EQ(second.status, 255);
@@ -432,5 +499,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, ResumeFileUnderInterruption,
                          ::testing::Values(interruption_case{"KillInWrite", disturbance::kill_in_write},
                                            interruption_case{"Interrupt", disturbance::interrupt},
                                            interruption_case{"FullDisk", disturbance::full_disk},
-                                           interruption_case{"SecondRun", disturbance::second_run}),
+                                           interruption_case{"SecondRun", disturbance::second_run},
+                                           interruption_case{"OneMaster", disturbance::one_master},
+                                           interruption_case{"OtherFolder", disturbance::other_folder},
+                                           interruption_case{"LockFileDeleted", disturbance::lock_file_deleted},
+                                           interruption_case{"Hangup", disturbance::hangup},
+                                           interruption_case{"CutShort", disturbance::cut_short},
+                                           interruption_case{"Oversized", disturbance::oversized}),
                          [](const ::testing::TestParamInfo<interruption_case>& info) { return info.param.name; });
