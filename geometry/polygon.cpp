@@ -421,6 +421,9 @@ void cut_into_convex(poly_record poly, bool oriented, std::vector<poly_record>& 
         second.push_back(v[k]);
         if (k == j) break;
     }
+    // Held through the recursion, the outline of every level would add up
+    // to the square of the vertex count for an outline cut corner by corner.
+    std::vector<vec2>().swap(v);
     for (std::vector<vec2>* part : {&first, &second}) {
         poly_record piece = make_piece(poly, std::move(*part));
         delete_duplicate_point(piece);
