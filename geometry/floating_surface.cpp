@@ -443,8 +443,23 @@ double choose_floating_d(const layout& l, const configure& cfg, double w, double
 
 }  // namespace
 
+void cylinder_floating_failure(const conductor& c, bool cleanup) {
+    log_error_w().printf("Cylinder floating conductor haven't implemented yet!").put('\n');
+    log_error_w()
+        .printf("floating conductor %s is one cylinder block (%s); a floating conductor of one block must be a box "
+                "or a polygon.",
+                c.name.c_str(), c.blocks.front()->name.c_str())
+        .put('\n')
+        .flush();
+    fatal_exit(-1, cleanup);
+}
+
 void setup_floating_conductors(layout& l) {
     configure& cfg = *l.cfg;
+    // Refused before any walk rather than at the first walk that reaches it.
+    for (const conductor& c : l.conductors)
+        if (c.floating && c.blocks.size() == 1 && c.blocks.front()->solid.kind == solid_cylinder)
+            cylinder_floating_failure(c, true);
     if (cfg.floating_debug) report_debug_gap(l);
     log_debug_w().printf("Use optimized traversal algo to calculate critical distance.").put('\n').flush();
 

@@ -13,6 +13,11 @@ struct solid;
 // run when a floating conductor touches or overlaps another net.
 void setup_floating_conductors(layout& l);
 
+// The jumps of a walk cannot leave a floating conductor of one cylinder
+// block. Ends the run with status 255: the message on the error log writer
+// and a line naming the conductor; `cleanup` runs the clean-up at exit.
+[[noreturn]] void cylinder_floating_failure(const conductor& c, bool cleanup);
+
 void build_multi_block_gauss_surface(const layout& l, conductor& c);
 void build_single_block_gauss_surface(const layout& l, conductor& c);
 

@@ -6,13 +6,14 @@
 #include "config/configure.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/primitives.hpp"
+#include "geometry/validate_layout.hpp"
 
 void setup_media(layout& l) {
     if (l.cfg != nullptr && l.cfg->multi_dielectric == configure::layout_off) l.media.clear();
+    check_media_form_layers(l.media);
     if (l.media.empty()) l.media.push_back(medium{-geom_infinity, geom_infinity, 1.0});
-    // The bottom is only a sort key: layers are taken to follow one another
-    // without gaps. A plain order keeps the sort well defined; media whose
-    // bottoms lie within 1e-9 may come in either order.
+    // The media tile the height (checked above), so the bottom is only a sort
+    // key and each layer starts where the one below ends.
     std::stable_sort(l.media.begin(), l.media.end(),
                      [](const medium& a, const medium& b) { return a.z0 < b.z0; });
     build_layer_stack(l.layers, l.media);

@@ -91,6 +91,10 @@ struct medium {
     double z0;   // bottom
     double z1;   // top
     double eps;  // relative permittivity
+    // x and y extent of the section's box; a medium made in code covers
+    // the plane's whole range.
+    vec2 lo{-1e9, -1e9};
+    vec2 hi{1e9, 1e9};
 };
 
 enum window_boundary : uint32_t {

@@ -88,7 +88,7 @@ block_shape layout_builder::polygon_shape(const block_shape& base_box, const std
 // Bounds within the tolerance of the window's current ones are kept.
 void layout_builder::add_medium(const block_shape& medium_box, double eps) {
     const box& b = medium_box.solids.front().outer_box;
-    lay.media.push_back({b.lo.z, b.hi.z, eps});
+    lay.media.push_back({b.lo.z, b.hi.z, eps, {b.lo.x, b.lo.y}, {b.hi.x, b.hi.y}});
     box& w = lay.window.box;
     w.lo = {tmin(w.lo.x, b.lo.x), tmin(w.lo.y, b.lo.y), tmin(w.lo.z, b.lo.z)};
     w.hi = {tmax(b.hi.x, w.hi.x), tmax(b.hi.y, w.hi.y), tmax(b.hi.z, w.hi.z)};

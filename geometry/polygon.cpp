@@ -217,6 +217,48 @@ void cut_into_bands(const poly_record& like, const std::vector<vec2>& v, std::ve
     push_oriented(like, {at(best + 1), at(best + 2), at(best + 3), at(best + 4)}, pieces);
 }
 
+// The vertices lowest and highest along x, y, x + y and x - y: the hull's
+// corners in eight directions.
+std::vector<uint64_t> extreme_vertices(const vec2* vertex, uint64_t n) {
+    const vec2 directions[4] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
+    std::vector<uint64_t> out(8, 0);
+    for (uint64_t k = 1; k < n; ++k)
+        for (std::size_t d = 0; d < 4; ++d) {
+            const double along = dot(vertex[k], directions[d]);
+            if (along < dot(vertex[out[2 * d]], directions[d])) out[2 * d] = k;
+            if (along > dot(vertex[out[2 * d + 1]], directions[d])) out[2 * d + 1] = k;
+        }
+    if (n == 0) out.clear();
+    return out;
+}
+
+// Indices of the convex hull's vertices (Andrew's monotone chain), in no
+// particular order; points on a hull side are left out.
+std::vector<uint64_t> convex_hull(const vec2* vertex, uint64_t n) {
+    std::vector<uint64_t> order(n);
+    for (uint64_t k = 0; k < n; ++k) order[k] = k;
+    if (n < 3) return order;
+    std::sort(order.begin(), order.end(), [vertex](uint64_t a, uint64_t b) {
+        return vertex[a].x < vertex[b].x || (vertex[a].x == vertex[b].x && vertex[a].y < vertex[b].y);
+    });
+    std::vector<uint64_t> hull(2 * n + 1);
+    std::size_t size = 0;
+    auto turns_left = [&](uint64_t a, uint64_t b, uint64_t c) {
+        return cross(sub(vertex[b], vertex[a]), sub(vertex[c], vertex[a])) > 0;
+    };
+    for (uint64_t k : order) {  // lower hull
+        while (size >= 2 && !turns_left(hull[size - 2], hull[size - 1], k)) --size;
+        hull[size++] = k;
+    }
+    for (std::size_t t = n - 1, lower = size + 1; t-- > 0;) {  // upper hull
+        const uint64_t k = order[t];
+        while (size >= lower && !turns_left(hull[size - 2], hull[size - 1], k)) --size;
+        hull[size++] = k;
+    }
+    hull.resize(size > 1 ? size - 1 : size);
+    return hull;
+}
+
 }  // namespace
 
 void remove_repeated_vertices(poly_record& poly) {
@@ -265,6 +307,18 @@ void delete_duplicate_point(poly_record& poly) {
 }
 
 int poly_split_check(const vec2* vertex, uint64_t n) {
+    // Whether some vertex lies ahead of a right turn does not depend on the
+    // order of the search, so the likely ones are tried first: the vertices
+    // found for the last few right turns (the corners of an outline's many
+    // alike turns see the same far vertices), the outline's extremes along
+    // the axes and diagonals, then its farthest vertex along the bisector.
+    // The full search is left for the rare turn that none of them answers.
+    constexpr std::size_t remembered = 4;
+    uint64_t recent[remembered] = {n, n, n, n};
+    std::size_t next_slot = 0;
+    const std::vector<uint64_t> extremes = extreme_vertices(vertex, n);
+    std::vector<uint64_t> hull;
+    bool hull_built = false;
     for (uint64_t i = 0; i < n; ++i) {
         const vec2& p = vertex[i];
         const uint64_t qi = next_index(i, n), ri = next_index(qi, n);
@@ -275,20 +329,44 @@ int poly_split_check(const vec2* vertex, uint64_t n) {
         const vec2 qp = unit(sub(q, p));
         const vec2 qr = unit(sub(q, r));
         const vec2 bisector = unit({qp.x + qr.x, qp.y + qr.y});
-        bool sees_ahead = false;
-        for (uint64_t k = 0; k < n && !sees_ahead; ++k) {
-            if (k == i || k == qi || k == ri) continue;
-            sees_ahead = dot(unit(sub(vertex[k], q)), bisector) - geom_eps > 0;
+        auto ahead = [&](uint64_t k) {
+            return k < n && k != i && k != qi && k != ri && dot(unit(sub(vertex[k], q)), bisector) - geom_eps > 0;
+        };
+        if (std::any_of(recent, recent + remembered, ahead)) continue;
+        auto found = std::find_if(extremes.begin(), extremes.end(), ahead);
+        if (found != extremes.end()) {
+            recent[next_slot] = *found;
+            next_slot = (next_slot + 1) % remembered;
+            continue;
         }
-        if (!sees_ahead) return 0;
+        if (!hull_built) {
+            hull = convex_hull(vertex, n);
+            hull_built = true;
+        }
+        uint64_t k = n;
+        for (uint64_t h : hull)
+            if (k == n || dot(vertex[h], bisector) > dot(vertex[k], bisector)) k = h;
+        if (!ahead(k)) {
+            k = 0;
+            while (k < n && !ahead(k)) ++k;
+            if (k == n) return 0;
+        }
+        recent[next_slot] = k;
+        next_slot = (next_slot + 1) % remembered;
     }
     return 1;
 }
 
-void decompose_poly(const poly_record& poly, std::vector<poly_record>& pieces) {
+namespace {
+
+// The cut of decompose_poly. `oriented`: the orientation test has just
+// passed on these very vertices, so it need not run again; on an outline
+// of many reflex corners the test is most of the work of each cut.
+void cut_into_convex(poly_record poly, bool oriented, std::vector<poly_record>& pieces) {
     const std::size_t n = vertex_count(poly);
-    std::vector<vec2> v(poly.vertex.begin(), poly.vertex.begin() + n);
-    if (poly_split_check(v.data(), n) == 0) std::reverse(v.begin(), v.end());
+    std::vector<vec2> v = std::move(poly.vertex);
+    v.resize(n);
+    if (!oriented && poly_split_check(v.data(), n) == 0) std::reverse(v.begin(), v.end());
 
     std::size_t i = 0;
     for (; i < n; ++i) {
@@ -343,10 +421,20 @@ void decompose_poly(const poly_record& poly, std::vector<poly_record>& pieces) {
         second.push_back(v[k]);
         if (k == j) break;
     }
+    // Held through the recursion, the outline of every level would add up
+    // to the square of the vertex count for an outline cut corner by corner.
+    std::vector<vec2>().swap(v);
     for (std::vector<vec2>* part : {&first, &second}) {
         poly_record piece = make_piece(poly, std::move(*part));
         delete_duplicate_point(piece);
-        orient(piece);
-        decompose_poly(piece, pieces);
+        const bool kept = poly_split_check(piece.vertex.data(), piece.n) == 1;
+        if (!kept) std::reverse(piece.vertex.begin(), piece.vertex.end());
+        cut_into_convex(std::move(piece), kept, pieces);
     }
+}
+
+}  // namespace
+
+void decompose_poly(const poly_record& poly, std::vector<poly_record>& pieces) {
+    cut_into_convex(poly, false, pieces);
 }

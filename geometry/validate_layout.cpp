@@ -79,6 +79,25 @@ void check_permittivities(const layout& l) {
     }
 }
 
+std::string medium_text(const std::vector<medium>& media, std::size_t i) {
+    const medium& m = media[i];
+    return medium_label(i) + " (permittivity " + number_text(m.eps) + ", z from " + number_text(m.z0) + " to " +
+           number_text(m.z1) + ")";
+}
+
+std::string extent_text(const medium& m) {
+    return "x from " + number_text(m.lo.x) + " to " + number_text(m.hi.x) + " and y from " + number_text(m.lo.y) +
+           " to " + number_text(m.hi.y);
+}
+
+bool same_extent(const medium& a, const medium& b) {
+    return std::abs(a.lo.x - b.lo.x) < geom_eps && std::abs(a.lo.y - b.lo.y) < geom_eps &&
+           std::abs(a.hi.x - b.hi.x) < geom_eps && std::abs(a.hi.y - b.hi.y) < geom_eps;
+}
+
+const char* const layers_only = "; the media must be horizontal layers over one x-y extent that follow one another in "
+                                "height without gap or overlap";
+
 double cross_section_area(const solid& s) {
     switch (s.kind) {
         case solid_cylinder:
@@ -191,5 +210,34 @@ void check_masters_inside_window(const layout& l) {
         if (!inside)
             refuse_layout("master conductor " + m->name +
                    " lies outside the Neumann window: none of its blocks reaches into it");
+    }
+}
+
+void check_media_form_layers(const std::vector<medium>& media) {
+    // Each medium is taken to fill the window's whole width at its heights:
+    // one narrower than another would leave part of the window undescribed.
+    for (std::size_t i = 1; i < media.size(); ++i)
+        if (!same_extent(media[i], media[0]))
+            refuse_layout(medium_text(media, i) + " spans " + extent_text(media[i]) + ", but " + medium_text(media, 0) +
+                          " spans " + extent_text(media[0]) + layers_only);
+    for (std::size_t i = 0; i < media.size(); ++i)
+        if (!(media[i].z1 - media[i].z0 > geom_eps)) refuse_layout(medium_text(media, i) + " has no height" + layers_only);
+    // In the order the layer stack takes them: by their bottoms.
+    std::vector<std::size_t> order(media.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return media[a].z0 < media[b].z0; });
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        const medium& below = media[order[k - 1]];
+        const medium& above = media[order[k]];
+        const std::string pair = medium_text(media, order[k - 1]) + " and " + medium_text(media, order[k]);
+        if (above.z0 - below.z1 > geom_eps)
+            refuse_layout(pair + " leave a gap in height from " + number_text(below.z1) + " to " + number_text(above.z0) +
+                          " (of " + number_text(above.z0 - below.z1) + " um)" + layers_only);
+        if (!(below.z1 - above.z0 > geom_eps)) continue;
+        if (!(above.z1 - geom_eps > below.z1))
+            refuse_layout(medium_text(media, order[k]) + " lies inside " + medium_text(media, order[k - 1]) +
+                          " in height" + layers_only);
+        refuse_layout(pair + " overlap in height from " + number_text(above.z0) + " to " + number_text(below.z1) +
+                      " (by " + number_text(below.z1 - above.z0) + " um)" + layers_only);
     }
 }

@@ -5,7 +5,10 @@
 // medium, conductor or block.
 #pragma once
 
+#include <vector>
+
 struct layout;
+struct medium;
 
 // Largest magnitude of a coordinate or extent, micrometres. Beyond it a
 // coordinate meets the guard values that stand for "no bound" (empty boxes,
@@ -25,3 +28,9 @@ void validate_layout(const layout& l);
 // With a Neumann window, refuses a master with a block that does not reach
 // into the window: its walks could never start.
 void check_masters_inside_window(const layout& l);
+
+// The layer stack describes horizontal layers only: refuses media (in input
+// order) that do not share one x-y extent, that have no height, or that
+// overlap, nest or leave a gap in height, each by more than 1e-9. Media
+// given in any order that tile the height pass.
+void check_media_form_layers(const std::vector<medium>& media);

@@ -4,6 +4,7 @@
 
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
+#include "geometry/floating_surface.hpp"
 #include "geometry/floating_table.hpp"
 #include "geometry/primitives.hpp"
 #include "geometry/section_distance.hpp"
@@ -16,12 +17,6 @@ constexpr double c3 = 0.8660254037844386;  // cos 30 degrees
 constexpr double k_corner = 1.2247448713915892;  // sqrt(3/2)
 // Cells per side of the stratified (u, v) draw on a surface element.
 constexpr double element_cells = 64.0;
-
-[[noreturn]] void fail_cylinder() {
-    log_error_w().printf("Cylinder floating conductor haven't implemented yet!");
-    log_error_w().put('\n');
-    fatal_exit(-1, false);
-}
 
 bool strictly_inside(const window& w, const vec3& p) {
     return p.x + geom_eps > w.box.lo.x && w.box.hi.x + geom_eps > p.x && p.y + geom_eps > w.box.lo.y &&
@@ -60,7 +55,7 @@ void jump_floating(jump_state& w, const block& b) {
             else
                 jump_floating_prism_easy(w, b);
         } else if (b.solid.kind != solid_box) {
-            fail_cylinder();
+            cylinder_floating_failure(f, false);  // refused in preparation already
         } else if (w.cfg.floating_type == configure::floating_arg::cd) {
             jump_floating_box_cd(w, b);
         } else if (w.cfg.floating_type == configure::floating_arg::fd) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "config/configure.hpp"
@@ -86,4 +87,37 @@ TEST(LayerStack, HintStartsTheSearchAndOnlyGoesUp) {
     EXPECT_EQ(find_layer_id(s, 20007, 2.0), 20007);
     EXPECT_EQ(find_layer_id(s, 10005, 2.5), 10007);  // layer codes sit below 20006
     EXPECT_EQ(find_layer_id(s, 20007, 1e12), 10007);
+}
+
+// Media are horizontal layers: in any order they must tile the height, each
+// over the same x-y extent, within 1e-9.
+TEST(LayerStackDeathTest, MediaThatAreNotLayersAreRefused) {
+    const medium low{0, 1, 1.0}, high{1, 2, 2.0};
+    auto shifted = [](medium m, double dz0, double dz1) {
+        m.z0 += dz0;
+        m.z1 += dz1;
+        return m;
+    };
+    medium narrow = high;
+    narrow.hi.x = 5;
+    // Accepted: tiled in either order, and touching within the tolerance.
+    for (const std::vector<medium>& ok : {std::vector<medium>{low, high}, {high, low}, {low, shifted(high, 9e-10, 0)},
+                                          {low, shifted(high, -9e-10, 0)}, {shifted(high, 1, 1), high, low}})
+        EXPECT_EQ(stack_of(ok).interface_z, guarded({1.0}, 6, 1e9));
+    struct row {
+        std::vector<medium> media;
+        const char* message;
+    };
+    const std::vector<row> rows = {
+        {{low, shifted(high, 2e-9, 0)}, "leave a gap in height from 1 to 1 \\(of 2e-09 um\\)"},
+        {{low, shifted(high, -0.5, 0)}, "overlap in height from 0.5 to 1 \\(by 0.5 um\\)"},
+        {{shifted(low, 0, 3), shifted(high, 0, -0.5)}, "medium section 2 \\(permittivity 2, z from 1 to 1.5\\) lies inside"},
+        // Same bottoms: either order, one of them overlaps.
+        {{shifted(low, 0, 1), high, shifted(high, 1, 1)}, "overlap"},
+        {{low, shifted(high, 0, -1)}, "medium section 2 \\(permittivity 2, z from 1 to 1\\) has no height"},
+        {{low, narrow}, "spans x from -1e\\+09 to 5 and y from -1e\\+09 to 1e\\+09, but medium section 1"},
+    };
+    // The refusal is a fatal error: "Fatal error: ..." and status 255.
+    for (const row& r : rows)
+        EXPECT_EXIT(stack_of(r.media), testing::ExitedWithCode(255), std::string("Fatal error: .*") + r.message);
 }

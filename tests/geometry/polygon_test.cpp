@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <utility>
@@ -153,6 +155,140 @@ TEST(DecomposePoly, ReflexCornersAreCut) {
     EXPECT_EQ(comb.size(), 3u);
     // A reflex corner on the first vertex.
     decompose_checked(poly({{1, 1}, {1, 2}, {0, 2}, {0, 0}, {2, 0}, {2, 1}}));
+}
+
+namespace {
+
+// Outlines with many reflex corners, as the pieces of a cut come from.
+std::vector<vec2> comb(int teeth, double width = 8, double base = 0.5, double height = 2) {
+    const double pitch = width / teeth, tooth = pitch / 2;
+    std::vector<vec2> v = {{0, 0}, {width, 0}, {width, base}};
+    for (int k = teeth - 1; k >= 0; --k) {
+        const double x = k * pitch;
+        v.push_back({x + tooth, base});
+        v.push_back({x + tooth, base + height});
+        v.push_back({x, base + height});
+        if (k > 0) v.push_back({x, base});
+    }
+    return v;
+}
+
+// Turned by the angle of cosine c and sine s: rational values keep every
+// coordinate the same on any platform.
+std::vector<vec2> turned(std::vector<vec2> v, double c, double s) {
+    for (vec2& p : v) p = {p.x * c - p.y * s, p.x * s + p.y * c};
+    return v;
+}
+
+// Teeth up along the top and down along the bottom of a bar.
+std::vector<vec2> double_comb(int teeth) {
+    const double pitch = 1.0, tooth = 0.5;
+    std::vector<vec2> v;
+    for (int k = 0; k < teeth; ++k) {
+        const double x = k * pitch;
+        if (k > 0) v.push_back({x, -1});
+        v.push_back({x, -3});
+        v.push_back({x + tooth, -3});
+        v.push_back({x + tooth, -1});
+    }
+    v.push_back({teeth * pitch, -1});
+    v.push_back({teeth * pitch, 1});
+    for (int k = teeth - 1; k >= 0; --k) {
+        const double x = k * pitch;
+        v.push_back({x + tooth, 1});
+        v.push_back({x + tooth, 3});
+        v.push_back({x, 3});
+        if (k > 0) v.push_back({x, 1});
+    }
+    return v;
+}
+
+// A star of random radii: reflex corners of every angle. Its directions
+// are the rational points of the circle, ((1 - t^2), 2t) / (1 + t^2).
+std::vector<vec2> star(int n, uint32_t seed) {
+    std::vector<vec2> v;
+    for (int k = 0; k < n; ++k) {
+        seed = seed * 1664525u + 1013904223u;
+        const double r = 1 + double(seed >> 8) / double(1u << 24);
+        // t runs over (-1, 1] for the right half, then the left half mirrors it.
+        const int half = n / 2;
+        const bool left = k >= half;
+        const double t = -1 + 2.0 * ((left ? k - half : k) + 1) / (left ? n - half : half);
+        const double x = (1 - t * t) / (1 + t * t), y = 2 * t / (1 + t * t);
+        v.push_back(left ? vec2{-r * x, -r * y} : vec2{r * x, r * y});
+    }
+    return v;
+}
+
+// A saw edge over a bar: slanted sides meeting at reflex corners.
+std::vector<vec2> saw(int teeth) {
+    std::vector<vec2> v = {{0, 0}, {double(teeth), 0}};
+    for (int k = teeth; k >= 0; --k) v.push_back({double(k), k % 2 ? 2.0 : 1.0});
+    return v;
+}
+
+// Stairs whose long sides hold straight-through and repeated vertices.
+std::vector<vec2> stairs(int steps) {
+    std::vector<vec2> v = {{0, 0}, {0.5 * steps, 0}, {double(steps), 0}, {double(steps), 0}};
+    for (int k = steps; k > 0; --k) {
+        v.push_back({double(k), double(steps - k + 1)});
+        v.push_back({k - 1.0, double(steps - k + 1)});
+    }
+    v.push_back({0, 0.5 * steps});
+    return v;
+}
+
+uint64_t pieces_digest(const std::vector<poly_record>& pieces) {
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&h](const void* p, std::size_t size) {
+        for (std::size_t k = 0; k < size; ++k) h = (h ^ static_cast<const unsigned char*>(p)[k]) * 1099511628211ull;
+    };
+    for (const poly_record& q : pieces) {
+        mix(&q.n, sizeof q.n);
+        for (const vec2& p : q.vertex) mix(&p, sizeof p);
+    }
+    return h;
+}
+
+}  // namespace
+
+// The cut of outlines with many reflex corners, bit for bit as the layouts
+// written with them have always been read.
+TEST(DecomposePoly, PiecesOfManyCornersAreKept) {
+    struct row {
+        const char* name;
+        std::vector<vec2> outline;
+        std::size_t pieces;
+        uint64_t digest;
+    };
+    const std::vector<vec2> teeth = comb(250);
+    const std::vector<row> rows = {
+        {"comb of 1002 vertices", teeth, 252, 0x21ab35ea57e8c927ull},
+        {"the same clockwise", std::vector<vec2>(teeth.rbegin(), teeth.rend()), 252, 0x21ab35ea57e8c927ull},
+        {"comb turned", turned(comb(40), 0.8, 0.6), 42, 0x87b15e9594553a3cull},
+        {"comb starting at a tooth", [] {
+             std::vector<vec2> v = comb(30);
+             std::rotate(v.begin(), v.begin() + 7, v.end());
+             return v;
+         }(), 32, 0x84168b946a9af0ffull},
+        {"double comb", double_comb(60), 124, 0x3ff5319fbe3c5dedull},
+        {"double comb turned", turned(double_comb(25), 0.28, 0.96), 54, 0x9a3555255a7f9e6aull},
+        {"star", star(300, 7), 227, 0xd3ac748e743347d9ull},
+        {"star clockwise", [] {
+             std::vector<vec2> v = star(120, 11);
+             std::reverse(v.begin(), v.end());
+             return v;
+         }(), 92, 0x1f82e96738dc1f17ull},
+        {"saw", saw(101), 53, 0x6a38e79f3d84a0e8ull},
+        {"stairs", stairs(40), 41, 0x76f6382cd5a09f51ull},
+    };
+    for (const row& r : rows) {
+        poly_record p = poly(r.outline);
+        remove_repeated_vertices(p);
+        const std::vector<poly_record> pieces = decompose_checked(p);
+        EXPECT_EQ(pieces.size(), r.pieces) << r.name;
+        EXPECT_EQ(pieces_digest(pieces), r.digest) << r.name << std::hex << " 0x" << pieces_digest(pieces);
+    }
 }
 
 TEST(DecomposePolyDeathTest, SelfCrossingOutlineIsFatal) {
