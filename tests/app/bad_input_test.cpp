@@ -78,6 +78,7 @@ struct bad_input {
     std::string message;          // on standard error or standard output, "{in}" and "{dir}" as above
     std::string resume = "";      // the resume file's text, fifo or directory; none when empty
     std::string geometry = "box_over_ground.lumod";
+    double time_limit = 60;  // seconds
 };
 
 const std::string fatal = "Fatal error: ";
@@ -136,8 +137,19 @@ const bad_input cases[] = {
     refused("accuracy_zero", {"-p", "0"}, "the accuracy \"-p\" must be a number of at least 1e-12\n"),
     refused("accuracy_negative", {"-p", "-1"}, "the accuracy \"-p\" must be"),
     refused("accuracy_nan", {"-p", "nan"}, "the accuracy \"-p\" must be"),
-    refused("accuracy_word", {"-p", "abc"}, "the accuracy \"-p\" must be"),
-    refused("accuracy_empty", {"-p", ""}, "the accuracy \"-p\" must be"),
+    refused("accuracy_word", {"-p", "abc"}, "unexpected value 'abc' of '-p'\na number is expected\n"),
+    refused("accuracy_empty", {"-p", ""}, "unexpected value '' of '-p'\na number is expected\n"),
+    // A number is the whole word, or the word is refused.
+    {"walks_exponent", {"-f", "{in}", "-t", "5e4"}, 0, "\nKorvex has run 50000 walks", "", "box_over_ground.lumod", 30},
+    refused("walks_trailing_junk", {"-t", "50000abc"}, "unexpected value '50000abc' of '-t'\na whole number is expected\n"),
+    refused("walks_hexadecimal", {"-t", "0x10"}, "unexpected value '0x10' of '-t'\na whole number is expected\n"),
+    refused("threads_fraction", {"-n", "2.5"}, "unexpected value '2.5' of '-n'\na whole number is expected\n"),
+    refused("accuracy_percent", {"-p", "1%"}, "unexpected value '1%' of '-p'\na number is expected\n"),
+    refused("coupling_accuracy_glued_equals", {"-c=0.2"}, "unexpected value '=0.2' of '-c'\na number is expected\n"),
+    // An unset shell variable: no report at all, or no input, is no run.
+    refused("report_path_empty", {"-o", ""}, "unexpected value '' of '-o'\na file name is expected\n"),
+    {"input_path_empty", {"-f", ""}, 255, fatal + "unexpected value '' of '-f'\na file name is expected\n", "",
+     "box_over_ground.lumod", 10},
     refused("accuracy_too_fine", {"-p", "1e-13"}, "the accuracy \"-p\" must be"),
     refused("coupling_accuracy_negative", {"-c", "-0.1"},
             "the coupling accuracy \"-c\" must be 0 (off) or a number of at least"),
@@ -275,7 +287,7 @@ TEST_P(BadInput, EndsInTimeWithItsStatusAndMessage) {
     for (const std::string& a : c.args) args.push_back(filled(a));
     for (const std::string& a : korvex_test::table_options(tables)) args.push_back(a);
 
-    const binary_run r = run_korvex(args, dir.root.string(), "/dev/null", 60);
+    const binary_run r = run_korvex(args, dir.root.string(), "/dev/null", c.time_limit);
     ASSERT_FALSE(r.timed_out);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_NE((r.err + r.out).find(filled(c.message)), std::string::npos) << r.err << r.out;
