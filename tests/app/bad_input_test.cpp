@@ -132,6 +132,8 @@ const bad_input cases[] = {
     // A report that cannot be written (a full disk) is no success.
     refused("report_on_full_disk", {"-p", "0.05", "-o", "/dev/full"},
             "the report could not be written in full to \"/dev/full\""),
+    refused("dump_on_full_disk", {"--dump-layout", "/dev/full"},
+            "the layout dump could not be written in full to \"/dev/full\""),
     {"threads_beyond_int", {"-f", "{in}", "-n", "2147483648", "-p", "0.05"}, 0,
      "warning: \"-n\" asks for 2147483647 walk threads"},
     refused("accuracy_zero", {"-p", "0"}, "the accuracy \"-p\" must be a number of at least 1e-12\n"),
