@@ -8,7 +8,7 @@
 #include "foundation/file_opener.hpp"
 #include "foundation/log_writers.hpp"
 
-void real_main(int argc, char** argv) {
+int real_main(int argc, char** argv) {
     const std::int64_t t0 = steady_nanoseconds();
     configure cfg;
     parse_configure(cfg, argc, argv);
@@ -28,4 +28,5 @@ void real_main(int argc, char** argv) {
     write_seconds(run.file(), elapsed).put('\n').flush();
     // A report that did not reach its file in full is no success.
     sea::config_impl::check_written(cfg.output_file, "the report");
+    return run.unconverged_masters > 0 ? unconverged_exit_status : 0;
 }

@@ -91,4 +91,5 @@ public:
     std::unordered_map<const block*, Json::Int64> block_index;
     std::int64_t nwalks = 0;
     std::int64_t nhops = 0;
+    int unconverged_masters = 0;  // reported without a measured error
 };
