@@ -146,8 +146,9 @@ void extraction_task::report() const {
             const block* from = pair.first;
             const block* to = pair.second;
             if (!from || !to) continue;
-            const capacitance c = capacitance_of(block_stats, s, factor);
+            capacitance c = capacitance_of(block_stats, s, factor);
             if (below(c.cap, own.cap, block_threshold)) continue;
+            if (unconverged && to->owner == master) c.rel = unknown_rel;
             if (cfg->simple_format) {
                 file.printf("caperr %s::%s ", from->owner->name.c_str(), from->name.c_str());
                 file.printf("%s::%s ", to->owner->name.c_str(), to->name.c_str());
