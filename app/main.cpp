@@ -3,7 +3,7 @@
 
 int main(int argc, char** argv) {
     try {
-        real_main(argc, argv);
+        return real_main(argc, argv);
     } catch (sea::base_error& e) {
         // Exits with status 255 unless a registered handler accepts it.
         error_handler::instance().handle(sea::fatal_error(e.what()));

@@ -96,6 +96,8 @@ void parse_configure(configure& cfg, int argc, const char* const* argv) {
     auto& input = o.file("-f", cfg.input_file, "r");
     o.file("-m", cfg.idmap_file, "r");
     auto& output = o.file("-o", cfg.output_file, "w");
+    input.empty_is_null = false;
+    output.empty_is_null = false;
     o.file("--dump-layout", cfg.dump_layout, "w");
     o.number("--dump-rotate-degree", cfg.dump_rotate_degree);
     o.flag("--std-output", cfg.std_output);

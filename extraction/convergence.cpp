@@ -39,36 +39,46 @@ convergence evaluate_convergence(const net_stat_table& net_stats, const std::vec
     std::int64_t walk_progress = static_cast<std::int64_t>(
         std::min<__int128>(static_cast<__int128>(net_stats.nwalks) * 100 / cfg.min_walks, 100));
 
+    const bool blind_passed = net_stats.nwalks > blind_walks - 1;
+    const bool cap_passed = net_stats.nwalks > degenerate_walks - 1;
     double raw_master = 0.0;
-    int acc = net_stats.nwalks > blind_walks - 1 ? 400 : 0;
+    int acc = blind_passed ? 400 : 0;
     bool degenerate = false;
     if (const key_sums* own = net_stats.find(master)) {
         const key_estimate e = net_stats.estimate(*own);
         raw_master = e.raw();
         degenerate = !master_spread_shown(net_stats, e);
         if (degenerate)
-            acc = net_stats.nwalks > degenerate_walks - 1 ? 400 : 0;
+            acc = cap_passed ? 400 : 0;
         else
             acc = accuracy_score(target / e.rel());
     }
     const int progress = static_cast<int>(std::min<std::int64_t>(acc, walk_progress));
 
+    // A coupling is waited for as long as the master's own estimate would
+    // be: a net that no walk reaches (one inside a closed shell) until the
+    // blind walk count, one whose estimate shows no spread until the walk
+    // cap. Past them the coupling no longer holds the master; the report
+    // says that it missed its error.
     int cp = 100;
     for (const coupling_criterion& c : criteria) {
         const key_sums* s = net_stats.find(c.net);
         if (!s) {
-            if (!(c.ratio * raw_master > 0)) cp = 0;
+            if (!(c.ratio * raw_master > 0) && !blind_passed) cp = 0;
             continue;
         }
         const key_estimate e = net_stats.estimate(*s);
         const double raw_net = e.raw();
         if (!e.has_rel()) {
-            if (raw_net >= c.ratio * raw_master) cp = 0;
+            if (raw_net >= c.ratio * raw_master && !cap_passed) cp = 0;
             continue;
         }
         if (raw_net < c.ratio * raw_master) continue;
         const double rel = e.rel();
-        cp = rel == 0.0 ? 0 : std::min(cp, accuracy_score(c.error / rel));
+        if (rel != 0.0)
+            cp = std::min(cp, accuracy_score(c.error / rel));
+        else if (!cap_passed)
+            cp = 0;
     }
     const int final_progress = std::min(cp, progress);
     if (final_progress != 100 || !(cfg.coupling_accuracy > 0)) return {final_progress, -1, -1, degenerate};

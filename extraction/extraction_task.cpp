@@ -59,6 +59,14 @@ double extraction_task::surface_factor() const {
     return gauss.total_area * sumpdf / static_cast<double>(gtried);
 }
 
+const char* extraction_task::unconverged_reason() const {
+    const key_sums* own = net_stats.find(master);
+    if (!own || master_spread_shown(net_stats, net_stats.estimate(*own))) return nullptr;
+    return net_stats.sums.size() < 2
+               ? "every walk ended on the master itself (no other net and no absorbing window side takes its charge)"
+               : "its walks showed no spread";
+}
+
 bool extraction_task::estimate_is_finite() const {
     if (gtried != 0 && !std::isfinite(surface_factor())) return false;
     for (const auto& entry : net_stats.sums)

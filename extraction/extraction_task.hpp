@@ -42,6 +42,10 @@ public:
     // Turns a raw estimate into farads: Gaussian area x sumpdf / gtried.
     double surface_factor() const;
 
+    // Why the master's estimate shows no error to judge it by, or null when
+    // it does. A master stops so only at the walk cap (degenerate_walks).
+    const char* unconverged_reason() const;
+
     // False once a sum of the statistics or the surface factor is no longer
     // a finite number: the master could then never converge.
     bool estimate_is_finite() const;

@@ -185,6 +185,7 @@ void problem_manager::extract_master(conductor* master) {
     nwalks += task.net_stats.nwalks - walks_before;
     nhops += static_cast<std::int64_t>(task.hops);
     task.report();
+    if (task.unconverged_reason()) ++unconverged_masters;
     save_task_results(task, master);
     write_breakpoint(true);
     sample_memory_usage();

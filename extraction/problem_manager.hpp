@@ -67,4 +67,5 @@ public:
     extraction_task* current_task = nullptr;
     std::int64_t nwalks = 0;
     std::int64_t nhops = 0;
+    int unconverged_masters = 0;  // reported without a measured error
 };

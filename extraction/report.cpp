@@ -1,6 +1,7 @@
 #include "extraction/extraction_task.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -23,10 +24,14 @@ struct capacitance {
     double rel = 0.0;
 };
 
+// An error that the walks cannot tell: a variance below zero is rounding
+// noise, and an error of 0 would claim an exact value.
+constexpr double unknown_rel = std::numeric_limits<double>::infinity();
+
 template <class Table>
 capacitance capacitance_of(const Table& table, const key_sums& s, double factor) {
     const key_estimate e = table.estimate(s);
-    return {factor * e.raw(), e.has_rel() ? e.rel() : 0.0};
+    return {factor * e.raw(), e.has_rel() ? e.rel() : unknown_rel};
 }
 
 // Written so that a ratio that is no number (0 / 0) is listed too.
@@ -71,13 +76,23 @@ void extraction_task::report() const {
 
     capacitance own;
     if (const key_sums* s = net_stats.find(master)) own = capacitance_of(net_stats, *s, factor);
-    both.printf("\nMaster %s : %12.3eF  +/-%10.2eF   (%5.2f%%)\n\n", mname, own.cap, own.rel * own.cap, 100 * own.rel);
+    const char* unconverged = unconverged_reason();
+    if (unconverged) own.rel = unknown_rel;
+    const double own_error = own.rel == unknown_rel ? unknown_rel : own.rel * own.cap;
+    both.printf("\nMaster %s : %12.3eF  +/-%10.2eF   (%5.2f%%)\n", mname, own.cap, own_error, 100 * own.rel);
+    if (unconverged)
+        both.printf("Not converged: master %s stopped after %lld walks, at the walk cap of %lld; %s, so its error "
+                    "cannot be measured.\n",
+                    mname, static_cast<long long>(net_stats.nwalks), static_cast<long long>(degenerate_walks),
+                    unconverged);
+    both.printf("\n");
 
     for (const auto* entry : nets) {
         const auto& [net, s] = *entry;
         if (net == nullptr) continue;
-        const capacitance c = capacitance_of(net_stats, s, factor);
+        capacitance c = capacitance_of(net_stats, s, factor);
         if (below(c.cap, own.cap, net_threshold)) continue;
+        if (net == master) c.rel = own.rel;
         if (cfg->simple_format) {
             file.printf("caperr %s %s ", mname, net->name.c_str());
             file.printf("%.3e %.4f\n", c.cap, c.rel);
@@ -112,7 +127,10 @@ void extraction_task::report() const {
     if (!cfg->simple_format) {
         for (const coupling_criterion& c : criteria) {
             const key_sums* s = net_stats.find(c.net);
-            const double rel = s ? capacitance_of(net_stats, *s, factor).rel : 0.0;
+            // A net that no walk reached is under no control, unless the
+            // criterion's ratio excuses a net of no capacitance.
+            const double rel = s ? capacitance_of(net_stats, *s, factor).rel
+                                 : (c.ratio * own.cap > 0 ? 0.0 : unknown_rel);
             if (rel > criterion_slack * c.error)
                 file.printf("No error control on coupling capacitancebetween %s and %s\n", mname, c.net->name.c_str());
         }
@@ -128,8 +146,9 @@ void extraction_task::report() const {
             const block* from = pair.first;
             const block* to = pair.second;
             if (!from || !to) continue;
-            const capacitance c = capacitance_of(block_stats, s, factor);
+            capacitance c = capacitance_of(block_stats, s, factor);
             if (below(c.cap, own.cap, block_threshold)) continue;
+            if (unconverged && to->owner == master) c.rel = unknown_rel;
             if (cfg->simple_format) {
                 file.printf("caperr %s::%s ", from->owner->name.c_str(), from->name.c_str());
                 file.printf("%s::%s ", to->owner->name.c_str(), to->name.c_str());

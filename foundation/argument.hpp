@@ -36,20 +36,36 @@ public:
 // this call applied the argument.
 bool apply_default(base_argument& arg, const std::string& text);
 
-// Numbers are taken by their leading part and are 0 when the text begins
-// with none; nothing is reported either way. An integer beyond its type's
-// range takes the nearest bound.
+// A number must fill its whole word (blanks around it aside): a typed value
+// is taken as typed or not at all. Integers are decimal and may carry a
+// fraction or an exponent as long as the value is whole ("5e4", "1.5e3",
+// "20.0"); one beyond its type's range takes the nearest bound. Doubles take
+// what strtod reads ("inf", "nan", hexadecimal forms included). convert
+// returns false, leaving out untouched, for any other text.
 struct value_convertor {
     static bool convert(const std::string& text, int& out);
     static bool convert(const std::string& text, std::int64_t& out);
     static bool convert(const std::string& text, double& out);
+
+    // What the refusal of a text says is expected instead.
+    static const char* expected(const int&) { return "a whole number"; }
+    static const char* expected(const std::int64_t&) { return "a whole number"; }
+    static const char* expected(const double&) { return "a number"; }
 };
+
+// Reports "unexpected value '%s' of '%s'\n" and then the detail fatally.
+// Returns only if a handler accepted the error.
+void report_unexpected_value(const base_argument& arg, const std::string& detail);
 
 template <class T, class Convertor>
 class functor_argument final : public base_argument {
 public:
     functor_argument(std::string option_name, T& field) : base_argument(std::move(option_name)), target(&field) {}
-    bool apply() override { return Convertor::convert(value, *target); }
+    bool apply() override {
+        if (Convertor::convert(value, *target)) return true;
+        report_unexpected_value(*this, std::string(Convertor::expected(*target)) + " is expected\n");
+        return false;
+    }
 
     T* target;
 };
@@ -61,12 +77,20 @@ public:
     functor_argument(std::string option_name, FILE*& field, std::string fopen_mode)
         : base_argument(std::move(option_name)), mode(std::move(fopen_mode)), target(&field) {}
     bool apply() override {
+        if (value.empty() && !empty_is_null) {
+            report_unexpected_value(*this, "a file name is expected\n");
+            return false;
+        }
         *target = file_opener::open(value.c_str(), mode.c_str());
         return *target != nullptr;
     }
 
     std::string mode;
     FILE** target;
+    // An empty value opens "/dev/null" like "null". An option whose file the
+    // run cannot do without clears it: there an empty value is a variable
+    // that was never set, not a request for no file.
+    bool empty_is_null = true;
 };
 
 template <class T>

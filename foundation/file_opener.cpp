@@ -1,8 +1,11 @@
 #include "foundation/file_opener.hpp"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
+#include <string>
 #include <unordered_map>
 
 #include "foundation/error_handler.hpp"
@@ -122,5 +125,27 @@ int file_opener::users(FILE* stream) {
 }
 
 void file_opener::prepare() { cache(); }
+
+namespace {
+
+// The name a stream was opened under, for messages.
+std::string stream_name(FILE* stream) {
+    char name[4096];
+    const std::string link = "/proc/self/fd/" + std::to_string(::fileno(stream));
+    const ssize_t n = ::readlink(link.c_str(), name, sizeof name - 1);
+    return n > 0 ? std::string(name, static_cast<std::size_t>(n)) : link;
+}
+
+} // namespace
+
+void check_written(FILE* stream, const char* what) {
+    if (!stream) return;
+    const bool flushed = std::fflush(stream) == 0;
+    const int reason = errno;
+    if (flushed && !std::ferror(stream)) return;
+    std::string message = std::string(what) + " could not be written in full to \"" + stream_name(stream) + "\"";
+    if (!flushed) message += std::string(": ") + std::strerror(reason);
+    error_handler::instance().raise(basic_error(message));
+}
 
 } // namespace sea::config_impl

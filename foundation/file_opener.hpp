@@ -30,6 +30,13 @@ struct file_opener {
     static void prepare();
 };
 
+// Flushes a stream that a file option opened and raises a sea::basic_error
+// "<what> could not be written in full to \"<file>\"" (with the reason when
+// the flush tells it) when the flush or an earlier write failed: a full
+// disk or a file size limit must not end as a successful run. A null
+// stream passes.
+void check_written(FILE* stream, const char* what);
+
 // Bit set of a fopen mode: 1 'r', 2 'w', 4 'a', 8 '+', 16 'b'.
 unsigned mode_flags(const char* mode);
 

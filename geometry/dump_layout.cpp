@@ -7,6 +7,7 @@
 #include <string>
 
 #include "config/configure.hpp"
+#include "foundation/file_opener.hpp"
 #include "foundation/log_writers.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/point_text.hpp"
@@ -215,6 +216,7 @@ void dump_layout(layout& l) {
     else
         write_layout(out, l);
     out.flush();
+    sea::config_impl::check_written(cfg.dump_layout, "the layout dump");
     std::printf("dump layout finished.\n");
     std::fflush(stdout);
     std::exit(0);

@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "config/configure.hpp"
+#include "foundation/error_handler.hpp"
+#include "foundation/log_writers.hpp"
 #include "geometry/layer_stack.hpp"
 #include "geometry/primitives.hpp"
 #include "geometry/section_distance.hpp"
@@ -50,6 +52,18 @@ int other_holds(const gauss_box& other, const vec3& p, const surface_piece& q) {
         if (off < (tabs(dx) + tabs(dy)) * slant_touch_tolerance - geom_eps) return -1;
     }
     return 1;
+}
+
+// Ends the run from a walk thread, without the clean-up at exit that the
+// other walk threads could still be using.
+[[noreturn]] void fail_no_start_point(const gauss_surface& s) {
+    error_handler::instance()
+        .out()
+        .printf("Fatal error: no start point of master %s could be drawn in %llu candidates: nearly all of its "
+                "Gaussian surface lies outside the Neumann window or inside its own grown blocks\n",
+                s.others_of ? s.others_of->name.c_str() : "", static_cast<unsigned long long>(max_start_candidates))
+        .flush();
+    fatal_exit(-1, false);
 }
 
 }  // namespace
@@ -119,6 +133,7 @@ void sample_gauss_point(gauss_sample& out, const gauss_surface& s, walker_rng& r
     const int gauss_type = s.cfg->gauss_type;
     double sumpdf = 0.0;
     for (uint64_t attempt = 1;; ++attempt) {
+        if (attempt > max_start_candidates) fail_no_start_point(s);
         const std::size_t i =
             guided_lower_bound(s.area_cdf.data(), npieces, s.area_guide.data(), s.area_guide_bits, uint32_t(rng()));
         const surface_piece& piece = s.pieces[i];

@@ -23,7 +23,15 @@ struct gauss_sample {
 // Density weight w of a point of permittivity eps on a box of offset d.
 double gauss_weight(int gauss_type, double eps, double d);
 
-// Draws until a candidate is accepted. The surface must hold a piece.
+// Candidates a start point may take. A surface that the window clip or the
+// master's own grown solids leave this little of (an acceptance below about
+// one in 10^7) would take minutes per walk; one that leaves none would spin
+// for ever.
+constexpr uint64_t max_start_candidates = 100000000;
+
+// Draws until a candidate is accepted. The surface must hold a piece. After
+// max_start_candidates rejections in a row the run ends ("Fatal error: ...",
+// status 255) naming the master.
 void sample_gauss_point(gauss_sample& out, const gauss_surface& s, walker_rng& rng);
 
 // -1 when p (on piece q) lies inside another grown solid of the master or on

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "config/configure.hpp"
+#include "foundation/error_handler.hpp"
 #include "foundation/log_writers.hpp"
 #include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
@@ -687,6 +688,26 @@ void drop_buried_pieces(gauss_surface& s) {
 
 }  // namespace
 
+bool piece_may_lie_inside(const surface_piece& q, const box& win) {
+    const vec3 corners[] = {sample_surface_point(q, 0.0, 0.0), sample_surface_point(q, 1.0, 0.0),
+                            sample_surface_point(q, 0.0, 1.0), sample_surface_point(q, 1.0, 1.0)};
+    for (int c = 0; c < 3; ++c) {
+        double lo = axis_of(corners[0], c), hi = lo;
+        for (const vec3& p : corners) {
+            lo = std::min(lo, axis_of(p, c));
+            hi = std::max(hi, axis_of(p, c));
+        }
+        // A piece in a plane of this axis (lo == hi) must lie strictly
+        // between the window's sides; one across it must overlap them over
+        // some length.
+        const double low_side = axis_of(win.lo, c) - geom_eps, high_side = axis_of(win.hi, c) + geom_eps;
+        const bool inside = lo == hi ? low_side < lo && lo < high_side
+                                     : std::max(lo, low_side) < std::min(hi, high_side);
+        if (!inside) return false;
+    }
+    return true;
+}
+
 void build_master_gauss_surfaces(gauss_surface& s, const conductor& master) {
     if (master.blocks.empty()) fail_no_blocks(master);
     const conductor* owner = master.blocks.front()->owner;
@@ -710,6 +731,16 @@ void build_master_gauss_surfaces(gauss_surface& s, const conductor& master) {
     }
     index_gauss_boxes(s);
     drop_buried_pieces(s);
+    // The sampler would draw for ever: every candidate falls outside the
+    // window (a master far from any other net, whose offset is a multiple
+    // of its own size, in a window that leaves less room around it).
+    const bool drawable = std::any_of(s.pieces.begin(), s.pieces.end(), [&](const surface_piece& q) {
+        return !q.box->clip || piece_may_lie_inside(q, w.box);
+    });
+    if (!drawable)
+        error_handler::instance().raise(sea::basic_error(
+            "no start point of master " + master.name +
+            " can be drawn: its Gaussian surface lies wholly outside the Neumann window"));
 
     for (const surface_piece& p : s.pieces) {
         if (p.face != face_slanted) continue;

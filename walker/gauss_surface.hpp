@@ -107,8 +107,16 @@ struct gauss_surface {
 
 // Builds the whole surface of the master conductor. Fatal (status 1) when
 // another net, the window or a limiting interface leaves no room. A master
-// without blocks is fatal too: it has nothing to start a walk from.
+// without blocks is fatal too: it has nothing to start a walk from. A
+// surface of which no piece reaches inside a Neumann window raises a
+// sea::basic_error naming the master: no start point could ever be drawn.
 void build_master_gauss_surfaces(gauss_surface& s, const conductor& master);
+
+// Whether some point of piece q can pass the sampler's window clip against
+// the window box win: its bounds overlap the inside of win (with the
+// sampler's slack) on every axis. Triangles and slanted pieces are judged
+// by their bounds, so a true answer may still be wrong for them.
+bool piece_may_lie_inside(const surface_piece& q, const box& win);
 
 void make_master_gauss_surface(gauss_surface& s, const block& b);
 void make_box_gauss_surface(gauss_surface& s, const block& b, double d);

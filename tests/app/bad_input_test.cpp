@@ -66,6 +66,59 @@ const std::string sound_resume = [] {
            "\n";
 }();
 
+// One box in a Neumann window, its only neighbour floating: every walk comes
+// back to it, so its walks never show an error.
+const std::string master_with_floating_neighbour = R"(<lumod>
+<window> v1 (-6, -6, 0) v2 (6, 6, 3) neumann </window>
+<medium> <block> basepoint (-6, -6, 0) v1 (12, 0, 0) v2 (0, 12, 0) hvector (0, 0, 3) </block> diel 3.9 </medium>
+<conductor> name left <block> name plate basepoint (-2, -1, 1) v1 (0.5, 0, 0) v2 (0, 2, 0) hvector (0, 0, 0.3) </block> </conductor>
+<conductor> name middle floating <block> basepoint (-0.25, -1, 1) v1 (0.5, 0, 0) v2 (0, 2, 0) hvector (0, 0, 0.3) </block> </conductor>
+<task> <capacitance> left </capacitance> </task>
+</lumod>
+)";
+
+// Its statistics as a run of it stores them at the walk cap.
+const std::string master_at_walk_cap = [] {
+    const std::string sums =
+        R"("start_sums":[19504933.500089012,76069240.649570212,5001265.0,5001265.0,19504933.500089012,)"
+        R"(19504243.200089276,76066548.479571372,5001088.0,5001088.0,19504243.200089276],)"
+        R"("sums":[10446205.281365268,21819120.711787958,-10445835.579232914,21818348.510281757],)"
+        R"("task.gtried":10002353,"task.npath_array":[5001265,5001088],"task.sumpdf":39009176.699999996,)"
+        R"("weight_start_sums":[40740200.593167096,10446205.281365268,-40738758.754850753,-10445835.579232914]})";
+    return R"({"accuracy":0.5,"block_results":{"left":[{"SIZE":2,"dest_block":"plate","dest_block_index":0,)"
+           R"("src_block":"plate","src_block_index":0,)" +
+           sums + R"(]},"casefile_md5":"{md5}","net_results":{"left":[{"SIZE":2,"dest_net":"left","src_net":"left",)" +
+           sums + R"(]},"nhops":1307923913,"nwalks":10002353,"seed_counter":444609})" + "\n";
+}();
+
+// The example with a second net around a third, which no walk can reach.
+const std::string net_in_closed_shell = R"(<lumod>
+<window> v1 (-10, -10, 0) v2 (10, 10, 5) dirichlet </window>
+<medium> <block> basepoint (-10, -10, 0) v1 (20, 0, 0) v2 (0, 20, 0) hvector (0, 0, 5) </block> diel 3.9 </medium>
+<conductor> name GROUND <block> basepoint (-10, -10, 0) v1 (20, 0, 0) v2 (0, 20, 0) hvector (0, 0, 0.2) </block> </conductor>
+<conductor> name box1 <block> basepoint (-0.5, -0.5, 0.5) v1 (1, 0, 0) v2 (0, 1, 0) hvector (0, 0, 0.4) </block> </conductor>
+<conductor> name shell
+  <block> basepoint (2, -1, 0.5) v1 (2, 0, 0) v2 (0, 2, 0) hvector (0, 0, 0.2) </block>
+  <block> basepoint (2, -1, 1.8) v1 (2, 0, 0) v2 (0, 2, 0) hvector (0, 0, 0.2) </block>
+  <block> basepoint (2, -1, 0.7) v1 (0.2, 0, 0) v2 (0, 2, 0) hvector (0, 0, 1.1) </block>
+  <block> basepoint (3.8, -1, 0.7) v1 (0.2, 0, 0) v2 (0, 2, 0) hvector (0, 0, 1.1) </block>
+  <block> basepoint (2.2, -1, 0.7) v1 (1.6, 0, 0) v2 (0, 0.2, 0) hvector (0, 0, 1.1) </block>
+  <block> basepoint (2.2, 0.8, 0.7) v1 (1.6, 0, 0) v2 (0, 0.2, 0) hvector (0, 0, 1.1) </block>
+</conductor>
+<conductor> name inner <block> basepoint (2.8, -0.2, 1.1) v1 (0.4, 0, 0) v2 (0, 0.4, 0) hvector (0, 0, 0.3) </block> </conductor>
+<task> <capacitance> box1 </capacitance> </task>
+</lumod>
+)";
+
+// A box alone in a Neumann window too small for its Gaussian surface.
+const std::string lone_master_in_small_window = R"(<lumod>
+<window> v1 (-6, -6, 0) v2 (6, 6, 3) neumann </window>
+<medium> <block> basepoint (-6, -6, 0) v1 (12, 0, 0) v2 (0, 12, 0) hvector (0, 0, 3) </block> diel 3.9 </medium>
+<conductor> name lone <block> basepoint (-1, -1, 1) v1 (2, 0, 0) v2 (0, 2, 0) hvector (0, 0, 0.3) </block> </conductor>
+<task> <capacitance> lone </capacitance> </task>
+</lumod>
+)";
+
 const std::string fifo = "<fifo>";
 const std::string directory = "<directory>";
 const std::string link_to_notes = "<link to notes.txt>";
@@ -77,7 +130,8 @@ struct bad_input {
     int status;
     std::string message;          // on standard error or standard output, "{in}" and "{dir}" as above
     std::string resume = "";      // the resume file's text, fifo or directory; none when empty
-    std::string geometry = "box_over_ground.lumod";
+    std::string geometry = "box_over_ground.lumod";  // an example's name, or the text itself
+    double time_limit = 60;  // seconds
 };
 
 // Test listings show the case's name, not the bytes of the record.
@@ -134,13 +188,26 @@ const bad_input cases[] = {
     // A report that cannot be written (a full disk) is no success.
     refused("report_on_full_disk", {"-p", "0.05", "-o", "/dev/full"},
             "the report could not be written in full to \"/dev/full\""),
+    refused("dump_on_full_disk", {"--dump-layout", "/dev/full"},
+            "the layout dump could not be written in full to \"/dev/full\""),
     {"threads_beyond_int", {"-f", "{in}", "-n", "2147483648", "-p", "0.05"}, 0,
      "warning: \"-n\" asks for 2147483647 walk threads"},
     refused("accuracy_zero", {"-p", "0"}, "the accuracy \"-p\" must be a number of at least 1e-12\n"),
     refused("accuracy_negative", {"-p", "-1"}, "the accuracy \"-p\" must be"),
     refused("accuracy_nan", {"-p", "nan"}, "the accuracy \"-p\" must be"),
-    refused("accuracy_word", {"-p", "abc"}, "the accuracy \"-p\" must be"),
-    refused("accuracy_empty", {"-p", ""}, "the accuracy \"-p\" must be"),
+    refused("accuracy_word", {"-p", "abc"}, "unexpected value 'abc' of '-p'\na number is expected\n"),
+    refused("accuracy_empty", {"-p", ""}, "unexpected value '' of '-p'\na number is expected\n"),
+    // A number is the whole word, or the word is refused.
+    {"walks_exponent", {"-f", "{in}", "-t", "5e4"}, 0, "\nKorvex has run 50000 walks", "", "box_over_ground.lumod", 30},
+    refused("walks_trailing_junk", {"-t", "50000abc"}, "unexpected value '50000abc' of '-t'\na whole number is expected\n"),
+    refused("walks_hexadecimal", {"-t", "0x10"}, "unexpected value '0x10' of '-t'\na whole number is expected\n"),
+    refused("threads_fraction", {"-n", "2.5"}, "unexpected value '2.5' of '-n'\na whole number is expected\n"),
+    refused("accuracy_percent", {"-p", "1%"}, "unexpected value '1%' of '-p'\na number is expected\n"),
+    refused("coupling_accuracy_glued_equals", {"-c=0.2"}, "unexpected value '=0.2' of '-c'\na number is expected\n"),
+    // An unset shell variable: no report at all, or no input, is no run.
+    refused("report_path_empty", {"-o", ""}, "unexpected value '' of '-o'\na file name is expected\n"),
+    {"input_path_empty", {"-f", ""}, 255, fatal + "unexpected value '' of '-f'\na file name is expected\n", "",
+     "box_over_ground.lumod", 10},
     refused("accuracy_too_fine", {"-p", "1e-13"}, "the accuracy \"-p\" must be"),
     refused("coupling_accuracy_negative", {"-c", "-0.1"},
             "the coupling accuracy \"-c\" must be 0 (off) or a number of at least"),
@@ -161,6 +228,21 @@ const bad_input cases[] = {
     // hold 80 % of the master, although the window takes more than a fifth.
     {"coupling_window_over_a_fifth", {"-f", "{in}", "-c", "0.3", "-e", "0.3", "-n", "8"}, 0,
      "Coupling caps with wanted accuracy count for", "", "floating.lumod"},
+
+    // Runs that could not end by accuracy end all the same: at the walk cap,
+    // reported as not converged with status 3 and no zero error (restored
+    // here from the statistics of such a run: its ten million walks take
+    // over a billion hops).
+    {"walk_cap_unconverged", {"-f", "{in}", "--breakpoint-resume", "on"}, 3,
+     "+/-       infF   (  inf%)\nNot converged: master left stopped after 10003", master_at_walk_cap,
+     master_with_floating_neighbour, 30},
+    // A coupling asked for that no walk can reach stops holding the master.
+    {"coupling_unreachable", {"-f", "{in}", "-e", "0.1", "-o", "stdout"}, 0,
+     "No error control on coupling capacitancebetween box1 and inner\n", "", net_in_closed_shell, 30},
+    {"start_points_outside_window", {"-f", "{in}"}, 255,
+     fatal + "no start point of master lone can be drawn: its Gaussian surface lies wholly outside the Neumann "
+             "window\n",
+     "", lone_master_in_small_window, 10},
 
     // Options that shape the layout.
     refused("extension_inf", {"--window-extension", "inf"},
@@ -267,7 +349,8 @@ TEST_P(BadInput, EndsInTimeWithItsStatusAndMessage) {
     static const std::string tables = korvex_test::make_tables(shared);
     const bad_input& c = GetParam();
     scratch_dir dir;
-    const std::string text = file_text(std::string(KORVEX_SOURCE_DIR) + "/examples/" + c.geometry);
+    const std::string text = c.geometry.front() == '<' ? c.geometry
+                                                       : file_text(std::string(KORVEX_SOURCE_DIR) + "/examples/" + c.geometry);
     const std::string input = dir.write("case.lumod", text);
     const std::string resume = dir.path(".case.lumod.json");
     if (c.resume == fifo)
@@ -283,7 +366,7 @@ TEST_P(BadInput, EndsInTimeWithItsStatusAndMessage) {
     for (const std::string& a : c.args) args.push_back(filled(a));
     for (const std::string& a : korvex_test::table_options(tables)) args.push_back(a);
 
-    const binary_run r = run_korvex(args, dir.root.string(), "/dev/null", 60);
+    const binary_run r = run_korvex(args, dir.root.string(), "/dev/null", c.time_limit);
     ASSERT_FALSE(r.timed_out);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_NE((r.err + r.out).find(filled(c.message)), std::string::npos) << r.err << r.out;

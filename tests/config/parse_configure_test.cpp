@@ -70,10 +70,10 @@ TEST(DerivedDefaults, TableDirectoryOutputNameAndCommandText) {
 }
 
 TEST(ParseConfigure, EveryKindOfOptionReachesItsField) {
-    parsed p({"--dump-rotate-degree=90", "--std-output", "off", "-n8", "-t", "123456789012", "-p", "0.01",
-              "-c=0.2", "--multi-dielectric=approx2_es", "--spacemgr-type", "hybrid-grid-nd", "--log-level=error",
+    parsed p({"--dump-rotate-degree=90", "--std-output", "off", "-n8", "-t", "1.23456789012e11", "-p", "0.01",
+              "-c", "2e-1", "--multi-dielectric=approx2_es", "--spacemgr-type", "hybrid-grid-nd", "--log-level=error",
               "--gauss-type=both", "--extract-level=block", "--floating-type=forward", "--floating-type-prism=easy",
-              "--overwrite-tasks=a,b", "--nsteps=20", "--gauss-scale=junk", "--nonmanhattan-spacemgr=0",
+              "--overwrite-tasks=a,b", "--nsteps=20", "--gauss-scale=0x1p-2", "--nonmanhattan-spacemgr=0",
               "--table-single=/t/s", "--critical-box=1", "--window-extension", "1e3"});
     const configure& c = p.cfg;
     EXPECT_EQ(c.dump_rotate_degree, 90.0);
@@ -81,7 +81,7 @@ TEST(ParseConfigure, EveryKindOfOptionReachesItsField) {
     EXPECT_EQ(c.nthreads, 8);
     EXPECT_EQ(c.min_walks, 123456789012LL);
     EXPECT_EQ(c.accuracy, 0.01);
-    EXPECT_EQ(c.coupling_accuracy, 0.0);  // "-c=0.2" is "-c" with "=0.2": no leading number
+    EXPECT_EQ(c.coupling_accuracy, 0.2);
     EXPECT_EQ(c.multi_dielectric, configure::layout_approx2_es);
     EXPECT_EQ(c.spacemgr_type, configure::hybrid_grid_nd);
     EXPECT_EQ(c.log_level, 3);
@@ -91,7 +91,7 @@ TEST(ParseConfigure, EveryKindOfOptionReachesItsField) {
     EXPECT_EQ(c.floating_type_prism, configure::floating_arg::prism_easy);
     EXPECT_EQ(c.overwrite_tasks, "a,b");
     EXPECT_EQ(c.nsteps, 20);
-    EXPECT_EQ(c.gauss_scale, 0.0);
+    EXPECT_EQ(c.gauss_scale, 0.25);
     EXPECT_FALSE(c.nonmanhattan_spacemgr);
     EXPECT_TRUE(c.critical_box);
     EXPECT_EQ(c.window_extension, 1000.0);

@@ -77,3 +77,35 @@ TEST(Report, SimpleFormatListsCaperrLinesOnly) {
     EXPECT_EQ(fx.file.find("No error control"), std::string::npos);
     EXPECT_EQ(fx.file.find("    n  "), std::string::npos);
 }
+
+// Every walk back on the master, of one weight per stratum: its estimate has
+// no spread, so the master stops only at the walk cap and its error is
+// unknown, never zero.
+TEST(Report, AMasterWithoutSpreadIsNotConvergedAndShowsNoZeroError) {
+    report_fixture fx;
+    extraction_task task(fx.run, fx.m);
+    task.gauss.total_area = 1;
+    task.gtried = 1;
+    task.sumpdf = 1;
+    task.net_stats.nstrata = 2;
+    for (int i = 0; i < 4; ++i) task.net_stats.add(fx.m, 0, 1.0);
+    for (int i = 0; i < 3; ++i) task.net_stats.add(fx.m, 1, -0.5);
+    // Unreached: no control, unless the ratio excuses a net of no capacitance.
+    task.criteria.push_back({fx.n, 0.1, 0.0});
+    task.criteria.push_back({fx.f, 0.1, 0.01});
+    ASSERT_NE(task.unconverged_reason(), nullptr);
+    task.report();
+    const std::string head =
+        "\nMaster m :    2.214e-18F  +/-       infF   (  inf%)\n"
+        "Not converged: master m stopped after 7 walks, at the walk cap of 10000000; every walk ended on the master "
+        "itself (no other net and no absorbing window side takes its charge), so its error cannot be measured.\n\n";
+    EXPECT_EQ(fx.screen, head + "\n");
+    EXPECT_EQ(fx.file.substr(0, head.size()), head);
+    EXPECT_NE(fx.file.find("    m              :    2.214e-18F  <~    infF\n"), std::string::npos) << fx.file;
+    EXPECT_NE(fx.file.find("No error control on coupling capacitancebetween m and n\n"), std::string::npos);
+    EXPECT_EQ(fx.file.find("between m and f"), std::string::npos);
+
+    // A walk elsewhere gives the estimate its spread: an ordinary report.
+    task.net_stats.add(fx.n, 0, -1.0);
+    EXPECT_EQ(task.unconverged_reason(), nullptr);
+}

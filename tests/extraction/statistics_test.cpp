@@ -151,6 +151,25 @@ TEST_F(Convergence, CriteriaHoldTheMasterBackUnlessBelowTheirRatio) {
     EXPECT_EQ(check().progress, 100);
     criteria.push_back({net(2), 0.1, 0.0});  // never reached, ratio x master = 0
     EXPECT_EQ(check().progress, 0);
+    // Unreached after as many walks as an unreached master waits for: the
+    // net lies where no walk goes (inside a closed shell), and the master
+    // stops.
+    stats.nwalks = 99999;
+    EXPECT_EQ(check().progress, 0);
+    stats.nwalks = 100000;
+    EXPECT_EQ(check().progress, 100);
+
+    // A criterion whose net shows no spread holds the master up to the walk
+    // cap, not for ever: here one on the master itself ("* *" tuples give
+    // one), every walk of equal weight back on it.
+    net_stat_table alone;
+    for (int i = 0; i < 1000; ++i) alone.add(master, 0, 1.0);
+    stats = alone;
+    criteria = {{master, 0.1, 0.0}};
+    ASSERT_EQ(stats.estimate(*stats.find(master)).variance, 0.0);
+    EXPECT_EQ(check().progress, 0);
+    stats.nwalks = degenerate_walks;
+    EXPECT_EQ(check().progress, 100);
 }
 
 // Until the walks show a spread, only the degenerate walk count ends a master.

@@ -208,6 +208,24 @@ TEST(GaussSample, ClipRejectsOutsideWindowAndSlantedFacesSplitByNormal) {
     EXPECT_NEAR(faces[face_pos_x] / resolved, 0.5, 4.0 * std::sqrt(0.25 / resolved));
 }
 
+// A surface that leaves no candidate inside the window (here the window is
+// moved away after the build, which no run does) ends the run by the
+// master's name instead of drawing for ever.
+TEST(GaussSampleDeathTest, ASurfaceThatRejectsEveryCandidateEndsTheRun) {
+    layout_fixture f(make_box(0, 0, 0, 10, 10, 10), boundary_neumann);
+    f.lay->wire_width = 0.01;
+    conductor& m = f.net("m");
+    f.add(m, make_box_solid(make_box(0, 4, 4, 1, 5, 5)));
+    gauss_surface s(&f.cfg, f.lay.get());
+    build_master_gauss_surfaces(s, m);
+    ASSERT_EQ(s.boxes[0].clip, 1);
+    f.lay->window.box = make_box(20, 20, 20, 30, 30, 30);
+    walker_rng rng(3);
+    gauss_sample g;
+    EXPECT_EXIT(sample_gauss_point(g, s, rng), ::testing::ExitedWithCode(255),
+                "^Fatal error: no start point of master m could be drawn in 100000000 candidates");
+}
+
 // A disc cut into slivers that share one vertex, plus a box across it: the
 // grid over the grown solids must give every candidate the multiplicity a
 // look at every box gives.

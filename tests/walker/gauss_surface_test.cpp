@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "foundation/errors.hpp"
+
 #include "geometry/primitives.hpp"
 #include "walker/gauss_surface.hpp"
 #include "walker_fixtures.hpp"
@@ -150,6 +152,46 @@ TEST(GaussSurface, NeumannWindowClipsOnlyBoxesReachingOut) {
     EXPECT_EQ(s.boxes[0].clip, 1);
     EXPECT_EQ(s.boxes[1].clip, 0);
     EXPECT_DOUBLE_EQ(s.boxes[0].offset, 0.5);  // the window does not limit d
+
+    // A master alone takes an offset of 20 times its side: here every face
+    // of the grown box lies beyond the window, and no start point could
+    // ever be drawn.
+    layout_fixture lone(make_box(-6, -6, 0, 6, 6, 3), boundary_neumann);
+    conductor& l = lone.net("lone");
+    lone.add(l, make_box_solid(make_box(-1, -1, 1, 1, 1, 1.3)));
+    gauss_surface sl(&lone.cfg, lone.lay.get());
+    try {
+        build_master_gauss_surfaces(sl, l);
+        ADD_FAILURE() << "a surface wholly outside the window was accepted";
+    } catch (const sea::basic_error& e) {
+        EXPECT_STREQ(e.what(), "no start point of master lone can be drawn: its Gaussian surface lies wholly outside "
+                               "the Neumann window");
+    }
+}
+
+TEST(GaussSurface, APieceMayLieInsideTheWindowOnlyWhereItOverlapsItsInside) {
+    const box win = make_box(0, 0, 0, 10, 10, 10);
+    auto rect = [](double x, double y0, double y1) {
+        surface_piece q{};
+        q.shape = surface_rect;
+        q.data[0].f = x, q.data[1].f = y0, q.data[2].f = 2;
+        q.data[3].f = y1 - y0, q.data[4].f = 3;  // along y, then z
+        q.data[5].u = face_pos_x;
+        return q;
+    };
+    EXPECT_TRUE(piece_may_lie_inside(rect(5, -3, 1), win));
+    EXPECT_TRUE(piece_may_lie_inside(rect(10, 2, 4), win));    // on a side, within the slack
+    EXPECT_FALSE(piece_may_lie_inside(rect(10.1, 2, 4), win));  // beyond a side
+    EXPECT_FALSE(piece_may_lie_inside(rect(5, -3, -1), win));   // beside the window
+    EXPECT_FALSE(piece_may_lie_inside(rect(5, 10.1, 12), win));
+    surface_piece t{};
+    t.shape = surface_triangle;
+    t.data[0].f = 5;
+    t.data[1].f = -1, t.data[2].f = -1, t.data[3].f = -2, t.data[4].f = -1, t.data[5].f = -1, t.data[6].f = -2;
+    t.data[7].u = face_pos_z;
+    EXPECT_FALSE(piece_may_lie_inside(t, win));
+    t.data[1].f = 1, t.data[2].f = 1;  // one corner inside
+    EXPECT_TRUE(piece_may_lie_inside(t, win));
 }
 
 TEST(GaussSurface, OverlapsRelateOverlappingGrownBoxesBothWays) {
