@@ -6,7 +6,6 @@
 #pragma once
 
 #include <memory>
-#include <type_traits>
 
 #include "geometry/layout.hpp"
 #include "geometry/primitives.hpp"
@@ -41,9 +40,6 @@ struct walker_task_head {
     const table_store* tables;
 };
 
-template <class L>
-constexpr bool is_layered = !std::is_same<L, empty_layer_index>::value;
-
 template <class L, class D>
 class default_walker final : public random_walker_interface {
 public:
@@ -75,8 +71,10 @@ public:
     const layer_stack* layers;
 
 private:
-    double classify(double a);
-    double start_cube(double a);
+    // Moves a start point on a vertical face that lies close to an
+    // interface onto it; returns the half side of the start cube, at most
+    // a, about the point where the walk then starts.
+    double snap_start_onto_interface(double a);
     void first_hop(double a);
     void hop(double a);
     // Nearest block a cylinder or a prism (the loop leaves boxes alone).

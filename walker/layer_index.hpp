@@ -120,17 +120,41 @@ double interface_room(const layer_stack& ls, uint64_t id);
 // classified against a single nearest interface.
 constexpr uint64_t no_interface = 0;
 
-struct empty_layer_index {};
+// Every policy has the members the walk calls: attach (once per walker),
+// reset and locate_start (first cube), locate_loop (later cubes),
+// search_from_bottom (after a jump), radius (the query limit) and
+// classify_cube; the walk never asks which policy it holds. Only the
+// layered ones (layered = true) have cube fields and start interfaces.
 
-template <uint64_t N, bool Interpolated>
-struct multi_layer_index : cube_fields {
-    static_assert(N == 1 || N == 3, "one or three interfaces");
+// One medium: nothing to locate, every cube homogeneous.
+struct empty_layer_index {
+    static constexpr bool layered = false;
+    static constexpr double radius = unlimited_radius;
+
+    void attach(const layer_stack&, const grid_weights&) {}
+    void reset(double) {}
+    void locate_start() {}
+    void locate_loop(double) {}
+    void search_from_bottom() {}
+    double classify_cube(double a) const { return a; }
+};
+
+// What every layered policy knows of the walker's height: its layer id,
+// the height itself and the query limit the interfaces set. A policy with
+// more state extends attach and reset by hiding them and calling these
+// first.
+struct layer_index_base : cube_fields {
+    static constexpr bool layered = true;
     const layer_stack* layers = nullptr;
     uint64_t layer_id = initial_layer_id;
-    uint64_t interface_id[N] = {};
     double z = 0.0;
     double radius = unlimited_radius;
     grid_weights grid;
+
+    void attach(const layer_stack& ls, const grid_weights& g) {
+        layers = &ls;
+        grid = g;
+    }
 
     void reset(double height) {
         static_cast<cube_fields&>(*this) = cube_fields{};
@@ -138,6 +162,24 @@ struct multi_layer_index : cube_fields {
         radius = unlimited_radius;
         z = height;
     }
+
+    // Moves the walker's height onto interface id, one of the interfaces
+    // already located for this height.
+    void stand_on(uint64_t id) {
+        layer_id = id;
+        z = interface_height(*layers, id);
+    }
+
+    // The search for the next layer id runs upward from the last one, and
+    // a floating jump may land several interfaces lower: the next search
+    // starts from the bottom.
+    void search_from_bottom() { layer_id = initial_layer_id; }
+};
+
+template <uint64_t N, bool Interpolated>
+struct multi_layer_index : layer_index_base {
+    static_assert(N == 1 || N == 3, "one or three interfaces");
+    uint64_t interface_id[N] = {};
 
     // First cube of a walk: limited by the second-nearest interface.
     void locate_start() {
@@ -190,13 +232,6 @@ struct multi_layer_index : cube_fields {
         }
     }
 
-    // Moves the walker's height onto interface id, which is one of the
-    // interfaces already taken for this height.
-    void stand_on(uint64_t id) {
-        layer_id = id;
-        z = interface_height(*layers, id);
-    }
-
     double classify_cube(double a) {
         if constexpr (N == 1) {
             return classify_one_interface(*this, *layers, a, z, layer_id, interface_id[0],
@@ -216,13 +251,8 @@ private:
     }
 };
 
-struct equal_layer_index : cube_fields {
+struct equal_layer_index : layer_index_base {
     uint64_t nearest_layer_id = 0;  // interface id of the nearer neighbour
-    const layer_stack* layers = nullptr;
-    uint64_t layer_id = initial_layer_id;
-    double z = 0.0;
-    double radius = unlimited_radius;
-    grid_weights grid;
     uint8_t any_high_contrast = 0;
     uint8_t nearest_high_contrast = 0;
     std::vector<bool> high_contrast;  // one bit per real interface, lowest first
@@ -231,24 +261,28 @@ struct equal_layer_index : cube_fields {
     // high-contrast ratio.
     void mark_high_contrast();
 
+    void attach(const layer_stack& ls, const grid_weights& g) {
+        layer_index_base::attach(ls, g);
+        mark_high_contrast();
+    }
+
     void reset(double height) {
-        static_cast<cube_fields&>(*this) = cube_fields{};
-        layer_id = initial_layer_id;
-        radius = unlimited_radius;
+        layer_index_base::reset(height);
         nearest_high_contrast = 0;
-        z = height;
     }
 
     // Sets layer_id, nearest_layer_id, nearest_high_contrast and radius.
     void locate_layer();
 
-    uint64_t start_interface() const {
-        return any_high_contrast && nearest_high_contrast ? nearest_layer_id : no_interface;
+    // The first cube and the later ones are located alike.
+    void locate_start() { locate_layer(); }
+    void locate_loop(double height) {
+        z = height;
+        locate_layer();
     }
 
-    void stand_on(uint64_t id) {
-        layer_id = id;
-        z = interface_height(*layers, id);
+    uint64_t start_interface() const {
+        return any_high_contrast && nearest_high_contrast ? nearest_layer_id : no_interface;
     }
 
     double classify_cube(double a) {

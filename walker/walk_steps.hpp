@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cmath>
+#include <type_traits>
 
 #include "config/configure.hpp"
 #include "geometry/primitives.hpp"
@@ -26,11 +27,7 @@ template <class L, class D>
 default_walker<L, D>::default_walker(const walker_task_head& head, const gauss_surface* gauss_surface)
     : result(), crossed_floating(crossed_floating_buckets), cfg(head.cfg), tables(head.tables) {
     crossed_floating.max_load_factor(1.0f);
-    if constexpr (is_layered<L>) {
-        layer.layers = &head.lay->layers;
-        layer.grid = table_grid_weights(*head.tables);
-        if constexpr (std::is_same<L, equal_layer_index>::value) layer.mark_high_contrast();
-    }
+    layer.attach(head.lay->layers, table_grid_weights(*head.tables));
     spacemgr = head.spacemgr;
     hint_primary = search_hint{};
     hint_secondary = search_hint{};
@@ -51,14 +48,6 @@ const walk_result* default_walker<L, D>::walk_once() {
 }
 
 template <class L, class D>
-double default_walker<L, D>::classify(double a) {
-    if constexpr (is_layered<L>)
-        return layer.classify_cube(a);
-    else
-        return a;
-}
-
-template <class L, class D>
 bool default_walker<L, D>::start_walk() {
     gauss_sample s;
     sample_gauss_point(s, *gauss, rng);
@@ -72,27 +61,20 @@ bool default_walker<L, D>::start_walk() {
     result.terminal = nullptr;
     pos = s.point;
 
-    double limit = unlimited_radius;
-    if constexpr (is_layered<L>) {
-        layer.reset(pos.z);
-        if constexpr (std::is_same<L, equal_layer_index>::value)
-            layer.locate_layer();
-        else
-            layer.locate_start();
-        limit = layer.radius;
-    }
-    const nearest_result q = nearest_within_window(limit);
+    layer.reset(pos.z);
+    layer.locate_start();
+    const nearest_result q = nearest_within_window(layer.radius);
     domain.half_size = q.dist;
     domain.nearest = q.block;
     domain.cube_mode = q.dist < touch_distance ? cube_touching : cube_axis_aligned;
 
-    double a = classify(start_cube(domain.half_size));
-    if constexpr (is_layered<L>) {
+    double a = layer.classify_cube(snap_start_onto_interface(domain.half_size));
+    if constexpr (L::layered) {
         // Three interfaces in the start cube can only lie on its faces
         // within rounding; a smaller cube leaves them out. Below 1e-9 no
         // interface counts as inside, so the halvings always end it.
         for (int i = 0; i < start_cube_halvings && layer.cube_type == cube_three_interfaces; ++i)
-            a = classify(0.5 * a);
+            a = layer.classify_cube(0.5 * a);
     }
     first_hop(a);
     return end_of_step_checks();
@@ -110,8 +92,8 @@ bool default_walker<L, D>::start_walk() {
 constexpr double interface_snap_fraction = 1.0 / 62.0;
 
 template <class L, class D>
-double default_walker<L, D>::start_cube(double a) {
-    if constexpr (is_layered<L>) {
+double default_walker<L, D>::snap_start_onto_interface(double a) {
+    if constexpr (L::layered) {
         const bool vertical_face = result.face % 3 != 2;
         if (!vertical_face || domain.cube_mode == cube_touching || is_interface_id(layer.layer_id)) return a;
         const uint64_t id = layer.start_interface();
@@ -148,7 +130,7 @@ void default_walker<L, D>::first_hop(double a) {
     const table_store& t = *tables;
     uint32_t type = cube_homogeneous;
     row_blend b{true, 0.0, false};
-    if constexpr (is_layered<L>) {
+    if constexpr (L::layered) {
         type = layer.cube_type;
         b = row_blend{layer.single_table != 0, layer.blend_weight, layer.mirror != 0};
     }
@@ -158,7 +140,7 @@ void default_walker<L, D>::first_hop(double a) {
         const first_hop_row<double> row = single_first_hop(t, axis);
         d = draw_first_hop<31>(rng, row, row, row_blend{true, 0.0, b.mirror}, axis);
         factor = signed_first_hop_factor(result.face, d.sign, row.weight, 0.0, row_blend{true, 0.0, false}, a);
-    } else if constexpr (is_layered<L>) {
+    } else if constexpr (L::layered) {
         with_cube_sets(t, layer, b, [&](auto side, const auto& s1, const auto& s2, uint64_t row) {
             constexpr int N = decltype(side)::value;
             if constexpr (has_first_hop_rows<std::decay_t<decltype(s1)>>) {
@@ -181,7 +163,7 @@ void default_walker<L, D>::hop(double a) {
     const table_store& t = *tables;
     uint32_t type = cube_homogeneous;
     row_blend b{true, 0.0, false};
-    if constexpr (is_layered<L>) {
+    if constexpr (L::layered) {
         type = layer.cube_type;
         b = row_blend{layer.single_table != 0, layer.blend_weight, layer.mirror != 0};
     }
@@ -189,7 +171,7 @@ void default_walker<L, D>::hop(double a) {
     if (type == cube_homogeneous) {
         const auto* row = single_gft(t);
         u = draw_direction<31>(rng, row, row, row_blend{true, 0.0, b.mirror});
-    } else if constexpr (is_layered<L>) {
+    } else if constexpr (L::layered) {
         with_cube_sets(t, layer, b, [&](auto side, const auto& s1, const auto& s2, uint64_t row) {
             constexpr int N = decltype(side)::value;
             u = draw_direction<N>(rng, set_gft<N>(s1, row), set_gft<N>(s2, row), b);
@@ -208,9 +190,7 @@ void default_walker<L, D>::cross_floating(const block& b) {
     jump_floating(js, b);
     crossed_floating.insert(b.owner);
     domain.nearest = nullptr;
-    // The layer search runs upward from the last id, and a jump may land
-    // several interfaces lower: search the next height from the bottom.
-    if constexpr (is_layered<L>) layer.layer_id = initial_layer_id;
+    layer.search_from_bottom();
 }
 
 template <class L, class D>
@@ -305,16 +285,8 @@ void default_walker<L, D>::rotate_towards_nearest(const nearest_result& q) {
 
 template <class L, class D>
 bool default_walker<L, D>::loop_step() {
-    double limit = unlimited_radius;
-    if constexpr (std::is_same<L, equal_layer_index>::value) {
-        layer.z = pos.z;
-        layer.locate_layer();
-        limit = layer.radius;
-    } else if constexpr (is_layered<L>) {
-        layer.locate_loop(pos.z);
-        limit = layer.radius;
-    }
-    const nearest_result q = nearest_within_window(limit);
+    layer.locate_loop(pos.z);
+    const nearest_result q = nearest_within_window(layer.radius);
     domain.cube_mode = cube_axis_aligned;
     domain.half_size = q.dist;
     domain.nearest = q.block;
@@ -337,6 +309,6 @@ bool default_walker<L, D>::loop_step() {
         // that the common box costs no call.
         if (q.block && q.block->solid.kind != solid_box) rotate_towards_nearest(q);
     }
-    hop(classify(domain.half_size));
+    hop(layer.classify_cube(domain.half_size));
     return end_of_step_checks();
 }

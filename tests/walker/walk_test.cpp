@@ -56,7 +56,7 @@ double upper_fraction(W& w, const block* upper, double z, int n) {
         w.pos = {5.0, 5.0, z};
         w.result.hops = 0;
         w.domain.nearest = nullptr;
-        if constexpr (is_layered<decltype(w.layer)>) w.layer.reset(z);
+        w.layer.reset(z);
         while (w.loop_step()) {
         }
         hits += w.result.terminal == upper;
