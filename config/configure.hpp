@@ -59,6 +59,7 @@ struct configure {
     bool auto_window = false;
     bool manhattan_approximation = false;
     layout_arg multi_dielectric = layout_four;
+    // Accepted for the command lines that give it; nothing reads it.
     int nsteps = 50;
     std::string overwrite_tasks;
     std::string table_single;
@@ -93,6 +94,7 @@ struct configure {
     std::string command_line;
     std::string program_path = "./korvex";
     bool rotated_cube = true;
+    // Accepted for the command lines that give it; nothing reads it.
     bool nonmanhattan_spacemgr = true;
     bool strat_sampling = true;
     bool extract_level = false;

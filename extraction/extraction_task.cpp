@@ -81,14 +81,14 @@ void extraction_task::merge(std::vector<walk_record>& buffer) {
     for (const walk_record& r : buffer) {
         const conductor* net = r.terminal_block ? r.terminal_block->owner : nullptr;
         const start_draw draw{r.sumpdf, r.gtried};
-        net_stats.add(net, static_cast<std::size_t>(r.net_stratum), r.weight, draw);
+        net_stats.add(net, static_cast<std::size_t>(r.stratum), r.weight, draw);
         // Every walk that came back to the master is booked on its own start
         // block, whichever master block it reached.
         const bool on_own_net =
             r.origin_block && r.terminal_block && r.terminal_block->owner == r.origin_block->owner;
         const block_pair key = on_own_net ? block_pair{r.origin_block, r.origin_block}
                                           : block_pair{r.origin_block, r.terminal_block};
-        block_stats.add(key, static_cast<std::size_t>(r.block_stratum), r.weight, draw);
+        block_stats.add(key, static_cast<std::size_t>(r.stratum), r.weight, draw);
     }
     buffer.clear();
 }
@@ -173,7 +173,7 @@ void extraction_task::walk() {
         local.sumpdf += r.sumpdf;
         // A NaN weight is not greater than 0 either, so it goes to stratum 1.
         const std::int64_t stratum = (strata && !(r.weight > 0.0)) ? 1 : 0;
-        buffer.push_back({r.origin, r.terminal, r.weight, stratum, stratum, r.sumpdf, static_cast<double>(r.gtried)});
+        buffer.push_back({r.origin, r.terminal, r.weight, stratum, r.sumpdf, static_cast<double>(r.gtried)});
         if (buffer.size() < merge_batch) continue;
         if (!lock.try_lock()) continue;
         merge_local();

@@ -318,7 +318,7 @@ double block_pair_distance(const solid& a, const solid& b) {
     return tmax(gz, gxy);
 }
 
-void build_multi_block_gauss_surface(const layout& l, conductor& c) {
+void build_multi_block_floating_surface(const layout& l, conductor& c) {
     const double d = l.cfg->floating_d;
     std::vector<surface_element> faces;
     c.grown_blocks.clear();
@@ -341,7 +341,7 @@ void build_multi_block_gauss_surface(const layout& l, conductor& c) {
     weighted_table(c, layered_pieces(l.layers, faces, -d));
 }
 
-void build_single_block_gauss_surface(const layout& l, conductor& c) {
+void build_single_block_floating_surface(const layout& l, conductor& c) {
     const double d = l.cfg->floating_d;
     const solid& s = c.blocks.front()->solid;
     if (s.kind == solid_prism) {
@@ -478,8 +478,8 @@ void setup_floating_conductors(layout& l) {
     for (conductor& c : l.conductors) {
         if (!c.floating) continue;
         if (c.blocks.size() >= 2)
-            build_multi_block_gauss_surface(l, c);
+            build_multi_block_floating_surface(l, c);
         else if (!c.blocks.empty())
-            build_single_block_gauss_surface(l, c);
+            build_single_block_floating_surface(l, c);
     }
 }

@@ -18,8 +18,11 @@ void setup_floating_conductors(layout& l);
 // and a line naming the conductor; `cleanup` runs the clean-up at exit.
 [[noreturn]] void cylinder_floating_failure(const conductor& c, bool cleanup);
 
-void build_multi_block_gauss_surface(const layout& l, conductor& c);
-void build_single_block_gauss_surface(const layout& l, conductor& c);
+// The surface elements and selection table of one floating conductor of
+// two or more blocks, and of one of a single block, at the distance
+// cfg.floating_d.
+void build_multi_block_floating_surface(const layout& l, conductor& c);
+void build_single_block_floating_surface(const layout& l, conductor& c);
 
 // L-infinity gap between two solids; negative when they overlap.
 double block_pair_distance(const solid& a, const solid& b);

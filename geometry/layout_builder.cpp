@@ -7,6 +7,7 @@
 #include "foundation/log_writers.hpp"
 #include "geometry/parse_layout.hpp"
 #include "geometry/polygon.hpp"
+#include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
 
 namespace {
@@ -27,11 +28,7 @@ solid piece_solid(const poly_record& piece, bool manhattan_approximation) {
         log_error_w().printf("Implemetation error: convex sides should less than 5. (lumod)\n");
         fatal_exit(-1);
     }
-    if (piece.n < min_piece_vertices) {
-        log_error_w().printf("nprism_t error: vertex number %lu not supported.\n",
-                             static_cast<unsigned long>(piece.n));
-        fatal_exit(1, false);
-    }
+    if (piece.n < min_piece_vertices) prism_vertex_count_failure(piece.n);
     nprism_t p{};
     p.n = piece.n;
     for (uint64_t i = 0; i < piece.n; ++i)

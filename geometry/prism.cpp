@@ -151,6 +151,11 @@ std::vector<slab> cut_slabs(const nprism_t& p, uint64_t pieces) {
 
 }  // namespace
 
+void prism_vertex_count_failure(uint64_t n) {
+    log_error_w().printf("nprism_t error: vertex number %lu not supported.\n", (unsigned long)n);
+    fatal_exit(1, false);
+}
+
 nprism_t expand_prism(const nprism_t& p, double d) {
     if (p.n > expand_max_vertices) {
         log_error_w().printf("not supported prism vertex number: %lu\n", (unsigned long)p.n).flush();
@@ -158,12 +163,7 @@ nprism_t expand_prism(const nprism_t& p, double d) {
         fatal_exit(-1, false);
     }
     const uint64_t grown = 2 * p.n;
-    if (grown < 3 || grown > nprism_max_vertices) {
-        log_error_w()
-            .printf("nprism_t error: vertex number %lu not supported.\n", (unsigned long)grown)
-            .flush();
-        fatal_exit(1, false);
-    }
+    if (grown < 3 || grown > nprism_max_vertices) prism_vertex_count_failure(grown);
     nprism_t r{};
     r.n = grown;
     for (uint64_t i = 0; i < p.n; ++i) {

@@ -22,6 +22,11 @@ inline const vec2& next_vertex(const nprism_t& p, uint64_t i) { return p.vertex[
 // four vertices (status -1) or fewer than two (status 1).
 nprism_t expand_prism(const nprism_t& p, double d);
 
+// A prism outline of n vertices that no prism can hold: "nprism_t error:
+// vertex number n not supported." on the error log writer, then exit status
+// 1 without the clean-up at exit.
+[[noreturn]] void prism_vertex_count_failure(uint64_t n);
+
 // Longest slanted edge over shortest edge; 0 without slanted edges.
 double prism_edge_ratio(const nprism_t& p);
 

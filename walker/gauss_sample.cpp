@@ -81,50 +81,24 @@ double gauss_weight(int gauss_type, double eps, double d) {
 
 // The answer does not depend on the order in which the other solids are
 // seen, so only the boxes of the point's grid cell are looked at, those
-// registered next to q's own first: the blocks of one cut polygon are
-// registered side by side, and a candidate inside a neighbour (most
+// registered next to q's own first: a candidate inside a neighbour (most
 // candidates on a cut face) ends after a few looks.
 int32_t gauss_point_multiplicity(const gauss_surface& s, const vec3& p, const surface_piece& q) {
     const std::size_t n = s.box_list.size();
     const std::size_t own = q.box->index;
     if (n < 2 || own >= n || s.box_list[own] != q.box) return 1;
     const box& own_bounds = s.grown_bounds[own];
-    // The box positions of the point's cell, or every box without a grid.
-    const gauss_box_grid& g = s.box_grid;
-    const uint32_t* cell = nullptr;
-    std::size_t count = n;
-    if (!g.start.empty()) {
-        const std::size_t c = g.cell_at(p.x, p.y);
-        cell = g.boxes.data() + g.start[c];
-        count = g.start[c + 1] - g.start[c];
-    }
-    auto box_at = [&](std::size_t i) { return cell ? std::size_t(cell[i]) : i; };
-    // The first list position at or after own.
-    std::size_t split = own;
-    if (cell) split = std::size_t(std::lower_bound(cell, cell + count, uint32_t(own)) - cell);
-
     int32_t k = 1;
-    auto look = [&](std::size_t j) {
-        if (j == own) return 0;
+    const bool rejected = s.box_grid.scan_from(own, p.x, p.y, n, [&](std::size_t j) {
+        if (j == own) return false;
         const box& b = s.grown_bounds[j];
-        if (beyond_bounds(p, b)) return 0;
+        if (beyond_bounds(p, b)) return false;
         const bool overlap = j < own ? gauss_boxes_overlap(own_bounds, b) : gauss_boxes_overlap(b, own_bounds);
-        return overlap ? other_holds(*s.box_list[j], p, q) : 0;
-    };
-    std::size_t below = split, above = split;
-    while (below > 0 || above < count) {
-        if (below > 0) {
-            const int h = look(box_at(--below));
-            if (h < 0) return -1;
-            k += h;
-        }
-        if (above < count) {
-            const int h = look(box_at(above++));
-            if (h < 0) return -1;
-            k += h;
-        }
-    }
-    return k;
+        const int h = overlap ? other_holds(*s.box_list[j], p, q) : 0;
+        k += h;
+        return h < 0;
+    });
+    return rejected ? -1 : k;
 }
 
 void sample_gauss_point(gauss_sample& out, const gauss_surface& s, walker_rng& rng) {

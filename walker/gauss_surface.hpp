@@ -4,9 +4,14 @@
 // not stored (the n grown pieces of a cut polygon overlap pairwise far more
 // often than n times): it is decided per start point for the boxes of the
 // point's cell in a grid over the grown solids. Faces of cut-polygon pieces
-// that lie inside a neighbouring grown piece are left out of the pieces. Built once per master on the
-// master's thread, then shared read-only by its walk threads.
-// Lengths in micrometres.
+// that lie inside a neighbouring grown piece are left out of the pieces.
+// Built once per master on the master's thread, then shared read-only by its
+// walk threads. Lengths in micrometres.
+//
+// The build is assembled in gauss_surface.cpp from: gauss_offsets (how far
+// the surface stands off a block), gauss_tiles (several grown boxes for one
+// large block), gauss_grown_solids (the grown solids and their pieces),
+// gauss_box_grid (which grown solids may hold a point) and buried_faces.
 #pragma once
 
 #include <cstdint>
@@ -17,13 +22,13 @@
 
 #include "geometry/layout.hpp"
 #include "geometry/surface_element.hpp"
+#include "walker/gauss_box_grid.hpp"
 
 struct configure;
-struct gauss_box;
 
 // Faces of pieces: 0..5 as surface_face (outward side), 6 a slanted side.
 constexpr uint64_t face_slanted = 6;
-// Stratification count per axis when a master starts.
+// Stratification count of each piece parameter when a master starts.
 constexpr double default_strata = 64.0;
 // Slanted normals are stored as integers: unit normal times this scale.
 constexpr double slant_normal_scale = 32768.0;
@@ -59,31 +64,15 @@ struct gauss_box {
     std::size_t index = 0;  // position in box_list once registered
 };
 
-// Columns of the x-y plane over the master's grown solids. Each cell lists,
-// in registration order, every box whose grown solid may reach into it, so
-// a start point needs to look only at the boxes of its own cell (a list over
-// all boxes would look at every piece of a cut polygon). Empty until
-// index_gauss_boxes: then every box counts.
-struct gauss_box_grid {
-    double x0 = 0.0, y0 = 0.0;          // low corner, micrometres
-    double cell_x = 1.0, cell_y = 1.0;  // cell sides
-    std::size_t nx = 0, ny = 0;
-    std::vector<std::size_t> start;  // per cell, into boxes; one entry more than cells
-    std::vector<uint32_t> boxes;  // box_list positions
-
-    // Cell of a coordinate along one axis, clamped to the grid.
-    static std::size_t axis_cell(double v, double origin, double side, std::size_t count);
-    std::size_t cell_at(double x, double y) const {
-        return axis_cell(y, y0, cell_y, ny) * nx + axis_cell(x, x0, cell_x, nx);
-    }
-};
-
 struct gauss_surface {
     gauss_surface(const configure* cfg, const ::layout* lay) : cfg(cfg), layout(lay) {}
     gauss_surface(const gauss_surface&) = delete;
     gauss_surface& operator=(const gauss_surface&) = delete;
 
-    double strata[3] = {default_strata, default_strata, default_strata};
+    // Cells of a piece's first and second parameter. Within a cell the draw
+    // is uniform too, so the counts leave the distribution of start points
+    // as it is; they do decide which random numbers give which point.
+    double strata[2] = {default_strata, default_strata};
     const configure* cfg;
     const ::layout* layout;
     std::deque<gauss_box> boxes;  // stable addresses: pieces point into it
@@ -118,17 +107,16 @@ void build_master_gauss_surfaces(gauss_surface& s, const conductor& master);
 // by their bounds, so a true answer may still be wrong for them.
 bool piece_may_lie_inside(const surface_piece& q, const box& win);
 
+// The steps of the build. One master block: its offset, then its tiles or
+// its single grown solid.
 void make_master_gauss_surface(gauss_surface& s, const block& b);
 void make_box_gauss_surface(gauss_surface& s, const block& b, double d);
 void make_prism_gauss_surface(gauss_surface& s, const block& b, double d);
-double interface_gap(const gauss_surface& s, const box& outer);
-double window_gap(const gauss_surface& s, const box& outer);
-void add_gauss_box(gauss_surface& s, gauss_box& x);
+// Appends part (the master block or a tile of it) grown by d.
+void append_grown_box(gauss_surface& s, const block& b, const box& part, double d);
 
-// Builds box_grid over the registered boxes.
-void index_gauss_boxes(gauss_surface& s);
-
-// Whether the grown solids of two registered boxes overlap by more than the
-// tolerance on every axis; later was registered after earlier.
-bool gauss_boxes_overlap(const box& later, const box& earlier);
+// Drops the faces of a cut polygon's grown pieces that lie wholly inside a
+// neighbouring grown piece (masters of many prism pieces only). Needs the
+// box grid.
+void drop_buried_pieces(gauss_surface& s);
 

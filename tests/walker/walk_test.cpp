@@ -147,42 +147,10 @@ TEST(Walk, MeanFirstHopWeightGivesTheCapacitancePerArea) {
     }
 }
 
-TEST(Walk, FactoryPicksTheInstanceFromStackAndMode) {
-    using configure_mode = configure::layout_arg;
-    struct row {
-        configure_mode mode;
-        bool layered;
-        const std::type_info& type;
-    };
-    const row rows[] = {
-        {configure::layout_two, true, typeid(default_walker<multi_layer_index<1ul, false>, default_transfer_domain<true>>)},
-        {configure::layout_four, true, typeid(default_walker<multi_layer_index<3ul, false>, default_transfer_domain<true>>)},
-        {configure::layout_approx, true, typeid(default_walker<equal_layer_index, default_transfer_domain<true>>)},
-        {configure::layout_approx2, true, typeid(default_walker<multi_layer_index<1ul, true>, default_transfer_domain<true>>)},
-        {configure::layout_approx2_es, true, typeid(default_walker<multi_layer_index<1ul, true>, default_transfer_domain<true>>)},
-        {configure::layout_four, false, typeid(default_walker<empty_layer_index, default_transfer_domain<true>>)},
-        {configure::layout_approx, false, typeid(default_walker<empty_layer_index, default_transfer_domain<true>>)},
-    };
-    for (const row& r : rows) {
-        const std::vector<medium> media = r.layered ? std::vector<medium>{{-1e9, 1.2, 1.0}, {1.2, 1e9, 1.6}}
-                                                    : std::vector<medium>{{-1e9, 1e9, 1.0}};
-        plates p(media, r.mode);
-        p.tables.store.interface_table_pos.assign(1, 0);
-        p.tables.store.interface_weight.assign(1, 0.0);
-        std::unique_ptr<random_walker_interface> owner;
-        create_walker(owner, p.head(), p.gauss.get());
-        ASSERT_TRUE(owner);
-        const random_walker_interface& w = *owner;
-        EXPECT_EQ(typeid(w), r.type) << int(r.mode);
-    }
-    // Without rotated cubes, the axis-aligned domain.
+TEST(Walk, ModeOutsideTheTableOnALayeredStackBuildsNothing) {
     plates p;
-    p.cfg.rotated_cube = false;
     std::unique_ptr<random_walker_interface> owner;
     create_walker(owner, p.head(), p.gauss.get());
-    const random_walker_interface& w = *owner;
-    EXPECT_EQ(typeid(w), typeid(default_walker<empty_layer_index, default_transfer_domain<false>>));
-    // A mode outside the table on a layered stack builds nothing.
     plates q({{-1e9, 1.2, 1.0}, {1.2, 1e9, 4.0}}, configure::layout_off);
     random_walker_interface* before = owner.get();
     create_walker(owner, q.head(), q.gauss.get());
