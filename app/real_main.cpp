@@ -7,6 +7,7 @@
 #include "foundation/error_handler.hpp"
 #include "foundation/file_opener.hpp"
 #include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
 
 int real_main(int argc, char** argv) {
     const std::int64_t t0 = steady_nanoseconds();
@@ -19,8 +20,16 @@ int real_main(int argc, char** argv) {
     if (cfg.log_error_file) error_handler::instance().set_stream(cfg.log_error_file);
 
     problem_manager run(cfg);
-    run.run();
-    run.extract_all();
+    try {
+        if (!run.run()) return 0;
+        run.extract_all();
+    } catch (const sea::run_end& end) {
+        // The one place a run that must end early ends. It is handled while
+        // `run` still lives: its writers flush the screen and the output
+        // file after the message, as when the process ended where the error
+        // was found.
+        end.finish();
+    }
 
     const std::int64_t elapsed = steady_nanoseconds() - t0;
     run.both().printf("Total cost: ");

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <exception>
 #include <mutex>
 
 #include "config/configure.hpp"
@@ -48,7 +49,19 @@ void extraction_task::start() {
 
 void extraction_task::run_walks() {
     sea::thread_pool::temporary_run(static_cast<int>(cfg->nthreads), [this](int) { walk(); });
+    // A walk thread's error ends the run from the master's thread, once
+    // every walk thread has ended.
+    if (failure) std::rethrow_exception(failure);
     write_memory_line(log_info_w());
+}
+
+void extraction_task::keep_failure(std::exception_ptr e) {
+    {
+        std::lock_guard<sea::spin_lock> guard(failure_lock);
+        if (!failure) failure = std::move(e);
+    }
+    failed.store(true, std::memory_order_relaxed);
+    stop.store(true, std::memory_order_seq_cst);
 }
 
 convergence extraction_task::check_convergence() const {
@@ -94,6 +107,8 @@ void extraction_task::merge(std::vector<walk_record>& buffer) {
 }
 
 void extraction_task::act_on_convergence() {
+    // After a walk thread's error the run ends: nothing more is said of it.
+    if (failed.load(std::memory_order_relaxed)) return;
     // The run reports the broken estimate once the walk threads have ended.
     if (!estimate_is_finite()) {
         stop.store(true, std::memory_order_seq_cst);
@@ -141,6 +156,14 @@ void extraction_task::act_on_convergence() {
 }
 
 void extraction_task::walk() {
+    try {
+        walk_until_stopped();
+    } catch (...) {
+        keep_failure(std::current_exception());
+    }
+}
+
+void extraction_task::walk_until_stopped() {
     std::unique_ptr<random_walker_interface> walker;
     create_walker(walker, walker_task_head{cfg, layout, space_manager, tables}, &gauss);
     std::vector<walk_record> buffer;
@@ -175,10 +198,10 @@ void extraction_task::walk() {
         const std::int64_t stratum = (strata && !(r.weight > 0.0)) ? 1 : 0;
         buffer.push_back({r.origin, r.terminal, r.weight, stratum, stratum, r.sumpdf, static_cast<double>(r.gtried)});
         if (buffer.size() < merge_batch) continue;
-        if (!lock.try_lock()) continue;
+        std::unique_lock<sea::spin_lock> merging(lock, std::try_to_lock);
+        if (!merging) continue;
         merge_local();
         act_on_convergence();
-        lock.unlock();
     }
     std::lock_guard<sea::spin_lock> guard(lock);
     merge_local();

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -74,4 +75,11 @@ public:
 private:
     void merge(std::vector<walk_record>& buffer);
     void act_on_convergence();
+    void walk_until_stopped();
+    // Keeps the first error of a walk thread and stops the walks.
+    void keep_failure(std::exception_ptr e);
+
+    sea::spin_lock failure_lock;
+    std::exception_ptr failure;      // the first walk thread's error, under failure_lock
+    std::atomic<bool> failed{false};  // set with `failure`
 };

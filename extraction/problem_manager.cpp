@@ -48,7 +48,7 @@ problem_manager::~problem_manager() {
     delete writers.screen_out;
 }
 
-void problem_manager::run() {
+bool problem_manager::run() {
     writers.screen_out = cfg->std_output ? static_cast<sea::writer*>(new sea::file_writer(stdout))
                                          : new sea::empty_writer();
     writers.file_out = new sea::file_writer(cfg->output_file);
@@ -86,7 +86,7 @@ void problem_manager::run() {
     select_masters(layout);
     setup_window(layout, screen(), file());
     setup_floating_conductors(layout);
-    dump_layout(layout);
+    if (dump_layout(layout)) return false;
     require_masters(layout);
     log_phase("parse input cost ", steady_nanoseconds() - t1);
 
@@ -105,6 +105,7 @@ void problem_manager::run() {
     both().printf("Preparation costed ");
     write_duration(screen(), elapsed).printf("\n\n").flush();
     write_seconds(file(), elapsed).put('\n').put('\n').flush();
+    return true;
 }
 
 void problem_manager::check_coupling_condition(const std::vector<conductor*>& masters, const std::string& text) {

@@ -24,7 +24,9 @@ public:
     problem_manager(const problem_manager&) = delete;
     problem_manager& operator=(const problem_manager&) = delete;
 
-    void run();
+    // Prepares the run; false when it ended with the layout dump
+    // ("--dump-layout"), a normal end with nothing left to do.
+    bool run();
     void extract_all();
     void extract_master(conductor* master);
 

@@ -8,7 +8,7 @@
 #include "config/configure.hpp"
 #include "foundation/error_handler.hpp"
 #include "foundation/errors.hpp"
-#include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/split_blocks.hpp"
 
@@ -64,12 +64,9 @@ idmap read_idmap_file(const configure& cfg) {
             continue;
         }
         if (got == EOF) break;
-        log_error_w()
-            .printf("error: idmap file format error, please use 'Id : num  Name : name' for every line (be careful of "
-                    "blank character).")
-            .put('\n')
-            .flush();
-        fatal_exit(-1);
+        sea::end_run("error: idmap file format error, please use 'Id : num  Name : name' for every line (be careful of "
+                     "blank character).\n",
+                     -1);
     }
     return map;
 }

@@ -6,6 +6,7 @@
 #include "geometry/primitives.hpp"
 #include "walker/floating_jump.hpp"
 #include "walker_fixtures.hpp"
+#include "tests/ends_run.hpp"
 
 using namespace walker_test;
 
@@ -210,7 +211,7 @@ TEST(FloatingJump, CylinderConductorEndsTheRun) {
     EXPECT_EXIT(
         {
             errors_to_stderr();
-            jump_floating(js, b);
+            korvex_test::ending_as_the_program([&] { jump_floating(js, b); });
         },
         ::testing::ExitedWithCode(255), "Cylinder floating conductor haven't implemented yet!\n");
 }
