@@ -37,5 +37,5 @@ int real_main(int argc, char** argv) {
     write_seconds(run.file(), elapsed).put('\n').flush();
     // A report that did not reach its file in full is no success.
     sea::config_impl::check_written(cfg.output_file, "the report");
-    return run.unconverged_masters > 0 ? unconverged_exit_status : 0;
+    return run.unconverged_masters() > 0 ? unconverged_exit_status : 0;
 }

@@ -450,7 +450,7 @@ void cylinder_floating_failure(const conductor& c, bool cleanup) {
 }
 
 void setup_floating_conductors(layout& l) {
-    configure& cfg = *l.cfg;
+    const configure& cfg = *l.cfg;
     // Refused before any walk rather than at the first walk that reaches it.
     for (const conductor& c : l.conductors)
         if (c.floating && c.blocks.size() == 1 && c.blocks.front()->solid.kind == solid_cylinder)
@@ -467,9 +467,20 @@ void setup_floating_conductors(layout& l) {
     if (!(d > 0)) flat_block_failure(d);
     if (!l.floating_blocks.empty() && d < least_floating_d)
         too_small_d_failure(cfg, d, thinnest.w, nearest.g, thinnest.b, nearest.floating, nearest.other);
-    cfg.floating_d = d;
+    l.floating_d = d;
     log_info_w().printf("floating d: %.12f", d).put('\n').flush();
 
+    // The surface builders still take the distance from the settings the
+    // layout points at: for them the layout points at a copy that holds d,
+    // the option's own settings stay as parsed.
+    configure with_d = cfg;
+    with_d.floating_d = d;
+    struct settings_back {
+        layout& l;
+        const configure* own;
+        ~settings_back() { l.cfg = own; }
+    } restore{l, l.cfg};
+    l.cfg = &with_d;
     for (conductor& c : l.conductors) {
         if (!c.floating) continue;
         if (c.blocks.size() >= 2)

@@ -40,8 +40,8 @@ void prepare(const uint8_t* data, std::size_t size, const configure& settings) {
     lay.cfg = &cfg;
     sea::empty_writer screen, file;
     try {
-        parse_layout(lay);
-        index_layout(lay);
+        parse_layout(lay, in);
+        index_layout(lay, nullptr);
         setup_media(lay);
         setup_ground_and_wire_width(lay);
         select_masters(lay);

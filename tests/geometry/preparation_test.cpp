@@ -32,7 +32,7 @@ struct prepared {
 prepared prepare(const std::string& text, configure cfg = configure()) {
     prepared r{parse(text, cfg), {}};
     layout& l = r.p->lay;
-    index_layout(l);
+    index_layout(l, l.cfg->idmap_file);
     setup_media(l);
     setup_ground_and_wire_width(l);
     select_masters(l);
@@ -235,8 +235,12 @@ TEST(Floating, DistanceFollowsSizeGapAndOptionOrEndsTheRun) {
         cfg.floating_d = c.option;
         if (std::isnan(c.d))
             EXPECT_EXIT(prepare_dying(c.text, cfg), ::testing::ExitedWithCode(255), c.message) << c.what;
-        else
-            EXPECT_NEAR(prepare(c.text, cfg).p->cfg.floating_d, c.d, 1e-12) << c.what;
+        else {
+            prepared r = prepare(c.text, cfg);
+            EXPECT_NEAR(r.lay().floating_d, c.d, 1e-12) << c.what;
+            // The computed distance lives in the layout; the settings stay as parsed.
+            EXPECT_EQ(r.p->cfg.floating_d, c.option) << c.what;
+        }
     }
 }
 
@@ -367,7 +371,7 @@ TEST(Floating, PrismPushDistancesAndPieceAreas) {
     const std::string body = medium_text(0, 10, 1) + triangle + conductor_text("a", block_text("", 5, 5, 1)) + task("a");
     prepared r = prepare(root(body));
     const conductor& f = r.lay().conductors.front();
-    const double d = r.p->cfg.floating_d;
+    const double d = r.lay().floating_d;
     ASSERT_EQ(f.surface_elements.size(), 5u);  // 2 triangles, 3 sides
     ASSERT_EQ(f.surface_table.size(), 8u);
     EXPECT_EQ(f.surface_table[4], 1.0);

@@ -22,9 +22,10 @@ struct floating_fixture : layout_fixture {
 
     explicit floating_fixture(const box& window = make_box(-50, -50, -50, 50, 50, 50))
         : layout_fixture(window) {
-        cfg.floating_d = d;
+        cfg.floating_d = d;  // what the surface builders read
+        lay->floating_d = d;
     }
-    jump_state state() { return jump_state{rng, pos, hops, cfg, lay->window}; }
+    jump_state state() { return jump_state{rng, pos, hops, cfg, lay->window, d}; }
 };
 
 // Equal weights over the first n entries, then the extra entries.
