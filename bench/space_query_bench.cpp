@@ -250,8 +250,8 @@ std::unique_ptr<bench_layout> read_layout(const std::string& path) {
     layout& lay = r->lay;
     lay.cfg = &r->cfg;
     sea::empty_writer quiet;
-    parse_layout(lay);
-    index_layout(lay);
+    parse_layout(lay, r->cfg.input_file);
+    index_layout(lay, nullptr);
     setup_media(lay);
     setup_ground_and_wire_width(lay);
     select_masters(lay);

@@ -55,8 +55,8 @@ bool prepare(prepared_case& c, const std::string& path, const std::string& table
     if (!c.cfg.input_file) return false;
     c.cfg.table_single = c.cfg.table_twolyr = c.cfg.table_mullyr = c.cfg.table_approx = tables;
     c.lay.cfg = &c.cfg;
-    parse_layout(c.lay);
-    index_layout(c.lay);
+    parse_layout(c.lay, c.cfg.input_file);
+    index_layout(c.lay, nullptr);
     setup_media(c.lay);
     setup_ground_and_wire_width(c.lay);
     select_masters(c.lay);

@@ -1,6 +1,9 @@
 // Every setting of one run. Filled once from the command line
-// (config/parse_configure.hpp) and read-only afterwards, except the floating
-// distance, which layout preparation replaces by the one it computes.
+// (config/parse_configure.hpp), checked once when the run starts
+// (config/check_options.hpp, which may lower the walk thread count), and
+// read-only afterwards. What the preparation computes from the settings
+// (the floating distance among it) lives in the prepared input
+// (extraction/prepared_input.hpp), not here.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +46,8 @@ struct configure {
         enum prism_type : int { prism_fd = 0, prism_easy = 1 };
     };
 
+    // Read once by the preparation; the geometry stream is released (and
+    // closed, unless another option shares it) when it has been parsed.
     FILE* input_file = nullptr;
     FILE* idmap_file = nullptr;
     std::string input_name;
@@ -77,7 +82,7 @@ struct configure {
     bool spacemgr_split_block = false;
     bool spacemgr_grid_scope_variable = false;
     int spacemgr_split_thr = 20;
-    int master_threads = 1;
+    int master_threads = 1;  // the master pool's size: always 1, masters go one after another
     int nthreads = 1;
     std::int64_t min_walks = 1000;
     double accuracy = 0.5;
@@ -100,7 +105,7 @@ struct configure {
     bool extract_level = false;
     bool breakpoint_resume = false;
     bool critical_box = false;
-    double floating_d = -1.0;
+    double floating_d = -1.0;  // the option; the distance used is layout::floating_d
     bool enable_floating = true;
     floating_arg::type floating_type = floating_arg::cd;
     floating_arg::prism_type floating_type_prism = floating_arg::prism_fd;

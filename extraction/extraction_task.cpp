@@ -2,10 +2,11 @@
 
 #include <atomic>
 #include <cmath>
+#include <exception>
 #include <mutex>
 
 #include "config/configure.hpp"
-#include "extraction/problem_manager.hpp"
+#include "extraction/prepared_input.hpp"
 #include "foundation/log_writers.hpp"
 #include "foundation/memory_usage.hpp"
 #include "foundation/thread_pool.hpp"
@@ -27,39 +28,52 @@ struct thread_sums {
 
 } // namespace
 
-extraction_task::extraction_task(problem_manager& run, conductor* m)
-    : cfg(run.cfg),
-      layout(run.layout_ptr),
-      space_manager(run.space_manager_ptr),
-      tables(run.tables_ptr),
-      writers(run.writers_ptr),
-      gauss(run.cfg, run.layout_ptr),
-      master(m) {}
+extraction_task::extraction_task(const configure& c, const prepared_input& in, const run_writers& w,
+                                 const conductor* m)
+    : cfg(&c), input(&in), writers(&w), gauss(&c, &in.layout), master(m) {}
 
 void extraction_task::start() {
     writers->screen().printf("Online Info. Start For Master %s\n", master->name.c_str());
     build_master_gauss_surfaces(gauss, *master);
     if (cfg->strat_sampling) {
-        net_stats.nstrata = 2;
-        block_stats.nstrata = 2;
+        stats.net_stats.nstrata = 2;
+        stats.block_stats.nstrata = 2;
     }
-    parse_criteria(criteria, *cfg, *layout, master);
+    parse_criteria(criteria, *cfg, input->layout, master);
 }
 
 void extraction_task::run_walks() {
     sea::thread_pool::temporary_run(static_cast<int>(cfg->nthreads), [this](int) { walk(); });
+    // A walk thread's error ends the run from the master's thread, once
+    // every walk thread has ended.
+    if (failure) std::rethrow_exception(failure);
     write_memory_line(log_info_w());
 }
 
+void extraction_task::stop_and_hold() {
+    lock.lock();
+    stop.store(true, std::memory_order_seq_cst);
+}
+
+void extraction_task::keep_failure(std::exception_ptr e) {
+    {
+        std::lock_guard<sea::spin_lock> guard(failure_lock);
+        if (!failure) failure = std::move(e);
+    }
+    failed.store(true, std::memory_order_relaxed);
+    stop.store(true, std::memory_order_seq_cst);
+}
+
 convergence extraction_task::check_convergence() const {
-    return evaluate_convergence(net_stats, criteria, master, *cfg);
+    return evaluate_convergence(stats.net_stats, criteria, master, *cfg);
 }
 
 double extraction_task::surface_factor() const {
-    return gauss.total_area * sumpdf / static_cast<double>(gtried);
+    return gauss.total_area * stats.sumpdf / static_cast<double>(stats.gtried);
 }
 
 const char* extraction_task::unconverged_reason() const {
+    const net_stat_table& net_stats = stats.net_stats;
     const key_sums* own = net_stats.find(master);
     if (!own || master_spread_shown(net_stats, net_stats.estimate(*own))) return nullptr;
     return net_stats.sums.size() < 2
@@ -68,7 +82,8 @@ const char* extraction_task::unconverged_reason() const {
 }
 
 bool extraction_task::estimate_is_finite() const {
-    if (gtried != 0 && !std::isfinite(surface_factor())) return false;
+    const net_stat_table& net_stats = stats.net_stats;
+    if (stats.gtried != 0 && !std::isfinite(surface_factor())) return false;
     for (const auto& entry : net_stats.sums)
         for (std::size_t k = 0; k < net_stats.nstrata; ++k)
             if (!std::isfinite(entry.second[k].sum) || !std::isfinite(entry.second[k].sum_sq) ||
@@ -81,19 +96,21 @@ void extraction_task::merge(std::vector<walk_record>& buffer) {
     for (const walk_record& r : buffer) {
         const conductor* net = r.terminal_block ? r.terminal_block->owner : nullptr;
         const start_draw draw{r.sumpdf, r.gtried};
-        net_stats.add(net, static_cast<std::size_t>(r.stratum), r.weight, draw);
+        stats.net_stats.add(net, static_cast<std::size_t>(r.stratum), r.weight, draw);
         // Every walk that came back to the master is booked on its own start
         // block, whichever master block it reached.
         const bool on_own_net =
             r.origin_block && r.terminal_block && r.terminal_block->owner == r.origin_block->owner;
         const block_pair key = on_own_net ? block_pair{r.origin_block, r.origin_block}
                                           : block_pair{r.origin_block, r.terminal_block};
-        block_stats.add(key, static_cast<std::size_t>(r.stratum), r.weight, draw);
+        stats.block_stats.add(key, static_cast<std::size_t>(r.stratum), r.weight, draw);
     }
     buffer.clear();
 }
 
 void extraction_task::act_on_convergence() {
+    // After a walk thread's error the run ends: nothing more is said of it.
+    if (failed.load(std::memory_order_relaxed)) return;
     // The run reports the broken estimate once the walk threads have ended.
     if (!estimate_is_finite()) {
         stop.store(true, std::memory_order_seq_cst);
@@ -106,7 +123,7 @@ void extraction_task::act_on_convergence() {
         log_warn_w()
             .printf("warning: master %s stops after %lld walks without a measurable error: every walk ended on one "
                     "net or the walks show no spread, so its capacitance may be far off.",
-                    master->name.c_str(), static_cast<long long>(net_stats.nwalks))
+                    master->name.c_str(), static_cast<long long>(stats.net_stats.nwalks))
             .put('\n')
             .flush();
     if (c.progress == 100) {
@@ -123,6 +140,7 @@ void extraction_task::act_on_convergence() {
             }
         }
     }
+    const net_stat_table& net_stats = stats.net_stats;
     const std::int64_t walks = net_stats.nwalks;
     if (walks - last_progress_walks < progress_interval) return;
     last_progress_walks = walks;
@@ -141,17 +159,25 @@ void extraction_task::act_on_convergence() {
 }
 
 void extraction_task::walk() {
+    try {
+        walk_until_stopped();
+    } catch (...) {
+        keep_failure(std::current_exception());
+    }
+}
+
+void extraction_task::walk_until_stopped() {
     std::unique_ptr<random_walker_interface> walker;
-    create_walker(walker, walker_task_head{cfg, layout, space_manager, tables}, &gauss);
+    create_walker(walker, walker_task_head{cfg, &input->layout, &input->space_manager, &input->tables}, &gauss);
     std::vector<walk_record> buffer;
     buffer.reserve(2 * merge_batch);
     thread_sums local;
     const bool strata = cfg->strat_sampling;
 
     auto merge_local = [&] {
-        hops += local.hops;
-        gtried += local.gtried;
-        sumpdf += local.sumpdf;
+        stats.hops += local.hops;
+        stats.gtried += local.gtried;
+        stats.sumpdf += local.sumpdf;
         local = thread_sums{};
         merge(buffer);
     };
@@ -175,10 +201,10 @@ void extraction_task::walk() {
         const std::int64_t stratum = (strata && !(r.weight > 0.0)) ? 1 : 0;
         buffer.push_back({r.origin, r.terminal, r.weight, stratum, r.sumpdf, static_cast<double>(r.gtried)});
         if (buffer.size() < merge_batch) continue;
-        if (!lock.try_lock()) continue;
+        std::unique_lock<sea::spin_lock> merging(lock, std::try_to_lock);
+        if (!merging) continue;
         merge_local();
         act_on_convergence();
-        lock.unlock();
     }
     std::lock_guard<sea::spin_lock> guard(lock);
     merge_local();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "config/configure.hpp"
+#include "extraction/prepared_input.hpp"
 #include "geometry/layout.hpp"
 
 namespace {
@@ -70,8 +71,10 @@ void extraction_task::report() const {
     sea::writer& file = writers->file();
     const double factor = surface_factor();
     const char* mname = master->name.c_str();
-    const positions<conductor> net_at(layout->nets);
-    const positions<block> block_at(layout->all_blocks);
+    const net_stat_table& net_stats = stats.net_stats;
+    const block_stat_table& block_stats = stats.block_stats;
+    const positions<conductor> net_at(input->layout.nets);
+    const positions<block> block_at(input->layout.all_blocks);
     const auto nets = in_order(net_stats.sums, net_at);
 
     capacitance own;

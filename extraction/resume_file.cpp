@@ -104,8 +104,8 @@ bool array_of(const std::string& text, Json::Value& out) {
 template <class Table>
 Json::Value element_of(const Table& table, const key_sums& s, const extraction_task& task) {
     Json::Value e(Json::objectValue);
-    e["task.gtried"] = static_cast<Json::UInt64>(task.gtried);
-    e["task.sumpdf"] = task.sumpdf;
+    e["task.gtried"] = static_cast<Json::UInt64>(task.statistics().gtried);
+    e["task.sumpdf"] = task.statistics().sumpdf;
     Json::Value npath(Json::arrayValue);
     Json::Value sums(Json::arrayValue);
     for (std::size_t k = 0; k < table.nstrata; ++k) {
@@ -227,50 +227,53 @@ bool stored_block(const Json::Value& e, const char* name_key, const char* index_
 
 bool restore_block_element(extraction_task& task, const Json::Value& e, const std::vector<block*>& blocks) {
     if (!e.isObject()) return false;
+    task_statistics& restored = task.statistics_before_walks();
     key_sums s{};
     const block *from = nullptr, *to = nullptr;
     const std::int64_t gtried = count_of(e["task.gtried"]);
     const Json::Value& sumpdf = e["task.sumpdf"];
     if (gtried < 0 || !sumpdf.isNumeric() || !std::isfinite(sumpdf.asDouble()) ||
-        !(sumpdf.asDouble() >= 0.0) || !restore_counts(task.block_stats, e, s) ||
+        !(sumpdf.asDouble() >= 0.0) || !restore_counts(restored.block_stats, e, s) ||
         !stored_block(e, "src_block", "src_block_index", blocks, from) ||
         !stored_block(e, "dest_block", "dest_block_index", blocks, to))
         return false;
-    if (!task.block_stats.sums.empty() &&
-        (task.gtried != static_cast<std::uint64_t>(gtried) || task.sumpdf != sumpdf.asDouble()))
+    if (!restored.block_stats.sums.empty() &&
+        (restored.gtried != static_cast<std::uint64_t>(gtried) || restored.sumpdf != sumpdf.asDouble()))
         return false;
-    task.gtried = static_cast<std::uint64_t>(gtried);
-    task.sumpdf = sumpdf.asDouble();
+    restored.gtried = static_cast<std::uint64_t>(gtried);
+    restored.sumpdf = sumpdf.asDouble();
     // Two elements of one key: one of them is not what was written.
-    return task.block_stats.sums.emplace(block_pair{from, to}, s).second;
+    return restored.block_stats.sums.emplace(block_pair{from, to}, s).second;
 }
 
 bool restore_net_element(extraction_task& task, const Json::Value& e, const std::vector<conductor*>& nets) {
+    task_statistics& restored = task.statistics_before_walks();
     key_sums s{};
     std::string source, dest;
-    if (!e.isObject() || !restore_counts(task.net_stats, e, s) || !name_of(e, "src_net", source) ||
-        source != task.master->name || !name_of(e, "dest_net", dest))
+    if (!e.isObject() || !restore_counts(restored.net_stats, e, s) || !name_of(e, "src_net", source) ||
+        source != task.master_conductor().name || !name_of(e, "dest_net", dest))
         return false;
     const conductor* net = dest.empty() ? nullptr : last_named(nets, dest);
     if (!dest.empty() && !net) return false;
-    return task.net_stats.sums.emplace(net, s).second;
+    return restored.net_stats.sums.emplace(net, s).second;
 }
 
 // Both tables count every walk, each walk draws at least one start point,
 // and each draw adds at most the largest start weight to sumpdf.
 bool restored_master_fits(const extraction_task& task) {
-    for (std::size_t k = 0; k < task.net_stats.nstrata; ++k)
-        if (task.net_stats.npath[k] != task.block_stats.npath[k]) return false;
-    const double gtried = static_cast<double>(task.gtried);
-    if (task.gtried < static_cast<std::uint64_t>(task.net_stats.nwalks)) return false;
-    if (task.net_stats.nwalks > 0 && !(task.sumpdf > 0.0)) return false;
-    if (!(task.sumpdf <= gtried * task.gauss.max_weight * (1 + sum_rounding))) return false;
+    const task_statistics& st = task.statistics();
+    for (std::size_t k = 0; k < st.net_stats.nstrata; ++k)
+        if (st.net_stats.npath[k] != st.block_stats.npath[k]) return false;
+    const double gtried = static_cast<double>(st.gtried);
+    if (st.gtried < static_cast<std::uint64_t>(st.net_stats.nwalks)) return false;
+    if (st.net_stats.nwalks > 0 && !(st.sumpdf > 0.0)) return false;
+    if (!(st.sumpdf <= gtried * task.surface().max_weight * (1 + sum_rounding))) return false;
     double drawn = 0.0, pdf = 0.0;
-    for (std::size_t k = 0; k < task.net_stats.nstrata; ++k) {
-        drawn += task.net_stats.draws[k].tried;
-        pdf += task.net_stats.draws[k].pdf;
+    for (std::size_t k = 0; k < st.net_stats.nstrata; ++k) {
+        drawn += st.net_stats.draws[k].tried;
+        pdf += st.net_stats.draws[k].pdf;
     }
-    if (drawn != gtried || !(std::fabs(pdf - task.sumpdf) <= task.sumpdf * sum_rounding)) return false;
+    if (drawn != gtried || !(std::fabs(pdf - st.sumpdf) <= st.sumpdf * sum_rounding)) return false;
     return task.estimate_is_finite();
 }
 
@@ -289,7 +292,7 @@ const char* gauss_word(configure::gauss_arg type) {
 // The settings beyond the geometry text that change what a walk estimates:
 // stored statistics of other settings belong to another case. The tables
 // are identified by their content, apart from these.
-Json::Value physics_options(const configure& cfg, const std::string& idmap_md5) {
+Json::Value physics_options(const configure& cfg, double floating_d, const std::string& idmap_md5) {
     Json::Value o(Json::objectValue);
     o["--multi-dielectric"] = dielectric_word(cfg.multi_dielectric);
     o["-m"] = idmap_md5;
@@ -303,8 +306,8 @@ Json::Value physics_options(const configure& cfg, const std::string& idmap_md5) 
     o["--enable-floating"] = cfg.enable_floating;
     o["--floating-type"] = static_cast<int>(cfg.floating_type);
     o["--floating-type-prism"] = static_cast<int>(cfg.floating_type_prism);
-    // Replaced by the distance that preparation computes.
-    o["--floating-d"] = cfg.floating_d;
+    // The distance that preparation computed, not the option's value.
+    o["--floating-d"] = floating_d;
     return o;
 }
 
@@ -555,7 +558,7 @@ void resume_file::open(std::int64_t& nwalks, std::int64_t& nhops) {
     // The pieces of one polygon share a name: the index tells them apart.
     for (std::size_t i = 0; i < lay->all_blocks.size(); ++i)
         block_index[lay->all_blocks[i]] = static_cast<Json::Int64>(i);
-    run_options = physics_options(*cfg, idmap_md5);
+    run_options = physics_options(*cfg, lay->floating_d, idmap_md5);
     const mode_t mask = ::umask(0);
     ::umask(mask);
     mode = 0666 & ~mask;
@@ -690,15 +693,15 @@ void resume_file::record(const extraction_task& task, const conductor* master) {
         if (b) e[index_key] = block_index[b];
     };
     Json::Value blocks(Json::arrayValue);
-    for (const auto& [key, s] : task.block_stats.sums) {
-        Json::Value e = element_of(task.block_stats, s, task);
+    for (const auto& [key, s] : task.statistics().block_stats.sums) {
+        Json::Value e = element_of(task.statistics().block_stats, s, task);
         put_block(e, "src_block", "src_block_index", key.first);
         put_block(e, "dest_block", "dest_block_index", key.second);
         blocks.append(e);
     }
     Json::Value nets(Json::arrayValue);
-    for (const auto& [net, s] : task.net_stats.sums) {
-        Json::Value e = element_of(task.net_stats, s, task);
+    for (const auto& [net, s] : task.statistics().net_stats.sums) {
+        Json::Value e = element_of(task.statistics().net_stats, s, task);
         e["src_net"] = master->name;
         e["dest_net"] = net ? net->name : std::string();
         nets.append(e);
@@ -723,10 +726,11 @@ void resume_file::restore(extraction_task& task, const conductor* master) {
     for (Json::ArrayIndex i = 0; sound && i < nets.size(); ++i)
         sound = restore_net_element(task, nets[i], lay->nets);
     if (sound && (blocks.size() == 0) == (nets.size() == 0) && restored_master_fits(task)) return;
-    clear_table(task.net_stats);
-    clear_table(task.block_stats);
-    task.gtried = 0;
-    task.sumpdf = 0.0;
+    task_statistics& restored = task.statistics_before_walks();
+    clear_table(restored.net_stats);
+    clear_table(restored.block_stats);
+    restored.gtried = 0;
+    restored.sumpdf = 0.0;
     writers->both().printf(
         "stored results of master %s are damaged or do not fit this run, the master starts afresh.\n\n",
         master->name.c_str());

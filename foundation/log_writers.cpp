@@ -1,8 +1,10 @@
 #include "foundation/log_writers.hpp"
 
 #include <cstdlib>
+#include <string>
 
 #include "foundation/file_opener.hpp"
+#include "foundation/run_end.hpp"
 
 namespace {
 
@@ -43,7 +45,5 @@ sea::writer& log_writer(int level) {
 
 void fatal_exit(int status, bool cleanup) {
     log_error_w().flush();
-    if (cleanup) std::exit(status);
-    std::fflush(nullptr);
-    std::_Exit(status);
+    sea::end_run(std::string(), status, cleanup, sea::run_end::already_written);
 }

@@ -23,6 +23,9 @@ inline sea::writer& log_info_w() { return log_writer(log_info); }
 inline sea::writer& log_warn_w() { return log_writer(log_warn); }
 inline sea::writer& log_error_w() { return log_writer(log_error); }
 
-// Ends the process after a fatal message on the error log writer: flushes
-// that writer, then exit(status) with clean-up, or _Exit(status) without.
+// Ends the run after a fatal message that the caller has printed on the
+// error log writer itself: flushes that writer at once (the message keeps
+// its place among the lines of other threads) and raises a sea::run_end
+// with nothing left to print. Sites that can build their message raise
+// sea::run_end with it instead.
 [[noreturn]] void fatal_exit(int status, bool cleanup = true);

@@ -93,6 +93,15 @@ std::size_t formatted_length(const char* fmt, va_list args) {
     return n < 0 ? 0 : static_cast<std::size_t>(n);
 }
 
+std::string formatted(const char* fmt, ...) {
+    std::string text;
+    va_list args;
+    va_start(args, fmt);
+    string_writer(&text).vprintf(fmt, args);
+    va_end(args);
+    return text;
+}
+
 } // namespace sea
 
 sea::writer& write_cstr(sea::writer& w, const char* text) { return w.write(text, std::strlen(text)); }

@@ -72,6 +72,9 @@ public:
 // Works on a copy of args, so the caller may use them again.
 std::size_t formatted_length(const char* fmt, va_list args);
 
+// The text fmt and the arguments produce.
+std::string formatted(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
 } // namespace sea
 
 sea::writer& write_cstr(sea::writer& w, const char* text);

@@ -206,9 +206,9 @@ void replicate_layout_tiles(layout& l) {
             }
 }
 
-void dump_layout(layout& l) {
+bool dump_layout(layout& l) {
     const configure& cfg = *l.cfg;
-    if (!cfg.dump_layout) return;
+    if (!cfg.dump_layout) return false;
     replicate_layout_tiles(l);
     sea::file_writer out(cfg.dump_layout);
     if (cfg.dump_rotate_degree != 0)
@@ -219,5 +219,5 @@ void dump_layout(layout& l) {
     sea::config_impl::check_written(cfg.dump_layout, "the layout dump");
     std::printf("dump layout finished.\n");
     std::fflush(stdout);
-    std::exit(0);
+    return true;
 }

@@ -1,5 +1,5 @@
 // Writes the prepared layout back as a geometry file ("--dump-layout"),
-// optionally tiled and turned about z, then ends the run.
+// optionally tiled and turned about z, then the run ends.
 #pragma once
 
 #include "foundation/writer.hpp"
@@ -7,9 +7,10 @@
 struct layout;
 struct solid;
 
-// Does nothing without "--dump-layout"; otherwise writes the dump, prints
-// "dump layout finished." and exits with status 0.
-void dump_layout(layout& l);
+// Does nothing and returns false without "--dump-layout"; otherwise writes
+// the dump, prints "dump layout finished." and returns true: the run ends
+// there, normally (status 0), before any table is loaded.
+bool dump_layout(layout& l);
 
 // Appends the tile copies of every net ("--dump-tile-nx/ny/nz").
 void replicate_layout_tiles(layout& l);

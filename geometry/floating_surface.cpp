@@ -5,6 +5,8 @@
 
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
+#include "foundation/writer.hpp"
 #include "geometry/dump_layout.hpp"
 #include "geometry/floating_table.hpp"
 #include "geometry/layer_stack.hpp"
@@ -156,19 +158,21 @@ std::vector<weighted_piece> layered_pieces(const layer_stack& stack, const std::
 }
 
 [[noreturn]] void overlap_failure(const block& f, const block& b) {
-    sea::writer& err = log_error_w();
-    err.printf("error: floating d less than 0.").put('\n').flush();
-    err.printf("%s : %s", f.owner->name.c_str(), b.owner->name.c_str()).put('\n').flush();
-    dump_solid(err, f.solid).put('\n').flush();
-    dump_solid(err, b.solid).put('\n').flush();
-    fatal_exit(-1);
+    std::string message;
+    sea::string_writer err(&message);
+    err.printf("error: floating d less than 0.").put('\n');
+    err.printf("%s : %s", f.owner->name.c_str(), b.owner->name.c_str()).put('\n');
+    dump_solid(err, f.solid).put('\n');
+    dump_solid(err, b.solid).put('\n');
+    sea::end_run(std::move(message), -1);
 }
 
 // A floating distance that leaves a landing point of a jump within the
 // touch distance of its conductor; names what made it so small.
 [[noreturn]] void too_small_d_failure(const configure& cfg, double d, double w, double g, const block* thinnest,
                                       const block* g_floating, const block* g_other) {
-    sea::writer& err = log_error_w();
+    std::string message;
+    sea::string_writer err(&message);
     err.printf("error: floating d %.12f is below %g (twice the touch distance): walks would jump onto the floating "
                "conductor for ever; ",
                d, least_floating_d);
@@ -181,8 +185,8 @@ std::vector<weighted_piece> layered_pieces(const layer_stack& stack, const std::
     else
         err.printf("floating conductor %s lies only %g from conductor %s, %g needed.", g_floating->owner->name.c_str(),
                    g, g_other->owner->name.c_str(), least_floating_d / (by_option ? 1.0 : gap_share));
-    err.put('\n').flush();
-    fatal_exit(-1);
+    err.put('\n');
+    sea::end_run(std::move(message), -1);
 }
 
 double floating_size(const solid& s) {
@@ -397,22 +401,16 @@ nearest_pair find_nearest_pair(const layout& l) {
 }
 
 [[noreturn]] void touching_failure(double g) {
-    log_error_w().printf("floating d is %.12f.", g).put('\n').flush();
-    log_error_w()
-        .printf("error: floating d should be larger than 0, this maybe caused by that floating conductor is "
-                "touched by some other conductor.")
-        .put('\n')
-        .flush();
-    fatal_exit(-1);
+    sea::end_run(sea::formatted("floating d is %.12f.\n", g) +
+                     "error: floating d should be larger than 0, this maybe caused by that floating conductor is "
+                     "touched by some other conductor.\n",
+                 -1);
 }
 
 [[noreturn]] void flat_block_failure(double d) {
-    log_error_w().printf("floating d is %.12f.", d).put('\n').flush();
-    log_error_w()
-        .printf("error: floating d should be larger than 0, a floating block has no width, depth or height.")
-        .put('\n')
-        .flush();
-    fatal_exit(-1);
+    sea::end_run(sea::formatted("floating d is %.12f.\n", d) +
+                     "error: floating d should be larger than 0, a floating block has no width, depth or height.\n",
+                 -1);
 }
 
 // The smallest size w of a floating block, and the first block of that size.
@@ -444,18 +442,15 @@ double choose_floating_d(const layout& l, const configure& cfg, double w, double
 }  // namespace
 
 void cylinder_floating_failure(const conductor& c, bool cleanup) {
-    log_error_w().printf("Cylinder floating conductor haven't implemented yet!").put('\n');
-    log_error_w()
-        .printf("floating conductor %s is one cylinder block (%s); a floating conductor of one block must be a box "
-                "or a polygon.",
-                c.name.c_str(), c.blocks.front()->name.c_str())
-        .put('\n')
-        .flush();
-    fatal_exit(-1, cleanup);
+    sea::end_run(sea::formatted("Cylinder floating conductor haven't implemented yet!\n"
+                                "floating conductor %s is one cylinder block (%s); a floating conductor of one block "
+                                "must be a box or a polygon.\n",
+                                c.name.c_str(), c.blocks.front()->name.c_str()),
+                 -1, cleanup);
 }
 
 void setup_floating_conductors(layout& l) {
-    configure& cfg = *l.cfg;
+    const configure& cfg = *l.cfg;
     // Refused before any walk rather than at the first walk that reaches it.
     for (const conductor& c : l.conductors)
         if (c.floating && c.blocks.size() == 1 && c.blocks.front()->solid.kind == solid_cylinder)
@@ -472,9 +467,20 @@ void setup_floating_conductors(layout& l) {
     if (!(d > 0)) flat_block_failure(d);
     if (!l.floating_blocks.empty() && d < least_floating_d)
         too_small_d_failure(cfg, d, thinnest.w, nearest.g, thinnest.b, nearest.floating, nearest.other);
-    cfg.floating_d = d;
+    l.floating_d = d;
     log_info_w().printf("floating d: %.12f", d).put('\n').flush();
 
+    // The surface builders still take the distance from the settings the
+    // layout points at: for them the layout points at a copy that holds d,
+    // the option's own settings stay as parsed.
+    configure with_d = cfg;
+    with_d.floating_d = d;
+    struct settings_back {
+        layout& l;
+        const configure* own;
+        ~settings_back() { l.cfg = own; }
+    } restore{l, l.cfg};
+    l.cfg = &with_d;
     for (conductor& c : l.conductors) {
         if (!c.floating) continue;
         if (c.blocks.size() >= 2)

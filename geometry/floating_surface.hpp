@@ -9,7 +9,7 @@ struct conductor;
 struct layout;
 struct solid;
 
-// Computes d into cfg.floating_d and builds every floating surface. Ends the
+// Computes d into l.floating_d and builds every floating surface. Ends the
 // run when a floating conductor touches or overlaps another net.
 void setup_floating_conductors(layout& l);
 

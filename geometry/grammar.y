@@ -8,7 +8,8 @@
 %{
 #include <cstring>
 
-#include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
+#include "foundation/writer.hpp"
 #include "geometry/grammar.hpp"
 #include "geometry/layout_builder.hpp"
 #include "geometry/scanner.hpp"
@@ -233,19 +234,23 @@ id
 %%
 
 void lumod_error(layout_builder& build, const char* message) {
-    log_error_w().printf("%s at %d with %s\n", message, lumod_line, scanner_text());
+    std::string text;
+    sea::string_writer err(&text);
+    err.printf("%s at %d with %s\n", message, lumod_line, scanner_text());
     // The first line names neither the file nor where the format is told.
     const std::string& name = build.input_name();
     if (name == "stdin")
-        log_error_w().printf("standard input");
+        err.printf("standard input");
     else
-        log_error_w().printf("geometry file \"%s\"", name.c_str());
+        err.printf("geometry file \"%s\"", name.c_str());
     if (*scanner_text())
-        log_error_w().printf(", line %d, near \"%s\"", lumod_line, scanner_text());
+        err.printf(", line %d, near \"%s\"", lumod_line, scanner_text());
     else
-        log_error_w().printf(", line %d, where the text ends", lumod_line);
-    log_error_w().printf(": correct the text there (docs/geometry-format.md describes the format)\n");
-    fatal_exit(-1);
+        err.printf(", line %d, where the text ends", lumod_line);
+    err.printf(": correct the text there (docs/geometry-format.md describes the format)\n");
+    // The parser's stacks are left as they are: the run ends here, and the
+    // next parse (a test, the fuzz target) starts them afresh.
+    sea::end_run(std::move(text), -1);
 }
 
 void run_grammar(layout& target) {

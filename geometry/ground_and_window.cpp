@@ -8,6 +8,7 @@
 
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
 #include "geometry/index_layout.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/point_text.hpp"
@@ -22,8 +23,7 @@ constexpr double no_width = 1e9;
 constexpr double padding_widths = 40.0;
 
 [[noreturn]] void ground_error(const char* message) {
-    log_error_w().printf("%s", message).flush();
-    fatal_exit(-1);
+    sea::end_run(message, -1);
 }
 
 box empty_box() { return box{{no_width, no_width, no_width}, {-no_width, -no_width, -no_width}}; }

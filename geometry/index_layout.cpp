@@ -8,7 +8,7 @@
 #include "config/configure.hpp"
 #include "foundation/error_handler.hpp"
 #include "foundation/errors.hpp"
-#include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/split_blocks.hpp"
 
@@ -50,32 +50,29 @@ bool name_key(const std::string& name, std::string& key) {
     return true;
 }
 
-idmap read_idmap_file(const configure& cfg) {
+idmap read_idmap_file(FILE* stream) {
     idmap map;
-    if (!cfg.idmap_file) return map;
+    if (!stream) return map;
     // Fields are capped: a longer id or name breaks the record's pattern
     // and is refused as a format error.
     char id[128];
     char name[128];
     for (;;) {
-        const int got = std::fscanf(cfg.idmap_file, "Id : %127s Name : %127s\n", id, name);
+        const int got = std::fscanf(stream, "Id : %127s Name : %127s\n", id, name);
         if (got == 2) {
             map[id] = name;
             continue;
         }
         if (got == EOF) break;
-        log_error_w()
-            .printf("error: idmap file format error, please use 'Id : num  Name : name' for every line (be careful of "
-                    "blank character).")
-            .put('\n')
-            .flush();
-        fatal_exit(-1);
+        sea::end_run("error: idmap file format error, please use 'Id : num  Name : name' for every line (be careful of "
+                     "blank character).\n",
+                     -1);
     }
     return map;
 }
 
-void merge_conductors_by_idmap(layout& l) {
-    const idmap map = read_idmap_file(*l.cfg);
+void merge_conductors_by_idmap(layout& l, FILE* idmap_stream) {
+    const idmap map = read_idmap_file(idmap_stream);
     std::set<std::string> protected_keys;
     std::string key;
     for (const std::string& task : l.task_names)
@@ -106,8 +103,8 @@ void merge_conductors_by_idmap(layout& l) {
         for (block* b : c.blocks) b->owner = &c;
 }
 
-void index_layout(layout& l) {
-    if (l.cfg->enable_merge) merge_conductors_by_idmap(l);
+void index_layout(layout& l, FILE* idmap) {
+    if (l.cfg->enable_merge) merge_conductors_by_idmap(l, idmap);
     check_unique_names(l);
     l.nets.clear();
     for (conductor& c : l.conductors) l.nets.push_back(&c);

@@ -117,7 +117,7 @@ struct layout {
     layout(layout&&) = default;
     layout& operator=(layout&&) = default;
 
-    configure* cfg = nullptr;  // written back: the floating distance
+    const configure* cfg = nullptr;
     std::deque<conductor> conductors;
     std::deque<block> blocks;
     std::vector<medium> media;  // consumed by setup_media
@@ -136,4 +136,7 @@ struct layout {
     std::vector<block*> prism_blocks;
     std::vector<block*> floating_blocks;
     std::vector<conductor*> masters;
+    // Stand-off of the floating surfaces, micrometres; set by
+    // setup_floating_conductors (0 until then).
+    double floating_d = 0.0;
 };

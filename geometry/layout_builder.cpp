@@ -5,6 +5,7 @@
 
 #include "config/configure.hpp"
 #include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
 #include "geometry/parse_layout.hpp"
 #include "geometry/polygon.hpp"
 #include "geometry/prism.hpp"
@@ -25,8 +26,7 @@ solid piece_solid(const poly_record& piece, bool manhattan_approximation) {
     if (!poly_split_check(piece.vertex.data(), piece.n))
         log_error_w().printf("Implemetation error: convex vertex should be anticlock. (lumod)\n").flush();
     if (piece.n > max_piece_vertices) {
-        log_error_w().printf("Implemetation error: convex sides should less than 5. (lumod)\n");
-        fatal_exit(-1);
+        sea::end_run("Implemetation error: convex sides should less than 5. (lumod)\n", -1);
     }
     if (piece.n < min_piece_vertices) prism_vertex_count_failure(piece.n);
     nprism_t p{};

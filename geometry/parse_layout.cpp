@@ -24,18 +24,17 @@ std::string make_default_name() {
     return name;
 }
 
-void parse_layout(layout& target) {
-    assert(target.cfg && target.cfg->input_file);
+void parse_layout(layout& target, FILE* input) {
+    assert(target.cfg && input);
     default_name_counter = 0;
     target.window.boundary = boundary_none;
     target.window.box = {{geom_infinity, geom_infinity, geom_infinity},
                          {-geom_infinity, -geom_infinity, -geom_infinity}};
-    scanner_begin(target.cfg->input_file);
+    scanner_begin(input);
     run_grammar(target);
     // The geometry file is closed as soon as it is read, unless another
-    // option shares its stream; the field must not outlive the stream.
-    sea::config_impl::file_opener::release(target.cfg->input_file);
-    target.cfg->input_file = nullptr;
+    // option shares its stream.
+    sea::config_impl::file_opener::release(input);
     scanner_end();
     validate_layout(target);
 }

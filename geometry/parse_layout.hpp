@@ -6,13 +6,16 @@
 
 struct layout;
 
-// Parses the stream configure::input_file of target.cfg into target, then
-// releases that stream through the open-file table (the field becomes null)
-// and the scanner's buffers. The window starts with no
+// Parses the geometry stream `input` (the "-f" stream, or a stream reading
+// through it) into target, then releases that stream through the open-file
+// table (the option's stream must not be read afterwards) and the scanner's
+// buffers. The window starts with no
 // boundary and an empty box (lower corner 1e9, upper corner -1e9) that the
 // medium sections grow. Returns only when the file was accepted: every error
 // in it ends the process with its message on the error log writer.
-void parse_layout(layout& target);
+#include <cstdio>
+
+void parse_layout(layout& target, FILE* input);
 
 // Next generated name of an unnamed conductor or block: "unnamed" and the
 // counter in at least five lower-case hexadecimal digits. The counter starts

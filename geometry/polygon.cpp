@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
 #include "geometry/primitives.hpp"
 
 namespace {
@@ -12,8 +12,7 @@ namespace {
 constexpr int fatal_status = -1;
 
 [[noreturn]] void fail(const char* message) {
-    log_error_w().printf("%s\n", message).flush();
-    fatal_exit(fatal_status);
+    sea::end_run(std::string(message) + "\n", fatal_status);
 }
 
 // The neighbour before vertex i in a closed outline of n vertices.

@@ -5,7 +5,8 @@
 #include <cmath>
 #include <set>
 
-#include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
+#include "foundation/writer.hpp"
 #include "geometry/primitives.hpp"
 
 namespace {
@@ -119,9 +120,9 @@ std::vector<slab> cut_slabs(const nprism_t& p, uint64_t pieces) {
             // Cuts across x come out clockwise; keep every outline anticlockwise.
             if (signed_area(outline) < 0) std::reverse(outline.begin(), outline.end());
             if (outline.size() > nprism_max_vertices) {
-                log_error_w().printf("error (split_block): slab of %lu vertices.\n",
-                                     (unsigned long)outline.size()).flush();
-                fatal_exit(-1);
+                sea::end_run(sea::formatted("error (split_block): slab of %lu vertices.\n",
+                                            (unsigned long)outline.size()),
+                             -1);
             }
             if (outline.size() >= 3) {
                 slab s{};
@@ -152,15 +153,15 @@ std::vector<slab> cut_slabs(const nprism_t& p, uint64_t pieces) {
 }  // namespace
 
 void prism_vertex_count_failure(uint64_t n) {
-    log_error_w().printf("nprism_t error: vertex number %lu not supported.\n", (unsigned long)n);
-    fatal_exit(1, false);
+    sea::end_run(sea::formatted("nprism_t error: vertex number %lu not supported.\n", (unsigned long)n), 1, false);
 }
 
 nprism_t expand_prism(const nprism_t& p, double d) {
     if (p.n > expand_max_vertices) {
-        log_error_w().printf("not supported prism vertex number: %lu\n", (unsigned long)p.n).flush();
-        log_error_w().printf("prism vertex number must be less than or equal to 4.\n").flush();
-        fatal_exit(-1, false);
+        sea::end_run(sea::formatted("not supported prism vertex number: %lu\n"
+                                    "prism vertex number must be less than or equal to 4.\n",
+                                    (unsigned long)p.n),
+                     -1, false);
     }
     const uint64_t grown = 2 * p.n;
     if (grown < 3 || grown > nprism_max_vertices) prism_vertex_count_failure(grown);

@@ -4,7 +4,8 @@
 #include <stdexcept>
 
 #include "config/configure.hpp"
-#include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
+#include "foundation/writer.hpp"
 #include "space/box_measures.hpp"
 #include "space/hiding.hpp"
 
@@ -35,9 +36,8 @@ void candlist::make_cell(spacemgr_t k, const configure& cfg, const vec3& c, doub
 
 void report_point_inside(const ::block& b) {
     const std::string& name = b.owner ? b.owner->name : b.name;
-    log_error_w().printf("error (spacemgr::candlist::nearest): point is inside conductor(%s).\n",
-                         name.c_str());
-    fatal_exit(-1, false);
+    sea::end_run(sea::formatted("error (spacemgr::candlist::nearest): point is inside conductor(%s).\n", name.c_str()),
+                 -1, false);
 }
 
 void candlist::insert(const candidate& c) {

@@ -152,7 +152,7 @@ __attribute__((always_inline)) inline double hint_radius(search_hint& h, const v
 }
 
 // Ends the process: p lies inside the block by more than inside_tolerance.
-[[noreturn]] void report_point_inside(const ::block& b);
+[[noreturn, gnu::cold]] void report_point_inside(const ::block& b);
 
 // Forced inline: the query's callers take it at four places, where a call
 // would cost more than the scan of a short list.

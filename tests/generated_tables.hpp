@@ -34,7 +34,7 @@ inline std::string make_tables_for(const scratch_dir& dir, const std::string& ge
     cfg.table_single = cfg.table_twolyr = cfg.table_mullyr = cfg.table_approx = dir.path("tables");
     layout lay;
     lay.cfg = &cfg;
-    parse_layout(lay);
+    parse_layout(lay, cfg.input_file);
     setup_media(lay);
     write_table_sets(planned_tables(cfg, lay.layers), 8);
     return dir.path("tables");

@@ -13,6 +13,7 @@
 
 #include "foundation/error_handler.hpp"
 #include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
 
 namespace {
 
@@ -61,8 +62,7 @@ table_identity named_identity(table_kind kind, table_family family, std::size_t 
 [[noreturn]] void read_failure(std::FILE* f) {
     const int err = errno;
     if (f) std::fclose(f);
-    log_error_w().printf("%s", std::strerror(err)).put('\n').flush();
-    fatal_exit(-1);
+    sea::end_run(std::string(std::strerror(err)) + "\n", -1);
 }
 
 void debug_line(const char* text) { log_debug_w().printf("%s", text).put('\n').flush(); }

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "config/configure.hpp"
-#include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
 #include "foundation/writer.hpp"
 #include "geometry/layer_stack.hpp"
 #include "transition_tables/cube_configurations.hpp"
@@ -66,11 +66,12 @@ std::vector<double> layer_permittivities(const layer_stack& stack) {
 }
 
 void refuse_ratio() {
-    sea::writer& err = log_error_w();
+    std::string message;
+    sea::string_writer err(&message);
     err.printf("error: diel ratio is larger than ");
     write_double(err, ratio_refused_limit);
-    err.printf(" not supported!").put('\n').flush();
-    fatal_exit(1);
+    err.printf(" not supported!").put('\n');
+    sea::end_run(std::move(message), 1);
 }
 
 bool gaps_share_a_division(double gap_below, double gap_above) {

@@ -36,7 +36,7 @@ struct default_transfer_domain {
 struct walker_task_head {
     const configure* cfg;
     const layout* lay;
-    std::unique_ptr<space_manager_interface>* spacemgr;  // queried through at each step
+    const std::unique_ptr<space_manager_interface>* spacemgr;  // queried through at each step
     const table_store* tables;
 };
 
@@ -61,13 +61,14 @@ public:
     const table_store* tables;
     L layer;
     D domain;
-    std::unique_ptr<space_manager_interface>* spacemgr;
+    const std::unique_ptr<space_manager_interface>* spacemgr;
     search_hint hint_primary;
     search_hint hint_secondary;
     vec3 pos{0.0, 0.0, 0.0};
     walker_rng rng;
     const gauss_surface* gauss;
     const window* win;
+    double floating_d;  // of the layout, for the floating jumps
     const layer_stack* layers;
 
 private:

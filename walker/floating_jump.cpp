@@ -97,11 +97,11 @@ void jump_box_faces(jump_state& w, const block& b, double stand_off, double marg
 }  // namespace
 
 void jump_floating_box_easy(jump_state& w, const block& b) {
-    const double d = w.cfg.floating_d;
+    const double d = w.floating_d;
     jump_box_faces(w, b, d, 0.5 * d);
 }
 
-void jump_floating_box_fd(jump_state& w, const block& b) { jump_box_faces(w, b, 0.5 * w.cfg.floating_d, 0.0); }
+void jump_floating_box_fd(jump_state& w, const block& b) { jump_box_faces(w, b, 0.5 * w.floating_d, 0.0); }
 
 namespace {
 
@@ -172,7 +172,7 @@ void jump_floating_box_cd(jump_state& w, const block& b) {
     const std::vector<double>& t = b.owner->surface_table;
     const box& bx = b.solid.shape.box;
     const vec3 lo = bx.lo, hi = bx.hi;
-    const double d = w.cfg.floating_d, h = 0.5 * d;
+    const double d = w.floating_d, h = 0.5 * d;
     const double sx = hi.x - lo.x, sy = hi.y - lo.y;
     const std::size_t i = pick(w, t, box_cd_pieces);
     const double r2 = uniform01(w.rng);
@@ -222,7 +222,7 @@ void jump_floating_prism_fd(jump_state& w, const block& b) {
     const surface_element& e = f.surface_elements[i];
     const vec3 point = sample_surface_point(e, u, v);
     const vec3 n = surface_normal(e);
-    const double push = i >= caps ? prism_side_push(f.surface_table, m, i - caps) : w.cfg.floating_d;
+    const double push = i >= caps ? prism_side_push(f.surface_table, m, i - caps) : w.floating_d;
     w.pos = {point.x + push * n.x, point.y + push * n.y, point.z + push * n.z};
     ++w.hops;
 }

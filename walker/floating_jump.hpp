@@ -17,6 +17,7 @@ struct jump_state {
     uint64_t& hops;
     const configure& cfg;
     const window& win;
+    double floating_d;  // the layout's floating distance
 };
 
 // Moves pos onto the floating surface of b's conductor, strictly inside the

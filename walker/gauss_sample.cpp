@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "config/configure.hpp"
-#include "foundation/error_handler.hpp"
-#include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
+#include "foundation/writer.hpp"
 #include "geometry/layer_stack.hpp"
 #include "geometry/primitives.hpp"
 #include "geometry/section_distance.hpp"
@@ -57,13 +57,12 @@ int other_holds(const gauss_box& other, const vec3& p, const surface_piece& q) {
 // Ends the run from a walk thread, without the clean-up at exit that the
 // other walk threads could still be using.
 [[noreturn]] void fail_no_start_point(const gauss_surface& s) {
-    error_handler::instance()
-        .out()
-        .printf("Fatal error: no start point of master %s could be drawn in %llu candidates: nearly all of its "
-                "Gaussian surface lies outside the Neumann window or inside its own grown blocks\n",
-                s.others_of ? s.others_of->name.c_str() : "", static_cast<unsigned long long>(max_start_candidates))
-        .flush();
-    fatal_exit(-1, false);
+    sea::end_run(sea::formatted("Fatal error: no start point of master %s could be drawn in %llu candidates: nearly "
+                                "all of its Gaussian surface lies outside the Neumann window or inside its own "
+                                "grown blocks\n",
+                                s.others_of ? s.others_of->name.c_str() : "",
+                                static_cast<unsigned long long>(max_start_candidates)),
+                 -1, false, sea::run_end::error_handler);
 }
 
 }  // namespace

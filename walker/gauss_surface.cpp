@@ -4,7 +4,8 @@
 
 #include "config/configure.hpp"
 #include "foundation/error_handler.hpp"
-#include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
+#include "foundation/writer.hpp"
 #include "geometry/prism.hpp"
 #include "transition_tables/guide_table.hpp"
 #include "walker/gauss_offsets.hpp"
@@ -13,8 +14,7 @@
 namespace {
 
 [[noreturn]] void fail_no_blocks(const conductor& master) {
-    log_error_w().printf("Error: the master net %s has no block!\n", master.name.c_str());
-    fatal_exit(1, true);
+    sea::end_run(sea::formatted("Error: the master net %s has no block!\n", master.name.c_str()), 1);
 }
 
 // Largest relative permittivity of the real layers.

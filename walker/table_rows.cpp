@@ -1,8 +1,7 @@
 #include "walker/table_rows.hpp"
 
-#include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
 
 void three_interfaces_at_start() {
-    log_error_w().printf("error: a start cube still holds three interfaces after every halving.\n");
-    fatal_exit(-1, false);
+    sea::end_run("error: a start cube still holds three interfaces after every halving.\n", -1, false);
 }

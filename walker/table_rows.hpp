@@ -71,7 +71,7 @@ inline void with_cube_sets(const table_store& t, const cube_fields& c, row_blend
 
 // The start step halves a cube until it holds fewer than three interfaces,
 // which always succeeds: reaching a first hop with three is a fault.
-[[noreturn]] void three_interfaces_at_start();
+[[noreturn, gnu::cold]] void three_interfaces_at_start();
 
 // Ratio-grid positions and weights per interface (empty outside grid modes).
 inline grid_weights table_grid_weights(const table_store& t) {

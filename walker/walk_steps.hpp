@@ -34,6 +34,7 @@ default_walker<L, D>::default_walker(const walker_task_head& head, const gauss_s
     seed_walker_rng(rng);
     gauss = gauss_surface;
     win = &head.lay->window;
+    floating_d = head.lay->floating_d;
     layers = &head.lay->layers;
 }
 
@@ -186,7 +187,7 @@ void default_walker<L, D>::hop(double a) {
 
 template <class L, class D>
 void default_walker<L, D>::cross_floating(const block& b) {
-    jump_state js{rng, pos, result.hops, *cfg, *win};
+    jump_state js{rng, pos, result.hops, *cfg, *win, floating_d};
     jump_floating(js, b);
     crossed_floating.insert(b.owner);
     domain.nearest = nullptr;

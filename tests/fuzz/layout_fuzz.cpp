@@ -4,12 +4,11 @@
 // hang. Built with libFuzzer under the address and undefined-behaviour
 // sanitizers (scripts/fuzz.sh).
 //
-// A refusal ends the process in the program. Here the link wraps fatal_exit
-// and exit (-Wl,--wrap) so that a refusal during one input throws back to
-// this entry instead, and libFuzzer goes on with the next input. The reading
-// state that outlives a refused input is reset by the next parse: the
-// scanner restarts on the new stream, the parser reinitialises its stack,
-// and the generated-name counter starts again at 0.
+// A refusal raises a sea::run_end, which the program's entry turns into the
+// end of the process. Here it is caught instead, and libFuzzer goes on with
+// the next input. The reading state that outlives a refused input is reset
+// by the next parse: the scanner restarts on the new stream, the parser
+// reinitialises its stack, and the generated-name counter starts again at 0.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -17,7 +16,7 @@
 
 #include "config/configure.hpp"
 #include "foundation/errors.hpp"
-#include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
 #include "foundation/writer.hpp"
 #include "geometry/floating_surface.hpp"
 #include "geometry/ground_and_window.hpp"
@@ -28,14 +27,6 @@
 #include "space/space_manager.hpp"
 
 namespace {
-
-// Thrown in place of the process's exit while an input is being prepared.
-struct refusal {
-    int status;
-};
-
-// Exits outside an input (libFuzzer's own, at the end of the runs) pass.
-bool preparing = false;
 
 // The preparation of a run, in the run's order, up to its space manager;
 // the tables, which only the walks read, are left out.
@@ -48,10 +39,9 @@ void prepare(const uint8_t* data, std::size_t size, const configure& settings) {
     layout lay;
     lay.cfg = &cfg;
     sea::empty_writer screen, file;
-    preparing = true;
     try {
-        parse_layout(lay);
-        index_layout(lay);
+        parse_layout(lay, in);
+        index_layout(lay, nullptr);
         setup_media(lay);
         setup_ground_and_wire_width(lay);
         select_masters(lay);
@@ -59,10 +49,9 @@ void prepare(const uint8_t* data, std::size_t size, const configure& settings) {
         setup_floating_conductors(lay);
         std::unique_ptr<space_manager_interface> sm;
         create_space_manager(sm, cfg, lay);
-    } catch (const refusal&) {
+    } catch (const sea::run_end&) {
     } catch (const sea::base_error&) {
     }
-    preparing = false;
     std::fclose(in);
 }
 
@@ -73,23 +62,6 @@ extern "C" {
 // A refusal leaves the grammar's pending values unfreed: the program ends
 // there, so they are no leaks of the program, only of this harness.
 const char* __asan_default_options() { return "detect_leaks=0"; }
-
-void __real_exit(int status);
-void __real__Z10fatal_exitib(int status, bool cleanup);
-
-// Taking the real fatal_exit by its mangled name makes the link fail, rather
-// than the wrap silently miss, should its signature ever change.
-[[maybe_unused]] void (*const real_fatal_exit)(int, bool) = __real__Z10fatal_exitib;
-
-[[noreturn]] void __wrap__Z10fatal_exitib(int status, bool) {
-    log_error_w().flush();
-    throw refusal{status};
-}
-
-void __wrap_exit(int status) {
-    if (preparing) throw refusal{status};
-    __real_exit(status);
-}
 
 int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static const configure plain;

@@ -287,7 +287,7 @@ TEST(Grammar, BundledExamplesParse) {
         ASSERT_NE(cfg.input_file, nullptr);
         layout lay;
         lay.cfg = &cfg;
-        parse_layout(lay);
+        parse_layout(lay, cfg.input_file);
         EXPECT_EQ(conductor_names(lay), e.conductors);
         EXPECT_EQ(lay.blocks.size(), e.blocks);
         EXPECT_EQ(lay.media.size(), e.media);
@@ -309,8 +309,7 @@ TEST(Grammar, ParsingReleasesOneUserOfTheGeometryStream) {
     ASSERT_EQ(file_opener::users(other_user), 2);
     layout lay;
     lay.cfg = &cfg;
-    parse_layout(lay);
-    EXPECT_EQ(cfg.input_file, nullptr);
+    parse_layout(lay, cfg.input_file);
     EXPECT_EQ(file_opener::users(other_user), 1);
     EXPECT_EQ(lay.conductors.size(), 2u);
     file_opener::release(other_user);

@@ -65,7 +65,7 @@ inline std::unique_ptr<parsed> parse(const std::string& text, configure cfg = co
     p->cfg = cfg;
     p->cfg.input_file = stream_of(text);
     p->lay.cfg = &p->cfg;
-    parse_layout(p->lay);
+    parse_layout(p->lay, p->cfg.input_file);
     return p;
 }
 

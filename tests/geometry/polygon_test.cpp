@@ -13,6 +13,7 @@
 #include "geometry/prism.hpp"
 #include "geometry/primitives.hpp"
 #include "geometry/section_distance.hpp"
+#include "tests/ends_run.hpp"
 
 namespace {
 
@@ -296,7 +297,7 @@ TEST(DecomposePolyDeathTest, SelfCrossingOutlineIsFatal) {
         {
             log_errors_to_stderr();
             std::vector<poly_record> pieces;
-            decompose_poly(poly({{0, 0}, {2, 2}, {2, 0}, {0, 2}}), pieces);
+            korvex_test::ending_as_the_program([&] { decompose_poly(poly({{0, 0}, {2, 2}, {2, 0}, {0, 2}}), pieces); });
         },
         testing::ExitedWithCode(255), "error: input poly not valid\\(may have same vertexs\\)\\.");
 }
@@ -360,7 +361,7 @@ TEST(DeleteDuplicatePointDeathTest, InvalidOutlinesAreFatal) {
     auto clean = [](std::vector<vec2> v) {
         log_errors_to_stderr();
         poly_record p = poly(std::move(v));
-        delete_duplicate_point(p);
+        korvex_test::ending_as_the_program([&] { delete_duplicate_point(p); });
     };
     EXPECT_EXIT(clean({{0, 0}, {2, 0}, {1, 0}, {1, 1}}), testing::ExitedWithCode(255),
                 "error \\(delete_duplicate_point\\): invalid poly, point position invalid\\.");
@@ -393,11 +394,11 @@ TEST(ExpandPrism, EdgesMoveOutAndCornersBevel) {
 
 TEST(ExpandPrismDeathTest, UnsupportedVertexCounts) {
     log_errors_to_stderr();
-    EXPECT_EXIT(expand_prism(prism({{0, 0}, {2, 0}, {3, 1}, {1, 3}, {-1, 1}}), 0.1),
+    EXPECT_EXIT(korvex_test::ending_as_the_program([] { expand_prism(prism({{0, 0}, {2, 0}, {3, 1}, {1, 3}, {-1, 1}}), 0.1); }),
                 testing::ExitedWithCode(255),
                 "not supported prism vertex number: 5\nprism vertex number must be less than or "
                 "equal to 4\\.");
-    EXPECT_EXIT(expand_prism(prism({{0, 0}}), 0.1), testing::ExitedWithCode(1),
+    EXPECT_EXIT(korvex_test::ending_as_the_program([] { expand_prism(prism({{0, 0}}), 0.1); }), testing::ExitedWithCode(1),
                 "nprism_t error: vertex number 2 not supported\\.");
 }
 

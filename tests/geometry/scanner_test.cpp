@@ -6,6 +6,7 @@
 
 #include "foundation/log_writers.hpp"
 #include "geometry/scanner.hpp"
+#include "tests/ends_run.hpp"
 
 namespace {
 
@@ -74,7 +75,7 @@ std::vector<token> tokens(const std::string& text) { return scan(text).tokens; }
 // Death-test body: scanning must end the process before returning.
 void scan_to_death(const std::string& text) {
     rebuild_log_writers(log_debug, {stdout, stdout, stderr, stderr});
-    scan(text);
+    korvex_test::ending_as_the_program([&] { scan(text); });
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ std::unique_ptr<parsed> indexed(double ratio, int cap = 20) {
                                                      block_text("last", -5, 0, 1)) +
                              conductor_text("d", block_text("other", -20, 0, 1));
     auto p = parse(root(body), cfg);
-    index_layout(p->lay);
+    index_layout(p->lay, nullptr);
     return p;
 }
 

@@ -10,6 +10,7 @@
 #include "space/box_measures.hpp"
 #include "space/candidate_list.hpp"
 #include "random_layout.hpp"
+#include "tests/ends_run.hpp"
 
 namespace {
 
@@ -82,7 +83,7 @@ TEST(candlist_nearest_death, a_point_deep_inside_a_block_ends_the_run) {
     EXPECT_EXIT(
         {
             rebuild_log_writers(log_debug, {stdout, stdout, stderr, stderr});
-            s.at({1 - 2e-4, 0.5, 0.5});
+            korvex_test::ending_as_the_program([&] { s.at({1 - 2e-4, 0.5, 0.5}); });
         },
         ::testing::ExitedWithCode(255),
         "error \\(spacemgr::candlist::nearest\\): point is inside conductor\\(net0\\)\\.");

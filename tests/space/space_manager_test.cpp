@@ -14,6 +14,7 @@
 #include "space/octree.hpp"
 #include "space/space_manager.hpp"
 #include "random_layout.hpp"
+#include "tests/ends_run.hpp"
 
 namespace {
 
@@ -260,7 +261,7 @@ TEST(find_nearest_death, every_kind_ends_the_run_for_a_point_deep_inside_a_block
             EXPECT_EXIT(
                 {
                     rebuild_log_writers(log_error, {stdout, stdout, stderr, stderr});
-                    m->find_nearest(p, h1, h2, 1e9);
+                    korvex_test::ending_as_the_program([&] { m->find_nearest(p, h1, h2, 1e9); });
                 },
                 ::testing::ExitedWithCode(255),
                 "^error \\(spacemgr::candlist::nearest\\): point is inside conductor\\(net[01]\\)\\.\n$")

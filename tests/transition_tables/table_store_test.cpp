@@ -17,6 +17,7 @@
 #include "transition_tables/table_reader.hpp"
 #include "transition_tables/table_selection.hpp"
 #include "transition_tables/table_store.hpp"
+#include "tests/ends_run.hpp"
 
 using korvex_test::scratch_dir;
 
@@ -276,8 +277,8 @@ TEST(RatioGrid, CellsWeightsAndPositions) {
 }
 
 TEST(RatioGridDeathTest, RatioOfFiftyEndsTheRunWithStatusOne) {
-    EXPECT_EXIT(planned_tables(mode(configure::layout_approx2), stack_of({50.0, 1.0})), ::testing::ExitedWithCode(1),
-                "");
+    EXPECT_EXIT(korvex_test::ending_as_the_program([] { planned_tables(mode(configure::layout_approx2), stack_of({50.0, 1.0})); }),
+                ::testing::ExitedWithCode(1), "");
 }
 
 TEST(TableStore, LoadsEachDistinctKeyOnceAndListsEveryInterface) {

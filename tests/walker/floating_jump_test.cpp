@@ -6,6 +6,7 @@
 #include "geometry/primitives.hpp"
 #include "walker/floating_jump.hpp"
 #include "walker_fixtures.hpp"
+#include "tests/ends_run.hpp"
 
 using namespace walker_test;
 
@@ -21,9 +22,10 @@ struct floating_fixture : layout_fixture {
 
     explicit floating_fixture(const box& window = make_box(-50, -50, -50, 50, 50, 50))
         : layout_fixture(window) {
-        cfg.floating_d = d;
+        cfg.floating_d = d;  // what the surface builders read
+        lay->floating_d = d;
     }
-    jump_state state() { return jump_state{rng, pos, hops, cfg, lay->window}; }
+    jump_state state() { return jump_state{rng, pos, hops, cfg, lay->window, d}; }
 };
 
 // Equal weights over the first n entries, then the extra entries.
@@ -210,7 +212,7 @@ TEST(FloatingJump, CylinderConductorEndsTheRun) {
     EXPECT_EXIT(
         {
             errors_to_stderr();
-            jump_floating(js, b);
+            korvex_test::ending_as_the_program([&] { jump_floating(js, b); });
         },
         ::testing::ExitedWithCode(255), "Cylinder floating conductor haven't implemented yet!\n");
 }

@@ -6,6 +6,7 @@
 #include "geometry/primitives.hpp"
 #include "walker/gauss_sample.hpp"
 #include "walker_fixtures.hpp"
+#include "tests/ends_run.hpp"
 
 using namespace walker_test;
 
@@ -222,7 +223,7 @@ TEST(GaussSampleDeathTest, ASurfaceThatRejectsEveryCandidateEndsTheRun) {
     f.lay->window.box = make_box(20, 20, 20, 30, 30, 30);
     walker_rng rng(3);
     gauss_sample g;
-    EXPECT_EXIT(sample_gauss_point(g, s, rng), ::testing::ExitedWithCode(255),
+    EXPECT_EXIT(korvex_test::ending_as_the_program([&] { sample_gauss_point(g, s, rng); }), ::testing::ExitedWithCode(255),
                 "^Fatal error: no start point of master m could be drawn in 100000000 candidates");
 }
 

@@ -9,6 +9,7 @@
 #include "walker/gauss_offsets.hpp"
 #include "walker/gauss_surface.hpp"
 #include "walker_fixtures.hpp"
+#include "tests/ends_run.hpp"
 
 using namespace walker_test;
 
@@ -261,7 +262,7 @@ TEST(GaussSurface, GrownPolygonBeyondEightVerticesIsFatal) {
     EXPECT_EXIT(
         {
             errors_to_stderr();
-            build_master_gauss_surfaces(s2, m2);
+            korvex_test::ending_as_the_program([&] { build_master_gauss_surfaces(s2, m2); });
         },
         ::testing::ExitedWithCode(1), "nprism_t error: vertex number 9 not supported.\n");
 }
@@ -297,7 +298,7 @@ TEST(GaussSurface, TouchedOrEmptyMasterEndsTheRun) {
         EXPECT_EXIT(
             {
                 errors_to_stderr();
-                build_master_gauss_surfaces(s, m);
+                korvex_test::ending_as_the_program([&] { build_master_gauss_surfaces(s, m); });
             },
             ::testing::ExitedWithCode(1),
             touched + "master net m \\(block m0\\) and net o \\(block o0\\) " + c.names +
@@ -313,7 +314,7 @@ TEST(GaussSurface, TouchedOrEmptyMasterEndsTheRun) {
     EXPECT_EXIT(
         {
             errors_to_stderr();
-            build_master_gauss_surfaces(sw, mw);
+            korvex_test::ending_as_the_program([&] { build_master_gauss_surfaces(sw, mw); });
         },
         ::testing::ExitedWithCode(1),
         touched + "block m0 of master net m touches a side of the Dirichlet window: move the window side away from "
@@ -326,7 +327,7 @@ TEST(GaussSurface, TouchedOrEmptyMasterEndsTheRun) {
     EXPECT_EXIT(
         {
             errors_to_stderr();
-            build_master_gauss_surfaces(se, empty);
+            korvex_test::ending_as_the_program([&] { build_master_gauss_surfaces(se, empty); });
         },
         ::testing::ExitedWithCode(1), "the master net empty has no block");
 }

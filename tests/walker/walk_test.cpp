@@ -235,7 +235,7 @@ TEST(Walk, TouchingABoundaryWithoutBlockEndsWithoutHop) {
 
 TEST(Walk, FloatingConductorIsCrossedAndListedOnce) {
     plates p;
-    p.cfg.floating_d = 0.1;
+    p.lay->floating_d = 0.1;
     p.cfg.floating_type = configure::floating_arg::fd;
     conductor& fl = p.net("float", 1);
     // A floating plate in the middle of the gap, with a hole-free border.

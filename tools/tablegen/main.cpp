@@ -15,6 +15,7 @@
 #include "config/parse_configure.hpp"
 #include "foundation/error_handler.hpp"
 #include "foundation/log_writers.hpp"
+#include "foundation/run_end.hpp"
 #include "geometry/layer_stack.hpp"
 #include "geometry/layout.hpp"
 #include "geometry/parse_layout.hpp"
@@ -158,7 +159,7 @@ void run(int argc, char** argv) {
     if (o.geometry) {
         layout geometry;
         geometry.cfg = &cfg;
-        parse_layout(geometry);
+        parse_layout(geometry, cfg.input_file);
         setup_media(geometry);
         requests = planned_tables(cfg, geometry.layers);
     } else {
@@ -179,6 +180,9 @@ void run(int argc, char** argv) {
 int main(int argc, char** argv) {
     try {
         run(argc, argv);
+    } catch (const sea::run_end& end) {
+        // A refused geometry file ends this program as it ends korvex.
+        end.finish();
     } catch (sea::base_error& e) {
         error_handler::instance().handle(sea::fatal_error(e.what()));
     }
