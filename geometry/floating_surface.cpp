@@ -323,7 +323,7 @@ double block_pair_distance(const solid& a, const solid& b) {
 }
 
 void build_multi_block_floating_surface(const layout& l, conductor& c) {
-    const double d = l.cfg->floating_d;
+    const double d = l.floating_d;
     std::vector<surface_element> faces;
     c.grown_blocks.clear();
     for (const block* b : c.blocks) {
@@ -346,7 +346,7 @@ void build_multi_block_floating_surface(const layout& l, conductor& c) {
 }
 
 void build_single_block_floating_surface(const layout& l, conductor& c) {
-    const double d = l.cfg->floating_d;
+    const double d = l.floating_d;
     const solid& s = c.blocks.front()->solid;
     if (s.kind == solid_prism) {
         single_prism_table(l, c, s.shape.prism, d, l.cfg->floating_type_prism == configure::floating_arg::prism_fd);
@@ -470,17 +470,6 @@ void setup_floating_conductors(layout& l) {
     l.floating_d = d;
     log_info_w().printf("floating d: %.12f", d).put('\n').flush();
 
-    // The surface builders still take the distance from the settings the
-    // layout points at: for them the layout points at a copy that holds d,
-    // the option's own settings stay as parsed.
-    configure with_d = cfg;
-    with_d.floating_d = d;
-    struct settings_back {
-        layout& l;
-        const configure* own;
-        ~settings_back() { l.cfg = own; }
-    } restore{l, l.cfg};
-    l.cfg = &with_d;
     for (conductor& c : l.conductors) {
         if (!c.floating) continue;
         if (c.blocks.size() >= 2)
