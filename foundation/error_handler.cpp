@@ -1,8 +1,7 @@
 #include "foundation/error_handler.hpp"
 
-#include <cstdlib>
-
 #include "foundation/file_opener.hpp"
+#include "foundation/run_end.hpp"
 
 error_handler& error_handler::instance() {
     // The handler's writer may point at an option stream; it is flushed on
@@ -32,9 +31,7 @@ bool error_handler::dispatch_key(const std::string& key, const sea::base_error& 
 }
 
 void error_handler::die(const sea::base_error& e) {
-    writer.printf("Fatal error: %s\n", e.what());
-    writer.flush();
-    std::exit(-1);
+    sea::end_run(std::string("Fatal error: ") + e.what() + "\n", -1, true, sea::run_end::error_handler);
 }
 
 void error_handler::report_fatal(const sea::config_impl::configure_error& e) {

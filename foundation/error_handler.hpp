@@ -24,7 +24,9 @@ public:
         return dispatch_key(key_of(typeid(E)), e);
     }
 
-    // configure_error / fatal_error: dispatch, else "Fatal error: %s\n" and exit(-1).
+    // configure_error / fatal_error: dispatch, else the run ends with
+    // "Fatal error: %s\n" on this handler's writer and status -1 (a
+    // sea::run_end, for the entry to carry out).
     void report_fatal(const sea::config_impl::configure_error& e);
     void handle(const sea::fatal_error& e);
     // file_error / basic_error: dispatch, else throw a copy.

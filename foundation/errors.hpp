@@ -11,7 +11,8 @@ struct base_error : std::logic_error {
     using std::logic_error::logic_error;
 };
 
-// Default path: "Fatal error: %s\n" on the handler's writer, exit(-1).
+// Default path: "Fatal error: %s\n" on the handler's writer and status -1,
+// carried out by the entry.
 struct fatal_error : base_error {
     using base_error::base_error;
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/argument_table.hpp"
+#include "tests/ends_run.hpp"
 
 using namespace sea::config_impl;
 
@@ -195,14 +196,14 @@ TEST(ArgumentTableDeathTest, WordsThatAreNoOptionAreFatalOnStandardError) {
     const char* expected[] = {"-q", "file.lumod", "-", "--nope", "--nope"};
     for (std::size_t k = 0; k < bad.size(); ++k) {
         small_set a;
-        EXPECT_EXIT(a.parse(bad[k]), testing::ExitedWithCode(255),
+        EXPECT_EXIT(korvex_test::ending_as_the_program([&] { a.parse(bad[k]); }), testing::ExitedWithCode(255),
                     std::string("^Fatal error: unknown argument '") + expected[k] + "'\n\n$");
     }
 }
 
 TEST(ArgumentTableDeathTest, ValueOutsideTheWordsListsTheCandidates) {
     small_set a;
-    EXPECT_EXIT(a.parse({"--flag", "maybe"}), testing::ExitedWithCode(255),
+    EXPECT_EXIT(korvex_test::ending_as_the_program([&] { a.parse({"--flag", "maybe"}); }), testing::ExitedWithCode(255),
                 "^Fatal error: unexpected value 'maybe' of '--flag'\ncandidates are:\n\t"
                 "([a-z0-9]+ ){8}\n\n$");
 }
@@ -218,7 +219,7 @@ TEST(ArgumentTableDeathTest, NumbersThatAreNotTheWholeWordAreFatalWithOptionAndW
     };
     for (const auto& [words, expected] : bad) {
         small_set a;
-        EXPECT_EXIT(a.parse(words), testing::ExitedWithCode(255),
+        EXPECT_EXIT(korvex_test::ending_as_the_program([&] { a.parse(words); }), testing::ExitedWithCode(255),
                     std::string("^Fatal error: unexpected value ") + expected + "\n\n$");
     }
 }
@@ -228,6 +229,6 @@ TEST(ArgumentTableDeathTest, AnEmptyFileNameIsFatalWhereNoFileIsNoChoice) {
     functor_argument<FILE*, file_opener> arg("-o", stream, "w");
     arg.set_value("");
     arg.empty_is_null = false;
-    EXPECT_EXIT(arg.apply(), testing::ExitedWithCode(255),
+    EXPECT_EXIT(korvex_test::ending_as_the_program([&] { arg.apply(); }), testing::ExitedWithCode(255),
                 "^Fatal error: unexpected value '' of '-o'\na file name is expected\n\n$");
 }

@@ -6,6 +6,7 @@
 #include "config/configure.hpp"
 #include "geometry/layer_stack.hpp"
 #include "geometry/layout.hpp"
+#include "tests/ends_run.hpp"
 
 namespace {
 
@@ -119,5 +120,5 @@ TEST(LayerStackDeathTest, MediaThatAreNotLayersAreRefused) {
     };
     // The refusal is a fatal error: "Fatal error: ..." and status 255.
     for (const row& r : rows)
-        EXPECT_EXIT(stack_of(r.media), testing::ExitedWithCode(255), std::string("Fatal error: .*") + r.message);
+        EXPECT_EXIT(korvex_test::ending_as_the_program([&] { stack_of(r.media); }), testing::ExitedWithCode(255), std::string("Fatal error: .*") + r.message);
 }

@@ -179,12 +179,15 @@ void run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     try {
-        run(argc, argv);
+        try {
+            run(argc, argv);
+        } catch (sea::base_error& e) {
+            error_handler::instance().handle(sea::fatal_error(e.what()));
+        }
     } catch (const sea::run_end& end) {
-        // A refused geometry file ends this program as it ends korvex.
+        // A refused geometry file or command line ends this program as it
+        // ends korvex.
         end.finish();
-    } catch (sea::base_error& e) {
-        error_handler::instance().handle(sea::fatal_error(e.what()));
     }
     return 0;
 }
