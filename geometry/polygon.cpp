@@ -436,7 +436,10 @@ void cut_side(const poly_record& like, std::vector<vec2> side, std::vector<poly_
 // - for each right turn a vertex ahead of it (its witness), so that the
 //   orientation test of the kept side need only look again where a corner
 //   changed or a witness left;
-// - a grid of vertices and edges for the crossing tests of a candidate cut.
+// - for the crossing tests of a candidate cut, the long edges exactly along
+//   x or y in order of their height (abscissa), and the other edges and all
+//   vertices in a quadtree of cells that counts the live ones in and below
+//   each cell, so that a search passes over empty ground at once.
 class outline {
 public:
     outline(const poly_record& like, std::vector<poly_record>& pieces) : like_(like), pieces_(pieces) {}
@@ -448,16 +451,42 @@ public:
 private:
     static constexpr uint32_t none = UINT32_MAX;
 
+    // Edges exactly along x and at least `edge_length_` long, the same
+    // along y, those shorter, the other short ones, then the other long
+    // ones by their direction, of `directions` sectors of a half turn.
+    static constexpr uint32_t directions = 16;
+    enum edge_kind : uint32_t { along_x, along_y, short_along_x, short_along_y, short_slanted, slanted,
+                                edge_kinds = slanted + directions };
+    // Bit k: edges of kind k; bit `edge_kinds`: vertices.
+    using kind_set = uint32_t;
+    static constexpr kind_set all_kinds = (kind_set{2} << edge_kinds) - 1;
+    static constexpr kind_set bit(uint32_t kind) { return kind_set{1} << kind; }
     struct edge_ref {
-        uint32_t from, to;
+        uint32_t from, to, kind;
     };
-    // Edges by what the crossing test of a far cut may skip: exactly along
-    // x and at least `long_edge` long, the same along y, and all others.
-    enum edge_kind { along_x, along_y, other_edge, edge_kinds };
+    // Entries that die stay listed until a search meets them; the counts
+    // are of live entries, here and in the cells below.
     struct cell {
         std::vector<uint32_t> vertex;
-        std::vector<edge_ref> edge[edge_kinds];
-        uint64_t searched = 0;  // the last cut test that searched it in full
+        std::vector<edge_ref> edge;
+        uint32_t live[edge_kinds + 1] = {};
+        kind_set live_kinds = 0;  // the kinds with a live count
+        uint64_t searched = 0;    // the last cut test that searched it in full
+    };
+    // Level 0 has cells of `size_`; each level above has cells twice as
+    // wide, up to one cell over the whole outline.
+    struct level {
+        std::size_t columns, rows;
+        std::vector<cell> cells;
+    };
+    // Where a vertex's outgoing edge is listed: by its height (abscissa),
+    // or in the cells of one level along it.
+    struct edge_home {
+        uint32_t kind = short_slanted;
+        bool by_key = false, in_cells = false;
+        double key = 0;
+        uint32_t to = 0;
+        std::size_t level = 0;
     };
 
     void build(std::vector<vec2> v);
@@ -474,12 +503,19 @@ private:
     void rebuild_turned(std::vector<vec2> v);
     bool usable_cut(uint32_t i, uint32_t j, const vec2& bisector);
     bool near_cell_clear(cell& c, const vec2& a, const vec2& b);
-    bool far_cell_clear(cell& c, const vec2& a, const vec2& b, const bool (&skip)[edge_kinds]);
+    bool edges_clear(cell& c, const vec2& a, const vec2& b, kind_set kinds);
+    bool axis_edges_clear(uint32_t kind, double lo, double hi, const vec2& a, const vec2& b) const;
 
     std::size_t column(double x) const;
     std::size_t row(double y) const;
+    cell& cell_at(std::size_t l, std::size_t c, std::size_t r) { return levels_[l].cells[r * levels_[l].columns + c]; }
+    void count(std::size_t l, std::size_t c, std::size_t r, std::size_t kind, int change);
+    void drop_edge(uint32_t from);
+    double edge_reach(const vec2& a, const vec2& b) const;
     template <class F>
-    bool cells_near(const vec2& a, const vec2& b, double reach, bool whole_line, F visit);
+    void cells_along(std::size_t l, const vec2& a, const vec2& b, double reach, const F& visit) const;
+    template <class Meets, class Visit>
+    bool search(std::size_t l, std::size_t c, std::size_t r, kind_set kinds, const Meets& meets, const Visit& visit);
 
     const poly_record& like_;
     std::vector<poly_record>& pieces_;
@@ -499,10 +535,14 @@ private:
     uint32_t start_ = 0;
     std::size_t count_ = 0;
 
-    double x0_ = 0, y0_ = 0, size_ = 1, extent_ = 0, slack_ = 0;
-    double long_edge_ = 0;
+    double x0_ = 0, y0_ = 0, x1_ = 0, y1_ = 0, size_ = 1, extent_ = 0, slack_ = 0;
+    double margin_ = 0;  // how near a cut an edge is searched in full
+    double edge_length_ = 0, long_edge_ = 0;
     std::size_t columns_ = 1, rows_ = 1;
-    std::vector<cell> cells_;
+    std::set<std::pair<double, uint32_t>> axis_edges_[2];
+    std::vector<level> levels_;
+    std::vector<std::size_t> vertex_column_, vertex_row_;
+    std::vector<edge_home> edge_home_;
     uint64_t cut_tests_ = 0;
 };
 
@@ -552,14 +592,92 @@ void outline::build(std::vector<vec2> v) {
     size_ = std::max({std::sqrt(w * h / static_cast<double>(n)), extent_ / static_cast<double>(n), 1e-8});
     x0_ = r.lo_x;
     y0_ = r.lo_y;
+    x1_ = r.hi_x;
+    y1_ = r.hi_y;
     slack_ = 1e-9 * (1 + extent_ + std::fabs(x0_) + std::fabs(y0_));
-    long_edge_ = 1e-8 / size_;
+    margin_ = size_ / 16;
+    edge_length_ = 1e-8 / margin_;
+    long_edge_ = std::max(4 * size_, edge_length_);
+    axis_edges_[along_x].clear();
+    axis_edges_[along_y].clear();
     columns_ = static_cast<std::size_t>(w / size_) + 1;
     rows_ = static_cast<std::size_t>(h / size_) + 1;
-    cells_.assign(columns_ * rows_, cell{});
+    levels_.clear();
+    for (std::size_t c = columns_, r = rows_;; c = (c + 1) / 2, r = (r + 1) / 2) {
+        levels_.push_back({c, r, std::vector<cell>(c * r)});
+        if (c == 1 && r == 1) break;
+    }
+    vertex_column_.resize(n);
+    vertex_row_.resize(n);
+    edge_home_.assign(n, {});
     for (uint32_t u = 0; u < n; ++u) {
-        cells_[row(at_[u].y) * columns_ + column(at_[u].x)].vertex.push_back(u);
+        vertex_column_[u] = column(at_[u].x);
+        vertex_row_[u] = row(at_[u].y);
+        cell_at(0, vertex_column_[u], vertex_row_[u]).vertex.push_back(u);
+        count(0, vertex_column_[u], vertex_row_[u], edge_kinds, 1);
         add_edge(u);
+    }
+}
+
+// Kind `edge_kinds` counts vertices.
+void outline::count(std::size_t l, std::size_t c, std::size_t r, std::size_t kind, int change) {
+    for (; l < levels_.size(); ++l, c /= 2, r /= 2) {
+        cell& k = cell_at(l, c, r);
+        k.live[kind] += change;
+        if (k.live[kind] == 0)
+            k.live_kinds &= ~bit(kind);
+        else
+            k.live_kinds |= bit(kind);
+    }
+}
+
+void outline::drop_edge(uint32_t from) {
+    edge_home& home = edge_home_[from];
+    if (home.by_key) axis_edges_[home.kind].erase({home.key, from});
+    if (home.in_cells)
+        cells_along(home.level, at_[from], at_[home.to], edge_reach(at_[from], at_[home.to]),
+                    [&](std::size_t c, std::size_t r) { count(home.level, c, r, home.kind, -1); });
+    home.by_key = false;
+    home.in_cells = false;
+}
+
+// The reach of an edge's own tolerance: a point whose class against its
+// line can be zero and which lies in its widened bounding rectangle is
+// within it of the edge.
+double outline::edge_reach(const vec2& a, const vec2& b) const {
+    const double reach = 1.1e-9 / norm(sub(b, a)) + 4 * geom_eps + slack_;
+    return std::isfinite(reach) ? reach : extent_ + size_;
+}
+
+// Calls visit(column, row) for each cell of level l that holds a point
+// within `reach` of the segment a-b, and some more. Lines of cells are
+// walked along the axis the segment runs more along: a point X in one lies
+// within `reach`, across and along, of its nearest point S of the segment,
+// so the cells across the line from the segment's span over the line's
+// reach, widened by `reach`, hold every such X.
+template <class F>
+void outline::cells_along(std::size_t l, const vec2& a, const vec2& b, double reach, const F& visit) const {
+    const bool by_columns = std::fabs(b.x - a.x) >= std::fabs(b.y - a.y);
+    const double ua = by_columns ? a.x : a.y, ub = by_columns ? b.x : b.y;
+    const double wa = by_columns ? a.y : a.x, wb = by_columns ? b.y : b.x;
+    const double u_lo = std::min(ua, ub), u_hi = std::max(ua, ub);
+    const double origin = by_columns ? x0_ : y0_;
+    const double width = size_ * static_cast<double>(std::size_t{1} << l);
+    auto along = [&](double u) { return (by_columns ? column(u) : row(u)) >> l; };
+    auto across = [&](double w) { return (by_columns ? row(w) : column(w)) >> l; };
+    for (std::size_t k = along(u_lo - reach), last = along(u_hi + reach); k <= last; ++k) {
+        const double from = std::max(u_lo, origin + (static_cast<double>(k) - 0.5) * width - reach);
+        const double to = std::min(u_hi, origin + (static_cast<double>(k) + 1.5) * width + reach);
+        if (from > to) continue;
+        double w_lo = std::min(wa, wb), w_hi = std::max(wa, wb);
+        if (ub != ua) {
+            const double slope = (wb - wa) / (ub - ua);
+            const double w0 = wa + (from - ua) * slope, w1 = wa + (to - ua) * slope;
+            w_lo = std::min(w0, w1);
+            w_hi = std::max(w0, w1);
+        }
+        for (std::size_t m = across(w_lo - reach), end = across(w_hi + reach); m <= end; ++m)
+            by_columns ? visit(k, m) : visit(m, k);
     }
 }
 
@@ -572,7 +690,9 @@ std::vector<vec2> outline::vertices_from(uint32_t from, uint32_t to) const {
     return out;
 }
 
+// The edge from a is then to be added again.
 void outline::link(uint32_t a, uint32_t b) {
+    drop_edge(a);
     next_[a] = b;
     prev_[b] = a;
 }
@@ -580,6 +700,8 @@ void outline::link(uint32_t a, uint32_t b) {
 void outline::remove(uint32_t u) {
     alive_[u] = 0;
     --count_;
+    count(0, vertex_column_[u], vertex_row_[u], edge_kinds, -1);
+    drop_edge(u);
     reflex_.erase(u);
     unclean_.erase(u);
     for (uint32_t d : witness_of_[u])
@@ -609,64 +731,98 @@ void outline::update_corner(uint32_t u) {
     if (right_turn_[u]) to_search_.push_back(u);
 }
 
-// Visits each cell that holds a point within `reach` of the segment a-b
-// (of the whole line through a and b with `whole_line`), and some more,
-// until `visit` returns false. Lines of cells are walked along the axis the
-// segment runs more along: a point X in one lies within `reach` across and
-// along of its nearest point S of the segment, so the cells across it
-// from the segment's span over the line's reach, widened by `reach`,
-// hold every such X.
-template <class F>
-bool outline::cells_near(const vec2& a, const vec2& b, double reach, bool whole_line, F visit) {
-    const bool by_columns = std::fabs(b.x - a.x) >= std::fabs(b.y - a.y);
-    const double ua = by_columns ? a.x : a.y, ub = by_columns ? b.x : b.y;
-    const double wa = by_columns ? a.y : a.x, wb = by_columns ? b.y : b.x;
-    const double u_lo = std::min(ua, ub), u_hi = std::max(ua, ub);
-    const double origin = by_columns ? x0_ : y0_;
-    auto along = [&](double u) { return by_columns ? column(u) : row(u); };
-    auto across = [&](double w) { return by_columns ? row(w) : column(w); };
-    reach += slack_;
-    std::size_t l0 = 0, l1 = (by_columns ? columns_ : rows_) - 1;
-    if (!whole_line) {
-        l0 = along(u_lo - reach);
-        l1 = along(u_hi + reach);
+// The sector of a half turn, of `sectors`, that holds the direction of d.
+uint32_t direction_sector(const vec2& d, uint32_t sectors) {
+    const double half_turn = std::acos(-1.0);
+    double angle = std::atan2(d.y, d.x);
+    if (angle < 0) angle += half_turn;
+    const auto k = static_cast<uint32_t>(angle / (half_turn / sectors));
+    return std::min(k, sectors - 1);
+}
+
+bool segment_meets(const vec2& a, const vec2& b, double lo_x, double hi_x, double lo_y, double hi_y) {
+    double t0 = 0, t1 = 1;
+    auto clip = [&](double p, double q) {  // keeps the part with p t <= q
+        if (p == 0) return q >= 0;
+        const double t = q / p;
+        if (p < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        return t0 <= t1;
+    };
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    return clip(-dx, a.x - lo_x) && clip(dx, hi_x - a.x) && clip(-dy, a.y - lo_y) && clip(dy, hi_y - a.y);
+}
+
+bool line_meets(const vec2& a, const vec2& b, double lo_x, double hi_x, double lo_y, double hi_y) {
+    const vec2 d = sub(b, a);
+    const vec2 corner[4] = {{lo_x, lo_y}, {hi_x, lo_y}, {lo_x, hi_y}, {hi_x, hi_y}};
+    bool left = false, right = false;
+    for (const vec2& c : corner) {
+        const double side = cross(d, sub(c, a));
+        left = left || side >= 0;
+        right = right || side <= 0;
     }
-    for (std::size_t l = l0; l <= l1; ++l) {
-        double from = origin + (static_cast<double>(l) - 0.5) * size_ - reach;
-        double to = origin + (static_cast<double>(l) + 1.5) * size_ + reach;
-        if (!whole_line) {
-            from = std::max(from, u_lo);
-            to = std::min(to, u_hi);
-            if (from > to) continue;
-        }
-        double w_lo = std::min(wa, wb), w_hi = std::max(wa, wb);
-        if (ub != ua) {
-            const double slope = (wb - wa) / (ub - ua);
-            const double w0 = wa + (from - ua) * slope, w1 = wa + (to - ua) * slope;
-            w_lo = std::min(w0, w1);
-            w_hi = std::max(w0, w1);
-        }
-        const std::size_t k0 = across(w_lo - reach), k1 = across(w_hi + reach);
-        for (std::size_t k = k0; k <= k1; ++k)
-            if (!visit(by_columns ? k * columns_ + l : l * columns_ + k)) return false;
-    }
+    return left && right;
+}
+
+// Visits, from cell (c, r) of level l down, each cell with live entries of
+// `kinds` (edges by kind, then vertices) whose rectangle `meets` accepts,
+// until `visit` returns false.
+template <class Meets, class Visit>
+bool outline::search(std::size_t l, std::size_t c, std::size_t r, kind_set kinds, const Meets& meets,
+                     const Visit& visit) {
+    cell& k = cell_at(l, c, r);
+    if (!(k.live_kinds & kinds)) return true;
+    const double width = size_ * static_cast<double>(std::size_t{1} << l);
+    if (!meets(x0_ + static_cast<double>(c) * width, x0_ + static_cast<double>(c + 1) * width,
+               y0_ + static_cast<double>(r) * width, y0_ + static_cast<double>(r + 1) * width))
+        return true;
+    if (!visit(k)) return false;
+    if (l == 0) return true;
+    for (std::size_t rr = 2 * r; rr <= 2 * r + 1 && rr < levels_[l - 1].rows; ++rr)
+        for (std::size_t cc = 2 * c; cc <= 2 * c + 1 && cc < levels_[l - 1].columns; ++cc)
+            if (!search(l - 1, cc, rr, kinds, meets, visit)) return false;
     return true;
 }
 
-// An edge is listed in the cells along it, and in those within the reach
-// of its own tolerance: a point whose class against its line can be zero
-// and which lies in its widened bounding rectangle is within that reach.
+// A long edge along x or y is listed by its height (abscissa); any other in
+// the cells within the reach of its own tolerance along it, on a level with
+// few enough of them.
 void outline::add_edge(uint32_t from) {
     const uint32_t to = next_[from];
     const vec2& a = at_[from];
     const vec2& b = at_[to];
-    const edge_kind kind = a.y == b.y && std::fabs(b.x - a.x) >= long_edge_   ? along_x
-                           : a.x == b.x && std::fabs(b.y - a.y) >= long_edge_ ? along_y
-                                                                               : other_edge;
-    const double reach = 1.1e-9 / norm(sub(b, a)) + 4 * geom_eps;
-    cells_near(a, b, std::isfinite(reach) ? reach : extent_ + size_, false, [&](std::size_t c) {
-        cells_[c].edge[kind].push_back({from, to});
-        return true;
+    edge_home& home = edge_home_[from];
+    const double dx = std::fabs(b.x - a.x), dy = std::fabs(b.y - a.y);
+    const bool long_enough = norm(sub(b, a)) >= edge_length_;
+    if (a.y == b.y)
+        home.kind = dx >= edge_length_ ? along_x : short_along_x;
+    else if (a.x == b.x)
+        home.kind = dy >= edge_length_ ? along_y : short_along_y;
+    else if (!long_enough)
+        home.kind = short_slanted;
+    else
+        home.kind = slanted + direction_sector(sub(b, a), directions);
+    if ((home.kind == along_x && dx >= long_edge_) || (home.kind == along_y && dy >= long_edge_)) {
+        home.by_key = true;
+        home.key = home.kind == along_x ? a.y : a.x;
+        axis_edges_[home.kind].insert({home.key, from});
+        return;
+    }
+    // The lowest level on which the edge spans at most `span` cells.
+    constexpr double span = 64;
+    const double reach = edge_reach(a, b);
+    const double length_in_cells = (std::max(dx, dy) + 2 * reach) / size_;
+    std::size_t l = 0;
+    while (l + 1 < levels_.size() && length_in_cells > span * static_cast<double>(std::size_t{1} << l)) ++l;
+    home.in_cells = true;
+    home.to = to;
+    home.level = l;
+    cells_along(l, a, b, reach, [&](std::size_t c, std::size_t r) {
+        cell_at(l, c, r).edge.push_back({from, to, home.kind});
+        count(l, c, r, home.kind, 1);
     });
 }
 
@@ -781,57 +937,118 @@ bool outline::near_cell_clear(cell& c, const vec2& a, const vec2& b) {
             ++t;
         }
     }
-    const bool skip[edge_kinds] = {false, false, false};
-    return far_cell_clear(c, a, b, skip);
+    return edges_clear(c, a, b, all_kinds);
 }
 
-bool outline::far_cell_clear(cell& c, const vec2& a, const vec2& b, const bool (&skip)[edge_kinds]) {
-    for (std::size_t kind = 0; kind < edge_kinds; ++kind) {
-        if (skip[kind]) continue;
-        std::vector<edge_ref>& list = c.edge[kind];
-        for (std::size_t t = 0; t < list.size();) {
-            const edge_ref e = list[t];
-            if (!alive_[e.from] || next_[e.from] != e.to) {
-                list[t] = list.back();
-                list.pop_back();
-            } else if (blocks_cut(a, b, at_[e.from], at_[e.to])) {
-                return false;
-            } else {
-                ++t;
-            }
+bool outline::edges_clear(cell& c, const vec2& a, const vec2& b, kind_set kinds) {
+    for (std::size_t t = 0; t < c.edge.size();) {
+        const edge_ref e = c.edge[t];
+        if (!alive_[e.from] || next_[e.from] != e.to) {
+            c.edge[t] = c.edge.back();
+            c.edge.pop_back();
+        } else if ((kinds >> e.kind & 1) && blocks_cut(a, b, at_[e.from], at_[e.to])) {
+            return false;
+        } else {
+            ++t;
         }
     }
+    return true;
+}
+
+// The edge test on the long edges of `kind` at heights (abscissae) lo to hi.
+bool outline::axis_edges_clear(uint32_t kind, double lo, double hi, const vec2& a, const vec2& b) const {
+    for (auto e = axis_edges_[kind].lower_bound({lo, 0}); e != axis_edges_[kind].end() && e->first <= hi; ++e)
+        if (blocks_cut(a, b, at_[e->second], at_[next_[e->second]])) return false;
     return true;
 }
 
 // valid_diagonal on the ring. A vertex on the cut, and an edge whose end
 // is classed zero against the other segment's line and lies in its widened
 // bounding rectangle, lie within the cut's tolerance or the edge's of the
-// cut: the cells within a cell of the cut are searched in full. An edge
-// farther away crosses only where its ends are classed apart against the
-// cut's line, so it meets the thin band round that line in which the class
-// can be zero; the cells along the band are searched for such edges. Of
-// these, an edge exactly along the same axis as a cut along x or y has both
-// ends in one class, and one across it, at least `long_edge_` long, has the
-// cut's ends in one class (or, when the cut is long enough, its own ends):
-// neither can cross and both are passed over.
+// cut, so everything within `margin_` and that tolerance of the cut is
+// tested. An edge farther away crosses only where both segments have ends
+// classed apart against the other's line, so it meets the thin band round
+// the cut's line in which the class can be zero, and the edges along that
+// band are tested too, but for those exactly along x or y that cannot
+// cross: when the cut runs along the same axis their ends are classed
+// alike; across it, the cut's ends are (an edge of at least `edge_length_`
+// is too long for a class of zero that far off its line), or its own ends
+// are, on one side of a cut long enough; and a far edge meeting both bands
+// lies at a small angle to the cut, as both bands are thin.
 bool outline::usable_cut(uint32_t i, uint32_t j, const vec2& bisector) {
     const vec2& a = at_[i];
     const vec2& b = at_[j];
     if (j == i || !(dot(bisector, unit(sub(b, a))) >= -geom_eps)) return false;
     const uint64_t test = ++cut_tests_;
-    const double length = norm(sub(b, a));
-    const double tolerance = 1.1e-9 / length + 4 * geom_eps;
-    const bool near_clear = cells_near(a, b, size_ + tolerance, false, [&](std::size_t c) {
-        cells_[c].searched = test;
-        return near_cell_clear(cells_[c], a, b);
-    });
-    if (!near_clear) return false;
-    const bool wide = length * size_ >= 1e-8;
-    const bool skip[edge_kinds] = {a.y == b.y || (a.x == b.x && wide), a.x == b.x || (a.y == b.y && wide), false};
-    return cells_near(a, b, tolerance + 1e-12 * (1 + extent_), true, [&](std::size_t c) {
-        return cells_[c].searched == test || far_cell_clear(cells_[c], a, b, skip);
-    });
+    const vec2 d = sub(b, a);
+    const double length = norm(d);
+    const double tolerance = 1.1e-9 / length + 4 * geom_eps + slack_;
+    const double reach = margin_ + tolerance;
+    const std::size_t top = levels_.size() - 1;
+    const bool near_clear = search(
+        top, 0, 0, all_kinds,
+        [&](double lo_x, double hi_x, double lo_y, double hi_y) {
+            return segment_meets(a, b, lo_x - reach, hi_x + reach, lo_y - reach, hi_y + reach);
+        },
+        [&](cell& c) {
+            c.searched = test;
+            return near_cell_clear(c, a, b);
+        });
+    if (!near_clear ||
+        !axis_edges_clear(along_x, std::min(a.y, b.y) - reach, std::max(a.y, b.y) + reach, a, b) ||
+        !axis_edges_clear(along_y, std::min(a.x, b.x) - reach, std::max(a.x, b.x) + reach, a, b))
+        return false;
+
+    // Which far edges along x and y may cross: none along the cut's own
+    // axis, none across it, and at other angles only the nearly parallel;
+    // the listed ones are a height (abscissa) off the cut, the others at
+    // least a distance.
+    const bool wide = length * margin_ >= 2e-8;
+    const double small_angle = std::asin(std::min(1.0, 2 * (tolerance + 1.1e-9 / edge_length_ + slack_) / margin_));
+    kind_set tested = bit(short_slanted);
+    bool listed_tested[2] = {true, true};
+    for (const uint32_t kind : {along_x, along_y}) {
+        const double across = kind == along_x ? d.y : d.x, along = kind == along_x ? d.x : d.y;
+        const bool parallel = across == 0, square = along == 0;
+        const bool steep = std::fabs(across) > std::sin(small_angle) * length;
+        if (!(parallel || (square && wide) || steep)) tested |= bit(kind);
+        if (!parallel) tested |= bit(kind + 2);
+        listed_tested[kind] = !(parallel || square || steep);
+    }
+    // A sector of directions within the small angle of the cut's, as both
+    // are taken modulo a half turn.
+    const double half_turn = std::acos(-1.0), sector = half_turn / directions;
+    const double cut_direction = std::atan2(d.y, d.x);
+    for (uint32_t k = 0; k < directions; ++k) {
+        double off = std::fmod(std::fabs(cut_direction - (k + 0.5) * sector), half_turn);
+        off = std::min(off, half_turn - off) - sector / 2;
+        if (off <= small_angle + 1e-9) tested |= bit(slanted + k);
+    }
+    const double band = tolerance + 1e-12 * (1 + extent_);
+    const bool far_clear = search(
+        top, 0, 0, tested,
+        [&](double lo_x, double hi_x, double lo_y, double hi_y) {
+            return line_meets(a, b, lo_x - band, hi_x + band, lo_y - band, hi_y + band);
+        },
+        [&](cell& c) { return c.searched == test || edges_clear(c, a, b, tested); });
+    if (!far_clear) return false;
+    for (const uint32_t kind : {along_x, along_y}) {
+        if (!listed_tested[kind]) continue;
+        // The band's heights (abscissae) over the outline's width (height).
+        const double across = kind == along_x ? d.y : d.x, along = kind == along_x ? d.x : d.y;
+        double lo = kind == along_x ? y0_ : x0_, hi = kind == along_x ? y1_ : x1_;
+        if (std::fabs(along) >= std::fabs(across)) {
+            const double a_along = kind == along_x ? a.x : a.y, a_across = kind == along_x ? a.y : a.x;
+            const double from = kind == along_x ? x0_ : y0_, to = kind == along_x ? x1_ : y1_;
+            const double u0 = a_across + (from - a_along) * (across / along);
+            const double u1 = a_across + (to - a_along) * (across / along);
+            const double half = band * length / std::fabs(along) + slack_;
+            lo = std::min(u0, u1) - half;
+            hi = std::max(u0, u1) + half;
+        }
+        if (!axis_edges_clear(kind, lo, hi, a, b)) return false;
+    }
+    return true;
 }
 
 void outline::cut(std::vector<vec2> v) {
