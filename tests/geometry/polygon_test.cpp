@@ -239,6 +239,37 @@ std::vector<vec2> stairs(int steps) {
     return v;
 }
 
+// Steps along the top and bottom of a bar, where neighbouring columns of
+// one height leave straight-through vertices in the middle of the outline.
+std::vector<vec2> skyline(int columns) {
+    auto top = [](int c) { return 1.0 + c * 7 % 5 / 2; };
+    auto bottom = [](int c) { return -1.0 * (c * 3 % 4 / 2); };
+    std::vector<vec2> v;
+    for (int c = 0; c < columns; ++c) {
+        v.push_back({double(c), bottom(c)});
+        v.push_back({c + 1.0, bottom(c)});
+    }
+    for (int c = columns - 1; c >= 0; --c) {
+        v.push_back({c + 1.0, top(c)});
+        v.push_back({double(c), top(c)});
+    }
+    return v;
+}
+
+// Every seventh vertex moved by less than the tolerance.
+std::vector<vec2> nudged(std::vector<vec2> v) {
+    for (std::size_t k = 0; k < v.size(); k += 7) {
+        v[k].x += 3e-10 * (double(k % 3) - 1);
+        v[k].y -= 2e-10 * (double(k % 2));
+    }
+    return v;
+}
+
+std::vector<vec2> moved(std::vector<vec2> v, double dx, double dy) {
+    for (vec2& p : v) p = {p.x + dx, p.y + dy};
+    return v;
+}
+
 uint64_t pieces_digest(const std::vector<poly_record>& pieces) {
     uint64_t h = 1469598103934665603ull;
     auto mix = [&h](const void* p, std::size_t size) {
@@ -282,6 +313,9 @@ TEST(DecomposePoly, PiecesOfManyCornersAreKept) {
          }(), 92, 0x1f82e96738dc1f17ull},
         {"saw", saw(101), 53, 0x6a38e79f3d84a0e8ull},
         {"stairs", stairs(40), 41, 0x76f6382cd5a09f51ull},
+        {"skyline", skyline(120), 253, 0x2efd8f41ff99dc42ull},
+        {"comb nudged within the tolerance", nudged(comb(40)), 43, 0x684d935eafb73b50ull},
+        {"comb far from the origin", moved(comb(60), 1000, -500), 62, 0xa67b0f352c64f325ull},
     };
     for (const row& r : rows) {
         poly_record p = poly(r.outline);
