@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <exception>
 #include <mutex>
 
@@ -9,6 +10,7 @@
 #include "extraction/prepared_input.hpp"
 #include "foundation/log_writers.hpp"
 #include "foundation/memory_usage.hpp"
+#include "foundation/run_end.hpp"
 #include "foundation/thread_pool.hpp"
 #include "geometry/layout.hpp"
 #include "walker/walker_factory.hpp"
@@ -173,6 +175,13 @@ void extraction_task::walk_until_stopped() {
     buffer.reserve(2 * merge_batch);
     thread_sums local;
     const bool strata = cfg->strat_sampling;
+#ifdef KORVEX_TEST_HOOKS
+    // Tests end every walk thread with an error after this many of its
+    // walks, to show that the error ends the run from the master's thread,
+    // once. Builds with KORVEX_TEST_HOOKS only.
+    const char* fail_after = std::getenv("KORVEX_TEST_FAIL_AFTER_WALKS");
+    long long walks_left = fail_after ? std::atoll(fail_after) : -1;
+#endif
 
     auto merge_local = [&] {
         stats.hops += local.hops;
@@ -184,6 +193,9 @@ void extraction_task::walk_until_stopped() {
 
     while (!stop.load(std::memory_order_acquire)) {
         const walk_result& r = *walker->walk_once();
+#ifdef KORVEX_TEST_HOOKS
+        if (walks_left >= 0 && walks_left-- == 0) sea::end_run("a walk failed (test hook)\n", -1, false);
+#endif
         const crossed_floating_set& crossed = walker->crossed();
         if (!crossed.empty()) {
             const bool on_master = r.terminal && r.terminal->owner == master;

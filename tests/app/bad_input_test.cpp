@@ -590,3 +590,29 @@ INSTANTIATE_TEST_SUITE_P(Cases, ResumeFileUnderInterruption,
                                            interruption_case{"CutShort", disturbance::cut_short},
                                            interruption_case{"Oversized", disturbance::oversized}),
                          [](const ::testing::TestParamInfo<interruption_case>& info) { return info.param.name; });
+
+// An error on a walk thread stops the master's other walk threads and ends
+// the run once, from the master's thread: one message, its status, and no
+// report of the master whose walks failed.
+TEST(WalkThreadError, EndsTheRunOnceFromTheMastersThread) {
+#ifndef KORVEX_TEST_HOOKS
+    GTEST_SKIP() << "this build has no test hooks (KORVEX_TEST_HOOKS off)";
+#endif
+    scratch_dir dir;
+    const std::string tables = korvex_test::make_tables(dir);
+    std::ofstream(dir.path("case.lumod")) << three_boxes;
+    ::setenv("KORVEX_TEST_FAIL_AFTER_WALKS", "2000", 1);
+    for (const char* threads : {"1", "4"}) {
+        std::vector<std::string> args = {"-f", "case.lumod", "-p", "0.001", "-n", threads};
+        for (const std::string& a : korvex_test::table_options(tables)) args.push_back(a);
+        const binary_run r = run_korvex(args, dir.root.string(), "/dev/null", 120);
+        EXPECT_FALSE(r.timed_out) << threads;
+        EXPECT_EQ(r.status, 255) << threads << r.err;
+        const std::string message = "a walk failed (test hook)\n";
+        const std::size_t first = r.err.find(message);
+        EXPECT_NE(first, std::string::npos) << threads << r.err;
+        EXPECT_EQ(r.err.find(message, first + 1), std::string::npos) << threads << r.err;
+        EXPECT_EQ(r.out.find("\nMaster "), std::string::npos) << threads << r.out;
+    }
+    ::unsetenv("KORVEX_TEST_FAIL_AFTER_WALKS");
+}
